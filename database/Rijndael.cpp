@@ -1,0 +1,331 @@
+// CRijndael: table-driven Rijndael. Rounds work on big-endian 32-bit column words through four
+// precomputed tables per direction; decryption uses the equivalent inverse cipher, so both
+// directions have the same shape. The block loops are instantiated per block length so that the
+// row-shift offsets are constants and the state stays in registers.
+#include "database/Rijndael.h"
+
+#include <array>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+//--- Constant tables, computed at compile time from GF(2^8) arithmetic
+
+constexpr std::uint8_t GfMul(std::uint8_t a, std::uint8_t b) {
+    std::uint8_t product = 0;
+    while (b != 0) {
+        if (b & 1)
+            product ^= a;
+        a = static_cast<std::uint8_t>((a << 1) ^ ((a & 0x80) ? 0x1B : 0x00));
+        b >>= 1;
+    }
+    return product;
+}
+
+constexpr std::array<std::uint8_t, 256> MakeSBox() {
+    std::array<std::uint8_t, 256> box{};
+    for (int x = 0; x < 256; ++x) {
+        // Multiplicative inverse (0 maps to 0), then the affine transformation of FIPS-197.
+        std::uint8_t inverse = 0;
+        for (int y = 1; y < 256 && x != 0; ++y) {
+            if (GfMul(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y)) == 1) {
+                inverse = static_cast<std::uint8_t>(y);
+                break;
+            }
+        }
+        std::uint8_t result = 0x63;
+        for (int bit = 0; bit < 8; ++bit) {
+            const int b = ((inverse >> bit) ^ (inverse >> ((bit + 4) % 8)) ^ (inverse >> ((bit + 5) % 8)) ^
+                           (inverse >> ((bit + 6) % 8)) ^ (inverse >> ((bit + 7) % 8))) &
+                          1;
+            result ^= static_cast<std::uint8_t>(b << bit);
+        }
+        box[static_cast<std::size_t>(x)] = result;
+    }
+    return box;
+}
+
+constexpr std::array<std::uint8_t, 256> kSBox = MakeSBox();
+
+constexpr std::array<std::uint8_t, 256> MakeInverse(const std::array<std::uint8_t, 256>& box) {
+    std::array<std::uint8_t, 256> inverse{};
+    for (int x = 0; x < 256; ++x)
+        inverse[box[static_cast<std::size_t>(x)]] = static_cast<std::uint8_t>(x);
+    return inverse;
+}
+
+constexpr std::array<std::uint8_t, 256> kInvSBox = MakeInverse(kSBox);
+
+constexpr std::uint32_t Word(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+    return (std::uint32_t{b0} << 24) | (std::uint32_t{b1} << 16) | (std::uint32_t{b2} << 8) | b3;
+}
+
+constexpr std::uint32_t RotateRight8(std::uint32_t w) {
+    return (w >> 8) | (w << 24);
+}
+
+using WordTables = std::array<std::array<std::uint32_t, 256>, 4>;
+
+// Table n holds, for input byte x in state row n, the column that SubBytes and MixColumns make of
+// it: MixColumns' column n of the matrix times S(x).
+constexpr WordTables MakeEncTables() {
+    WordTables t{};
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t s = kSBox[static_cast<std::size_t>(x)];
+        t[0][static_cast<std::size_t>(x)] = Word(GfMul(s, 2), s, s, GfMul(s, 3));
+        for (int n = 1; n < 4; ++n)
+            t[n][static_cast<std::size_t>(x)] = RotateRight8(t[n - 1][static_cast<std::size_t>(x)]);
+    }
+    return t;
+}
+
+constexpr WordTables MakeDecTables() {
+    WordTables t{};
+    for (int x = 0; x < 256; ++x) {
+        const std::uint8_t s = kInvSBox[static_cast<std::size_t>(x)];
+        t[0][static_cast<std::size_t>(x)] = Word(GfMul(s, 14), GfMul(s, 9), GfMul(s, 13), GfMul(s, 11));
+        for (int n = 1; n < 4; ++n)
+            t[n][static_cast<std::size_t>(x)] = RotateRight8(t[n - 1][static_cast<std::size_t>(x)]);
+    }
+    return t;
+}
+
+constexpr WordTables kEnc = MakeEncTables();
+constexpr WordTables kDec = MakeDecTables();
+
+// Round constants: successive powers of x, enough for the shortest key (16 bytes) with the longest
+// block (32 bytes): 120 words / 4 = 30 expansions.
+constexpr std::array<std::uint8_t, 30> MakeRoundConstants() {
+    std::array<std::uint8_t, 30> rc{};
+    std::uint8_t value = 1;
+    for (auto& c : rc) {
+        c = value;
+        value = GfMul(value, 2);
+    }
+    return rc;
+}
+
+constexpr std::array<std::uint8_t, 30> kRcon = MakeRoundConstants();
+
+inline std::uint8_t Byte(std::uint32_t w, int n) {
+    return static_cast<std::uint8_t>(w >> (24 - 8 * n));
+}
+
+inline std::uint32_t LoadWord(const unsigned char* p) {
+    return Word(p[0], p[1], p[2], p[3]);
+}
+
+inline void StoreWord(unsigned char* p, std::uint32_t w) {
+    p[0] = static_cast<unsigned char>(w >> 24);
+    p[1] = static_cast<unsigned char>(w >> 16);
+    p[2] = static_cast<unsigned char>(w >> 8);
+    p[3] = static_cast<unsigned char>(w);
+}
+
+constexpr std::uint32_t SubWord(std::uint32_t w) {
+    return Word(kSBox[w >> 24], kSBox[(w >> 16) & 0xFF], kSBox[(w >> 8) & 0xFF], kSBox[w & 0xFF]);
+}
+
+// InvMixColumns of one word, through the decryption tables: Td[n][S(x)] is the inverse-mix column
+// of x alone.
+inline std::uint32_t InvMixColumn(std::uint32_t w) {
+    return kDec[0][kSBox[Byte(w, 0)]] ^ kDec[1][kSBox[Byte(w, 1)]] ^ kDec[2][kSBox[Byte(w, 2)]] ^
+           kDec[3][kSBox[Byte(w, 3)]];
+}
+
+//--- Block transformations, per block length in words
+
+template <int Nb> struct Shifts;
+template <> struct Shifts<4> { static constexpr int c1 = 1, c2 = 2, c3 = 3; };
+template <> struct Shifts<6> { static constexpr int c1 = 1, c2 = 2, c3 = 3; };
+template <> struct Shifts<8> { static constexpr int c1 = 1, c2 = 3, c3 = 4; };
+
+using RoundKeys = std::uint32_t[CRijndael::kMaxRounds + 1][CRijndael::kMaxBlockWords];
+
+// One full round from state `in` to state `out`; column j takes row n from column j + cn.
+template <int Nb, int c1, int c2, int c3>
+inline void FullRound(const WordTables& table, const std::uint32_t* in, std::uint32_t* out,
+                      const std::uint32_t* rk) {
+    for (int j = 0; j < Nb; ++j)
+        out[j] = table[0][in[j] >> 24] ^ table[1][(in[(j + c1) % Nb] >> 16) & 0xFF] ^
+                 table[2][(in[(j + c2) % Nb] >> 8) & 0xFF] ^ table[3][in[(j + c3) % Nb] & 0xFF] ^ rk[j];
+}
+
+template <int Nb, int c1, int c2, int c3>
+inline void LastRound(const std::array<std::uint8_t, 256>& box, const std::uint32_t* in, unsigned char* out,
+                      const std::uint32_t* rk) {
+    for (int j = 0; j < Nb; ++j)
+        StoreWord(out + 4 * j, Word(box[in[j] >> 24], box[(in[(j + c1) % Nb] >> 16) & 0xFF],
+                                    box[(in[(j + c2) % Nb] >> 8) & 0xFF], box[in[(j + c3) % Nb] & 0xFF]) ^
+                                   rk[j]);
+}
+
+// Rounds 1..Nr-1 alternate between two states, so no copy is needed: Nr is always even, which
+// leaves an odd number of full rounds, the first one alone and the rest in pairs.
+template <int Nb, int c1, int c2, int c3>
+inline void Transform(const WordTables& table, const std::array<std::uint8_t, 256>& box, const RoundKeys& rk,
+                      int rounds, const unsigned char* in, unsigned char* out) {
+    std::uint32_t s[Nb], t[Nb];
+    for (int j = 0; j < Nb; ++j)
+        s[j] = LoadWord(in + 4 * j) ^ rk[0][j];
+    FullRound<Nb, c1, c2, c3>(table, s, t, rk[1]);
+    for (int r = 2; r < rounds; r += 2) {
+        FullRound<Nb, c1, c2, c3>(table, t, s, rk[r]);
+        FullRound<Nb, c1, c2, c3>(table, s, t, rk[r + 1]);
+    }
+    LastRound<Nb, c1, c2, c3>(box, t, out, rk[rounds]);
+}
+
+template <int Nb>
+void EncryptBlock(const RoundKeys& rk, int rounds, const unsigned char* in, unsigned char* out) {
+    Transform<Nb, Shifts<Nb>::c1, Shifts<Nb>::c2, Shifts<Nb>::c3>(kEnc, kSBox, rk, rounds, in, out);
+}
+
+// Decryption shifts rows right: row n of column j comes from column j - cn.
+template <int Nb>
+void DecryptBlock(const RoundKeys& rk, int rounds, const unsigned char* in, unsigned char* out) {
+    Transform<Nb, Nb - Shifts<Nb>::c1, Nb - Shifts<Nb>::c2, Nb - Shifts<Nb>::c3>(kDec, kInvSBox, rk, rounds,
+                                                                                 in, out);
+}
+
+template <void (*Block)(const RoundKeys&, int, const unsigned char*, unsigned char*)>
+void RunBlocks(const RoundKeys& rk, int rounds, int blockSize, const unsigned char* in, unsigned char* out,
+               std::uint64_t length) {
+    const std::uint64_t blocks = length / static_cast<std::uint64_t>(blockSize);
+    for (std::uint64_t i = 0; i < blocks; ++i) {
+        Block(rk, rounds, in, out);
+        in += blockSize;
+        out += blockSize;
+    }
+}
+
+bool ValidLength(int length) {
+    return length == 16 || length == 24 || length == 32;
+}
+
+} // namespace
+
+void CRijndael::SetKey(const unsigned char* key, int keyLength, int blockLength) {
+    if (key == nullptr)
+        throw std::runtime_error("Empty key");
+    if (!ValidLength(keyLength))
+        throw std::runtime_error("Incorrect key length");
+    if (!ValidLength(blockLength))
+        throw std::runtime_error("Incorrect block length");
+
+    m_nKeyLength = keyLength;
+    m_nBlockSize = blockLength;
+    const int nk = keyLength / 4;
+    const int nb = blockLength / 4;
+    m_nRounds = (nk > nb ? nk : nb) + 6;
+    for (int r = 0; r <= m_nRounds; ++r) {
+        for (int j = 0; j < nb; ++j) {
+            m_encRoundKeys[r][j] = 0;
+            m_decRoundKeys[r][j] = 0;
+        }
+    }
+
+    for (int i = 0; i < nk; ++i)
+        m_tk[i] = LoadWord(key + 4 * i);
+
+    // Expand word by word, keeping only the last nk words; each goes straight to its place in
+    // both key sets (decryption rounds in reverse order).
+    const int totalWords = (m_nRounds + 1) * nb;
+    int rconIndex = 0;
+    for (int k = 0; k < totalWords; ++k) {
+        std::uint32_t w;
+        if (k < nk) {
+            w = m_tk[k];
+        } else {
+            std::uint32_t previous = m_tk[(k - 1) % nk];
+            if (k % nk == 0)
+                previous =
+                    SubWord((previous << 8) | (previous >> 24)) ^ (std::uint32_t{kRcon[rconIndex++]} << 24);
+            else if (nk == 8 && k % nk == 4)
+                previous = SubWord(previous);
+            w = m_tk[k % nk] ^ previous;
+            m_tk[k % nk] = w;
+        }
+        m_encRoundKeys[k / nb][k % nb] = w;
+        m_decRoundKeys[m_nRounds - k / nb][k % nb] = w;
+    }
+
+    for (int r = 1; r < m_nRounds; ++r)
+        for (int j = 0; j < nb; ++j)
+            m_decRoundKeys[r][j] = InvMixColumn(m_decRoundKeys[r][j]);
+
+    m_bKeySet = true;
+}
+
+void CRijndael::CheckKeySet() const {
+    if (!m_bKeySet)
+        throw std::runtime_error("Object not Initialized");
+}
+
+void CRijndael::CheckBufferLength(std::uint64_t length) const {
+    if (length == 0 || length % static_cast<std::uint64_t>(m_nBlockSize) != 0)
+        throw std::runtime_error("Data not multiple of Block Size");
+}
+
+void CRijndael::EncipherBlock(const unsigned char* in, unsigned char* out) {
+    CheckKeySet();
+    switch (m_nBlockSize) {
+    case 16:
+        EncryptBlock<4>(m_encRoundKeys, m_nRounds, in, out);
+        break;
+    case 24:
+        EncryptBlock<6>(m_encRoundKeys, m_nRounds, in, out);
+        break;
+    default:
+        EncryptBlock<8>(m_encRoundKeys, m_nRounds, in, out);
+        break;
+    }
+}
+
+void CRijndael::DecipherBlock(const unsigned char* in, unsigned char* out) {
+    CheckKeySet();
+    switch (m_nBlockSize) {
+    case 16:
+        DecryptBlock<4>(m_decRoundKeys, m_nRounds, in, out);
+        break;
+    case 24:
+        DecryptBlock<6>(m_decRoundKeys, m_nRounds, in, out);
+        break;
+    default:
+        DecryptBlock<8>(m_decRoundKeys, m_nRounds, in, out);
+        break;
+    }
+}
+
+void CRijndael::EncipherBuffer(const unsigned char* in, unsigned char* out, std::uint64_t length) {
+    CheckKeySet();
+    CheckBufferLength(length);
+    switch (m_nBlockSize) {
+    case 16:
+        RunBlocks<EncryptBlock<4>>(m_encRoundKeys, m_nRounds, 16, in, out, length);
+        break;
+    case 24:
+        RunBlocks<EncryptBlock<6>>(m_encRoundKeys, m_nRounds, 24, in, out, length);
+        break;
+    default:
+        RunBlocks<EncryptBlock<8>>(m_encRoundKeys, m_nRounds, 32, in, out, length);
+        break;
+    }
+}
+
+void CRijndael::DecipherBuffer(const unsigned char* in, unsigned char* out, std::uint64_t length) {
+    CheckKeySet();
+    CheckBufferLength(length);
+    switch (m_nBlockSize) {
+    case 16:
+        RunBlocks<DecryptBlock<4>>(m_decRoundKeys, m_nRounds, 16, in, out, length);
+        break;
+    case 24:
+        RunBlocks<DecryptBlock<6>>(m_decRoundKeys, m_nRounds, 24, in, out, length);
+        break;
+    default:
+        RunBlocks<DecryptBlock<8>>(m_decRoundKeys, m_nRounds, 32, in, out, length);
+        break;
+    }
+}

@@ -1,0 +1,22 @@
+# Debian packages the builds and tests need; sourced by test.sh and demo.sh. Installs only what
+# is missing (as root, or through sudo when there is one).
+NV_PACKAGES=(
+    cmake make g++ pkg-config
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+    wine wine64 xvfb xauth x11-utils xcompmgr imagemagick
+    googletest libbenchmark-dev libmcrypt-dev
+)
+
+nv_install_deps() {
+    local missing=()
+    local p
+    for p in "${NV_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing Debian packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}

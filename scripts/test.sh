@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, configures and builds both presets, runs the
+# native tests (under AddressSanitizer and UBSan) and the Windows tests (under Wine, on Xvfb when
+# there is no display), and ends with CTest's summary of each. Exits non-zero on any failure.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+source scripts/deps.sh
+source scripts/wine-env.sh
+
+nv_install_deps || { echo "test.sh: could not install the build dependencies" >&2; exit 1; }
+
+jobs=$(nproc 2>/dev/null || echo 2)
+logs=build/logs
+mkdir -p "$logs"
+
+build() {
+    local preset=$1
+    echo "== Building $preset"
+    if ! cmake --preset "$preset" >"$logs/configure-$preset.log" 2>&1; then
+        cat "$logs/configure-$preset.log"
+        return 1
+    fi
+    if ! cmake --build --preset "$preset" -j "$jobs" >"$logs/build-$preset.log" 2>&1; then
+        grep -E -A3 'error|Error' "$logs/build-$preset.log" | head -n 60
+        echo "(whole log: $logs/build-$preset.log)"
+        return 1
+    fi
+}
+
+run_tests() {
+    local preset=$1
+    echo "== Testing $preset"
+    ctest --preset "$preset" -j "$jobs" >"$logs/test-$preset.log" 2>&1
+    local rc=$?
+    grep -E '\*\*\*|tests FAILED|^[[:space:]]+[0-9]+ - ' "$logs/test-$preset.log" | head -n 60
+    return $rc
+}
+
+summary() {
+    local preset=$1
+    echo "-- $preset:"
+    sed -n '/tests passed/,$p' "$logs/test-$preset.log" 2>/dev/null | sed 's/^/   /'
+}
+
+status=0
+build native || status=1
+build windows || status=1
+
+prefix="$root/build/windows/wineprefix"
+# A fresh prefix for every run; all of this run's tests share it.
+rm -rf "$prefix" "$prefix.boot.log"
+trap 'nv_wine_shutdown "$prefix"' EXIT
+
+native_rc=1
+windows_rc=1
+[ -f build/native/CTestTestfile.cmake ] && { run_tests native; native_rc=$?; }
+[ -f build/windows/CTestTestfile.cmake ] && { run_tests windows; windows_rc=$?; }
+[ $native_rc -eq 0 ] && [ $windows_rc -eq 0 ] || status=1
+
+echo
+echo "== Summary (logs in $logs)"
+summary native
+summary windows
+# One closing line over both suites: "total: N passed, N failed".
+count() { sed -n "s/.* tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p" "$logs/test-$1.log" 2>/dev/null; }
+passed=0
+failed=0
+for preset in native windows; do
+    read -r f t <<<"$(count $preset)" || true
+    if [ -n "${t:-}" ]; then
+        passed=$((passed + t - f))
+        failed=$((failed + f))
+    fi
+done
+[ $status -eq 0 ] || [ $failed -gt 0 ] || failed=1 # a build that failed counts too
+echo "total: $passed passed, $failed failed"
+exit $status

@@ -1,0 +1,94 @@
+# Shared by the scripts that run Windows programs: finds Wine, makes a prefix once (under a lock,
+# so parallel tests wait for the first one), and provides a display. Source it, then call
+# nv_wine_prepare PREFIX; it exports WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and DISPLAY.
+
+nv_die() { echo "wine-env: $*" >&2; exit 1; }
+
+nv_find_wine() {
+    NV_WINE=""
+    for candidate in wine wine64 /usr/lib/wine/wine64; do
+        if command -v "$candidate" >/dev/null 2>&1; then
+            NV_WINE=$(command -v "$candidate")
+            break
+        fi
+    done
+    [ -n "$NV_WINE" ] || nv_die "Wine is not installed (Debian packages wine and wine64); scripts/test.sh installs it"
+    export NV_WINE
+}
+
+# A display for windows: the caller's, or one Xvfb per prefix that stays up for later runs and
+# is stopped by nv_wine_shutdown.
+nv_ensure_display() {
+    local prefix=$1
+    if [ -n "${DISPLAY:-}" ]; then
+        return
+    fi
+    command -v Xvfb >/dev/null 2>&1 || nv_die "no DISPLAY and Xvfb is not installed (Debian package xvfb)"
+    local state="$prefix.xvfb"
+    exec 9>"$state.lock"
+    flock 9
+    if [ -f "$state" ]; then
+        local pid display
+        read -r pid display <"$state" || true
+        if [ -n "${pid:-}" ] && kill -0 "$pid" 2>/dev/null; then
+            export DISPLAY=":$display"
+            flock -u 9
+            return
+        fi
+    fi
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    setsid Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp 8>"$fifo" >/dev/null 2>&1 &
+    local xpid=$!
+    local display=""
+    read -r -t 20 display <"$fifo" || true
+    rm -f "$fifo"
+    [ -n "$display" ] || nv_die "Xvfb did not start"
+    echo "$xpid $display" >"$state"
+    export DISPLAY=":$display"
+    flock -u 9
+}
+
+nv_wine_prepare() {
+    local prefix=$1
+    nv_find_wine
+    mkdir -p "$(dirname "$prefix")"
+    export WINEPREFIX="$prefix"
+    export WINEDEBUG="${NV_WINEDEBUG:--all}"
+    # No Mono or Gecko installer dialogs, ever.
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+    export WINEARCH=win64
+    nv_ensure_display "$prefix"
+    exec 7>"$prefix.lock"
+    flock 7
+    if [ ! -f "$prefix/.nv-ready" ]; then
+        rm -rf "$prefix"
+        if ! "$NV_WINE" wineboot --init >"$prefix.boot.log" 2>&1; then
+            cat "$prefix.boot.log" >&2
+            nv_die "could not make the Wine prefix $prefix"
+        fi
+        wineserver -w 2>/dev/null || true
+        [ -f "$prefix/system.reg" ] || { cat "$prefix.boot.log" >&2; nv_die "wineboot made no prefix at $prefix"; }
+        nv_prefix_setup "$prefix"
+        touch "$prefix/.nv-ready"
+    fi
+    flock -u 7
+    # Keep the wine server up between the many short test processes, detached from our output.
+    wineserver -p 30 </dev/null >/dev/null 2>&1 || true
+}
+
+# Hook for what a fresh prefix needs beyond wineboot; scripts that install more redefine it.
+nv_prefix_setup() { :; }
+
+# Stops the wine server and the Xvfb of a prefix.
+nv_wine_shutdown() {
+    local prefix=$1
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    if [ -f "$prefix.xvfb" ]; then
+        local pid display
+        read -r pid display <"$prefix.xvfb" || true
+        [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
+        rm -f "$prefix.xvfb"
+    fi
+}

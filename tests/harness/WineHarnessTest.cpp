@@ -1,0 +1,100 @@
+// Two processes of the prefix see each other's named mutex and files under C:\ProgramData.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring PeerPath() {
+    wchar_t self[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, n);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"harness_peer.exe";
+}
+
+std::wstring ScratchFile(const wchar_t* tag) {
+    CreateDirectoryW(L"C:\\ProgramData\\NorvikWbf", nullptr);
+    return L"C:\\ProgramData\\NorvikWbf\\harness-" + std::wstring(tag) + L"-" +
+           std::to_wstring(GetCurrentProcessId()) + L".txt";
+}
+
+// Starts the peer with the given arguments; returns its process handle (null on failure).
+HANDLE StartPeer(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + PeerPath() + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+DWORD WaitExit(HANDLE process) {
+    DWORD code = 0xFFFFFFFF;
+    if (WaitForSingleObject(process, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+}
+
+TEST(WineHarness, APeerSeesOurMutexAndFile) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Norvik Fingerprint");
+    ASSERT_NE(mutex, nullptr);
+    const std::wstring path = ScratchFile(L"ours");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, "from-the-test", 13, &written, nullptr));
+    CloseHandle(file);
+
+    HANDLE peer = StartPeer(L"check \"" + path + L"\" from-the-test");
+    ASSERT_NE(peer, nullptr) << "peer not started, error " << GetLastError();
+    EXPECT_EQ(WaitExit(peer), 0u) << "10: no mutex, 11: wrong file contents";
+
+    CloseHandle(mutex);
+    DeleteFileW(path.c_str());
+
+    // With the mutex gone, the same check fails: the peer really looks.
+    peer = StartPeer(L"check \"" + path + L"\" from-the-test");
+    ASSERT_NE(peer, nullptr);
+    EXPECT_EQ(WaitExit(peer), 10u);
+}
+
+TEST(WineHarness, WeSeeAPeersMutexAndFile) {
+    const std::wstring path = ScratchFile(L"peer");
+    const std::wstring event = L"NvHarness-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, (event + L"-ready").c_str());
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, (event + L"-done").c_str());
+    ASSERT_TRUE(ready && done);
+
+    HANDLE peer = StartPeer(L"hold \"" + path + L"\" from-the-peer " + event);
+    ASSERT_NE(peer, nullptr);
+    ASSERT_EQ(WaitForSingleObject(ready, 30000), WAIT_OBJECT_0);
+
+    // The single-instance test as the program makes it.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Norvik Fingerprint");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    ASSERT_NE(mutex, nullptr);
+    CloseHandle(mutex);
+
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char buffer[64] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
+    CloseHandle(file);
+    EXPECT_EQ(std::string(buffer, read), "from-the-peer");
+
+    SetEvent(done);
+    EXPECT_EQ(WaitExit(peer), 0u);
+    CloseHandle(ready);
+    CloseHandle(done);
+    DeleteFileW(path.c_str());
+}
+
+} // namespace
