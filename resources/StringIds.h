@@ -1,0 +1,28 @@
+// Ids of the string table's texts. The numbers are fixed: other programs of the product and the
+// translations rely on them.
+#pragma once
+
+#define IDS_CANCEL 127
+#define IDS_OK 142
+#define IDS_DATA_IMPORTED 146
+#define IDS_PLUG_IN_AC 155
+#define IDS_SET_PASSWORD_TITLE 166
+#define IDS_SET_PASSWORD_TEXT 167
+#define IDS_NO_DEVICE_TEXT 169
+#define IDS_NO_DEVICE_TITLE 170
+#define IDS_ENROLL_HINT 171
+#define IDS_CLEAR_HINT 172
+#define IDS_ENROLL 173
+#define IDS_CLEAR 174
+#define IDS_BATTERY_NEEDED 175
+#define IDS_TOUCH_SENSOR 176
+#define IDS_LIFT_AND_PLACE 177
+#define IDS_ENROLL_TITLE 178
+#define IDS_TOUCH_AGAIN 179
+#define IDS_SCAN_ANOTHER 181
+#define IDS_SCANNED_FINGERPRINTS 182
+#define IDS_CLICK_OK_TO_ENROLL 183
+#define IDS_FINGER_EXISTS_TITLE 184
+#define IDS_FINGER_EXISTS_TEXT 185
+#define IDS_DEVICE_REMOVED 191
+#define IDS_OS_UNSUPPORTED 192
