@@ -57,10 +57,10 @@ function(nv_test name)
     endif()
 endfunction()
 
-# nv_tool(name SOURCES ... [LIBS ...]): a program of ours that is not the product (tools, stand-ins,
-# test peers).
+# nv_tool(name [WINDOWS_ONLY] [WMAIN] SOURCES ... [LIBS ...]): a program of ours that is not the
+# product (tools, stand-ins, test peers). WMAIN: a Windows console program whose entry is wmain.
 function(nv_tool name)
-    cmake_parse_arguments(ARG "WINDOWS_ONLY;GUI" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "WINDOWS_ONLY;WMAIN" "" "SOURCES;LIBS" ${ARGN})
     if(ARG_WINDOWS_ONLY AND NOT NV_WINDOWS)
         return()
     endif()
@@ -69,7 +69,7 @@ function(nv_tool name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     nv_target_defaults(${name})
     nv_sanitize(${name})
-    if(NV_WINDOWS AND NOT ARG_GUI)
+    if(NV_WINDOWS AND ARG_WMAIN)
         target_link_options(${name} PRIVATE -municode)
     endif()
 endfunction()
