@@ -81,11 +81,11 @@ std::u16string FormatV(const char* format, va_list args) {
         ++p;
 
         // The conversion as written, for the C library, without its length modifier.
-        char spec[32];
+        char cFormat[32];
         const int flagsAndWidth = static_cast<int>((p - 1) - start) - static_cast<int>(std::strlen(length));
         const bool isInteger = std::strchr("diuxXo", conversion) != nullptr;
         if (isInteger && flagsAndWidth < 20) {
-            std::snprintf(spec, sizeof spec, "%.*sll%c", flagsAndWidth, start, conversion);
+            std::snprintf(cFormat, sizeof cFormat, "%.*sll%c", flagsAndWidth, start, conversion);
             const bool isSigned = conversion == 'd' || conversion == 'i';
             char digits[64];
             int written;
@@ -104,7 +104,7 @@ std::u16string FormatV(const char* format, va_list args) {
                     value = static_cast<short>(value);
                 else if (len == "hh")
                     value = static_cast<signed char>(value);
-                written = std::snprintf(digits, sizeof digits, spec, value);
+                written = std::snprintf(digits, sizeof digits, cFormat, value);
             } else {
                 unsigned long long value;
                 if (len == "ll")
@@ -119,7 +119,7 @@ std::u16string FormatV(const char* format, va_list args) {
                     value = static_cast<unsigned short>(value);
                 else if (len == "hh")
                     value = static_cast<unsigned char>(value);
-                written = std::snprintf(digits, sizeof digits, spec, value);
+                written = std::snprintf(digits, sizeof digits, cFormat, value);
             }
             if (written > 0)
                 AppendNarrow(out, digits,
