@@ -31,8 +31,7 @@ extern "C" DWORD CALLBACK CoInstallerEntry(DI_FUNCTION InstallFunction, HDEVINFO
             return Context->InstallResult;
         }
         DebugTrace(L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...");
-        DebugTrace(L"##### Installer::Setup #####");
-        Installer::Run_NVDService();
+        Installer::Setup();
         DebugTrace(L"<CoInstallerEntry> ##### Setup Finish #####");
         return NO_ERROR;
 

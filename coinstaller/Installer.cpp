@@ -73,6 +73,11 @@ bool ExpandPath(const wchar_t* source, wchar_t (&path)[kPathBufferUnits]) {
 
 namespace Installer {
 
+int Setup() {
+    DebugTrace(L"##### Installer::Setup #####");
+    return Run_NVDService();
+}
+
 int Run_NVDService() {
     DebugTrace(L"##### Installer::Run_NVDService #####");
 

@@ -15,6 +15,9 @@ bool ExpandPath(const wchar_t* source, wchar_t (&path)[kPathBufferUnits]);
 
 namespace Installer {
 
+// What follows a successful installation: traces its banner and runs Run_NVDService. Always 1.
+int Setup();
+
 // Starts %ProgramFiles%\NorvikFP\NVDService.exe hidden in its folder, when it is there, and does
 // not wait for it. Always 1.
 int Run_NVDService();

@@ -152,7 +152,7 @@ TEST_F(CoInstallerEntryTest, InstallBeforeTheActionAsksForPostProcessingOnly) {
 TEST_F(CoInstallerEntryTest, InstallAfterSuccessStartsTheServiceHiddenInItsFolder) {
     InstallBoth();
     // The service keeps running past the call: the co-installer must not wait for it.
-    SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", L"6000");
+    SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", L"20000");
     const DebugRun run = Entry(2, TRUE, 0);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
@@ -164,7 +164,7 @@ TEST_F(CoInstallerEntryTest, InstallAfterSuccessStartsTheServiceHiddenInItsFolde
                                       L"##### NVDService.exe Find #####",
                                       L"<CoInstallerEntry> ##### Setup Finish #####",
                                   }));
-    EXPECT_LT(MillisecondsBetween(run.before, run.after), 5000) << "waited for the service";
+    EXPECT_LT(MillisecondsBetween(run.before, run.after), 15000) << "waited for the service";
     ExpectProcessesInJob(run, 2);
 
     const std::vector<Record> records = WaitForRecords(m_record, 1, 10000);
