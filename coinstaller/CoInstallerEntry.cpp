@@ -8,7 +8,7 @@
 #include "coinstaller/DebugTrace.h"
 #include "coinstaller/Installer.h"
 
-// The device installer reads only these two fields' offsets from us.
+// Only these two fields of the context are read, at the offsets the device installer uses.
 static_assert(offsetof(COINSTALLER_CONTEXT_DATA, PostProcessing) == 0);
 static_assert(offsetof(COINSTALLER_CONTEXT_DATA, InstallResult) == 4);
 static_assert(sizeof(DI_FUNCTION) == 4);
