@@ -1,0 +1,150 @@
+// Starting the vendor's service program and uninstaller.
+#include "coinstaller/Installer.h"
+
+#include <shellapi.h>
+
+#include <cstddef>
+
+#include "coinstaller/DebugTrace.h"
+
+// The records handed to the system must be the x64 layouts it expects.
+static_assert(sizeof(SHELLEXECUTEINFOW) == 112, "SHELLEXECUTEINFOW is 112 bytes on x64");
+static_assert(offsetof(SHELLEXECUTEINFOW, lpFile) == 24 && offsetof(SHELLEXECUTEINFOW, lpDirectory) == 40 &&
+                  offsetof(SHELLEXECUTEINFOW, nShow) == 48,
+              "SHELLEXECUTEINFOW x64 layout");
+static_assert(sizeof(STARTUPINFOW) == 104, "STARTUPINFOW is 104 bytes on x64");
+static_assert(offsetof(STARTUPINFOW, dwFlags) == 60 && offsetof(STARTUPINFOW, wShowWindow) == 64,
+              "STARTUPINFOW x64 layout");
+
+namespace {
+
+const wchar_t kServiceFolder[] = L"%ProgramFiles%\\NorvikFP";
+const wchar_t kServiceProgram[] = L"%ProgramFiles%\\NorvikFP\\NVDService.exe";
+const wchar_t kUninstallProgram[] = L"%ProgramFiles%\\NorvikFP\\NVDUninst.exe";
+const wchar_t kUninstallCommandLine[] = L"/s /DEL_UNINSTALL_REG";
+static_assert(sizeof kUninstallCommandLine / sizeof(wchar_t) <= kPathBufferUnits);
+
+const DWORD kUninstallWaitMs = 10000;
+
+// Owns a kernel handle for the length of one call.
+class OwnedHandle {
+public:
+    explicit OwnedHandle(HANDLE handle) : m_h(handle) {}
+    ~OwnedHandle() {
+        if (m_h != nullptr && m_h != INVALID_HANDLE_VALUE)
+            CloseHandle(m_h);
+    }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    HANDLE get() const { return m_h; }
+
+private:
+    HANDLE m_h;
+};
+
+// Closes a FindFirstFileW search.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : m_h(handle) {}
+    ~FindHandle() {
+        if (m_h != INVALID_HANDLE_VALUE)
+            FindClose(m_h);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool found() const { return m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h;
+};
+
+} // namespace
+
+bool ExpandPath(const wchar_t* source, wchar_t (&path)[kPathBufferUnits]) {
+    // The result counts the terminator; a count beyond the buffer means nothing usable was written.
+    const DWORD needed = ExpandEnvironmentStringsW(source, path, static_cast<DWORD>(kPathBufferUnits));
+    if (needed == 0 || needed > kPathBufferUnits) {
+        path[0] = L'\0';
+        return false;
+    }
+    path[kPathBufferUnits - 1] = L'\0';
+    return true;
+}
+
+namespace Installer {
+
+int Setup() {
+    DebugTrace(L"##### Installer::Setup #####");
+    return Run_NVDService();
+}
+
+int Run_NVDService() {
+    DebugTrace(L"##### Installer::Run_NVDService #####");
+
+    wchar_t folder[kPathBufferUnits] = {};
+    wchar_t program[kPathBufferUnits] = {};
+    if (!ExpandPath(kServiceFolder, folder) || !ExpandPath(kServiceProgram, program)) {
+        DebugTrace(L"##### NVDService.exe path does not fit in %d units #####",
+                   static_cast<int>(kPathBufferUnits));
+        return 1;
+    }
+
+    WIN32_FIND_DATAW found = {};
+    {
+        const FindHandle search(FindFirstFileW(program, &found));
+        if (!search.found()) {
+            DebugTrace(L"##### NVDService.exe Not Find #####");
+            return 1;
+        }
+        DebugTrace(L"##### NVDService.exe Find #####");
+    }
+
+    // The service runs on by itself: no process handle is asked for, and a failure to start it
+    // changes nothing for the device installation.
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof execute;
+    execute.lpFile = program;
+    execute.lpDirectory = folder;
+    execute.nShow = SW_HIDE;
+    static_cast<void>(ShellExecuteExW(&execute));
+    return 1;
+}
+
+} // namespace Installer
+
+int Execute_NVDUninst() {
+    wchar_t program[kPathBufferUnits] = {};
+    if (!ExpandPath(kUninstallProgram, program)) {
+        DebugTrace(L"<Execute_NVDUninst> tcharUnInstPath does not fit in %d units",
+                   static_cast<int>(kPathBufferUnits));
+        DebugTrace(L"<Execute_NVDUninst> UnInstall fail");
+        return 1;
+    }
+    // CreateProcessW may write into its command line, so it gets a copy of its own.
+    wchar_t commandLine[kPathBufferUnits] = {};
+    static_cast<void>(lstrcpynW(commandLine, kUninstallCommandLine, static_cast<int>(kPathBufferUnits)));
+
+    DebugTrace(L"<Execute_NVDUninst> tcharUnInstPath = %s", program);
+    DebugTrace(L"<Execute_NVDUninst> szCmdLine = %s", commandLine);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    const BOOL dwUnInstallResult = CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                                                  nullptr, &startup, &started);
+    DebugTrace(L"<Execute_NVDUninst> dwUnInstallResult = %d", dwUnInstallResult ? 1 : 0);
+    if (!dwUnInstallResult) {
+        DebugTrace(L"<Execute_NVDUninst> UnInstall fail");
+        return 1;
+    }
+
+    const OwnedHandle process(started.hProcess);
+    const OwnedHandle thread(started.hThread);
+    // An uninstaller that is still busy after the wait is left running; its exit code then reads
+    // STILL_ACTIVE.
+    WaitForSingleObject(process.get(), kUninstallWaitMs);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.get(), &exitCode);
+    DebugTrace(L"<Execute_NVDUninst> UnInstall success, exitCode: %d", static_cast<int>(exitCode));
+    return 0;
+}

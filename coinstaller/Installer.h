@@ -1,0 +1,29 @@
+// What the co-installer does around the driver's installation and removal: start the vendor's
+// service program, run the vendor's uninstaller.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// Expanded paths and the uninstaller's command line live in buffers of this many units.
+constexpr std::size_t kPathBufferUnits = 256;
+
+// Expands the environment variables of source into path. False, with path emptied, when the
+// expansion fails or does not fit with its terminator: such a path is never used.
+bool ExpandPath(const wchar_t* source, wchar_t (&path)[kPathBufferUnits]);
+
+namespace Installer {
+
+// What follows a successful installation: traces its banner and runs Run_NVDService. Always 1.
+int Setup();
+
+// Starts %ProgramFiles%\NorvikFP\NVDService.exe hidden in its folder, when it is there, and does
+// not wait for it. Always 1.
+int Run_NVDService();
+
+} // namespace Installer
+
+// Runs %ProgramFiles%\NorvikFP\NVDUninst.exe with "/s /DEL_UNINSTALL_REG" and waits up to ten
+// seconds for it. 0 when it was started, 1 when it could not be.
+int Execute_NVDUninst();

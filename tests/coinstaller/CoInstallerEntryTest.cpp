@@ -1,0 +1,415 @@
+// CoInstallerEntry as the device installer calls it, in a process of its own under a debugger: the
+// value returned, the trace lines written, and what was started from %ProgramFiles%\NorvikFP.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/coinstaller/CoInstallerTestSupport.h"
+
+namespace coinsttest {
+namespace {
+
+constexpr DWORD kPostProcessingRequired = 0xE0000226;
+
+const wchar_t kEntryLine2[] = L"<CoInstallerEntry> InstallFunction = 0x2";
+const wchar_t kEntryLine5[] = L"<CoInstallerEntry> InstallFunction = 0x5";
+
+std::wstring Hex(DWORD value) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+// The job counts every process that ever ran in it; where Wine cannot say, the records decide.
+void ExpectProcessesInJob(const DebugRun& run, DWORD count) {
+    if (run.processesInJob != 0) {
+        EXPECT_EQ(run.processesInJob, count);
+    }
+}
+
+// Wine lets go of a process's working folder a little after the process has ended, and the
+// service runs in the folder that is to be removed.
+bool RemoveFolder(const std::wstring& folder) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (RemoveDirectoryW(folder.c_str()))
+            return true;
+        if (GetLastError() != ERROR_SHARING_VIOLATION)
+            return false;
+        Sleep(50);
+    }
+    return false;
+}
+
+bool SamePath(const std::string& a, const std::wstring& b) {
+    return CompareStringOrdinal(std::wstring(a.begin(), a.end()).c_str(), -1, b.c_str(), -1, TRUE) ==
+           CSTR_EQUAL;
+}
+
+// Puts the stand-ins where the co-installer looks for them, points their records at a file of
+// this test, and takes everything away again afterwards.
+class CoInstallerEntryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UseProgramFiles(Expand(L"%ProgramFiles%"));
+        m_record = Expand(L"%TEMP%") + L"\\nvd-standin-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+        DeleteFileW(m_record.c_str());
+        SetEnvironmentVariableW(L"NVD_STANDIN_RECORD", m_record.c_str());
+        SetEnvironmentVariableW(L"NVD_STANDIN_EXIT", nullptr);
+        SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", nullptr);
+    }
+
+    void TearDown() override {
+        for (const Record& record : ReadRecords(m_record))
+            WaitForRecordedProcess(record, 20000);
+        for (const std::wstring& file : m_installed)
+            EXPECT_TRUE(DeleteFileW(file.c_str())) << Utf8(file) << ", error " << GetLastError();
+        for (auto folder = m_createdFolders.rbegin(); folder != m_createdFolders.rend(); ++folder)
+            EXPECT_TRUE(RemoveFolder(*folder)) << Utf8(*folder) << ", error " << GetLastError();
+        DeleteFileW(m_record.c_str());
+    }
+
+    // Where the stand-ins go: <programFiles>\NorvikFP, made (with any missing parents) if needed.
+    void UseProgramFiles(const std::wstring& programFiles) {
+        m_folder = programFiles + L"\\NorvikFP";
+        for (std::size_t at = m_folder.find(L'\\', 3);; at = m_folder.find(L'\\', at + 1)) {
+            const std::wstring part = m_folder.substr(0, at);
+            if (CreateDirectoryW(part.c_str(), nullptr))
+                m_createdFolders.push_back(part);
+            if (at == std::wstring::npos)
+                break;
+        }
+    }
+
+    void Install(const wchar_t* name) {
+        const std::wstring target = m_folder + L"\\" + name;
+        ASSERT_TRUE(CopyFileW((TestBinFolder() + name).c_str(), target.c_str(), FALSE))
+            << "copy to " << Utf8(target) << " failed, error " << GetLastError();
+        m_installed.push_back(target);
+    }
+
+    void InstallBoth() {
+        Install(L"NVDService.exe");
+        Install(L"NVDUninst.exe");
+    }
+
+    DebugRun Entry(DWORD function, BOOL postProcessing, DWORD installResult) {
+        const std::wstring command = L"\"" + TestBinFolder() + L"coinst_caller.exe\" entry " + Hex(function) +
+                                     L" " + std::to_wstring(postProcessing) + L" " + Hex(installResult);
+        DebugRun run = RunUnderDebugger(command, 60000);
+        EXPECT_TRUE(run.started && run.finished) << "the caller did not run to its end";
+        EXPECT_TRUE(run.exceptions.empty())
+            << "exception 0x" << std::hex << (run.exceptions.empty() ? 0 : run.exceptions[0]);
+        return run;
+    }
+
+    // Nothing ran beside the caller (when the job could count), and no stand-in wrote a record.
+    void ExpectNothingStarted(const DebugRun& run) {
+        ExpectProcessesInJob(run, 1);
+        ExpectNoRecord();
+    }
+
+    void ExpectNoRecord() {
+        EXPECT_TRUE(WaitForRecords(m_record, 1, 500).empty()) << "a stand-in was started";
+    }
+
+    std::wstring m_folder;
+    std::wstring m_record;
+    std::vector<std::wstring> m_installed;
+    std::vector<std::wstring> m_createdFolders;
+};
+
+TEST_F(CoInstallerEntryTest, OtherRequestCodesAreTracedOnceAndStartNothing) {
+    InstallBoth();
+    for (const DWORD function : {0x1u, 0x3u, 0x4u, 0x6u, 0x1Au, 0x22u}) {
+        for (const BOOL postProcessing : {FALSE, TRUE}) {
+            SCOPED_TRACE(Utf8(Hex(function)) + (postProcessing ? " after" : " before"));
+            const DebugRun run = Entry(function, postProcessing, 0);
+            EXPECT_EQ(run.exitCode, 0u);
+            EXPECT_EQ(TraceMessages(run),
+                      std::vector<std::wstring>{L"<CoInstallerEntry> InstallFunction = " + Hex(function)});
+            ExpectProcessesInJob(run, 1);
+        }
+    }
+    ExpectNoRecord();
+}
+
+TEST_F(CoInstallerEntryTest, InstallBeforeTheActionAsksForPostProcessingOnly) {
+    InstallBoth();
+    const DebugRun run = Entry(2, FALSE, 0);
+    EXPECT_EQ(run.exitCode, kPostProcessingRequired);
+    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
+                                      kEntryLine2,
+                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE - return need post processing.",
+                                  }));
+    ExpectNothingStarted(run);
+}
+
+TEST_F(CoInstallerEntryTest, InstallAfterSuccessStartsTheServiceHiddenInItsFolder) {
+    InstallBoth();
+    // The service keeps running past the call: the co-installer must not wait for it.
+    SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", L"20000");
+    const DebugRun run = Entry(2, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
+                                      kEntryLine2,
+                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...",
+                                      L"##### Installer::Setup #####",
+                                      L"##### Installer::Run_NVDService #####",
+                                      L"##### NVDService.exe Find #####",
+                                      L"<CoInstallerEntry> ##### Setup Finish #####",
+                                  }));
+    EXPECT_LT(MillisecondsBetween(run.before, run.after), 15000) << "waited for the service";
+    ExpectProcessesInJob(run, 2);
+
+    const std::vector<Record> records = WaitForRecords(m_record, 1, 10000);
+    ASSERT_EQ(records.size(), 1u);
+    const Record& service = records[0];
+    EXPECT_TRUE(SamePath(service.at("program"), m_folder + L"\\NVDService.exe")) << service.at("program");
+    EXPECT_TRUE(SamePath(service.at("working_folder"), m_folder)) << service.at("working_folder");
+    EXPECT_EQ(std::stoul(service.at("startup_flags"), nullptr, 16) & STARTF_USESHOWWINDOW,
+              static_cast<unsigned long>(STARTF_USESHOWWINDOW));
+    EXPECT_EQ(service.at("show_command"), std::to_string(SW_HIDE));
+    EXPECT_FALSE(WaitForRecordedProcess(service, 0)) << "the service had ended already";
+}
+
+TEST_F(CoInstallerEntryTest, InstallAfterFailureReturnsThatCodeAndStartsNothing) {
+    InstallBoth();
+    for (const DWORD failure : {5ul, 0xE000020Bul, 0x80070002ul}) {
+        SCOPED_TRACE(Utf8(Hex(failure)));
+        const DebugRun run = Entry(2, TRUE, failure);
+        EXPECT_EQ(run.exitCode, failure);
+        EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
+                                          kEntryLine2,
+                                          L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+                                          L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing on failure",
+                                      }));
+        ExpectNothingStarted(run);
+    }
+}
+
+TEST_F(CoInstallerEntryTest, InstallWithoutTheServiceProgramSaysNotFindAndSucceeds) {
+    Install(L"NVDUninst.exe");
+    const DebugRun run = Entry(2, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
+                                      kEntryLine2,
+                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...",
+                                      L"##### Installer::Setup #####",
+                                      L"##### Installer::Run_NVDService #####",
+                                      L"##### NVDService.exe Not Find #####",
+                                      L"<CoInstallerEntry> ##### Setup Finish #####",
+                                  }));
+    ExpectNothingStarted(run);
+}
+
+TEST_F(CoInstallerEntryTest, RemoveBeforeTheActionAsksForPostProcessingOnly) {
+    InstallBoth();
+    const DebugRun run = Entry(5, FALSE, 0);
+    EXPECT_EQ(run.exitCode, kPostProcessingRequired);
+    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
+                                      kEntryLine5,
+                                      L"<CoInstallerEntry> ##### DIF_REMOVE #####",
+                                      L"<CoInstallerEntry> Context->PostProcessing = 0",
+                                      L"<CoInstallerEntry> Context->InstallResult = 0",
+                                      L"<CoInstallerEntry> DIF_REMOVE - return need post processing.",
+                                  }));
+    ExpectNothingStarted(run);
+}
+
+TEST_F(CoInstallerEntryTest, RemoveAfterFailureReturnsThatCodeAndStartsNothing) {
+    InstallBoth();
+    const struct {
+        DWORD code;
+        const wchar_t* traced; // printed as a signed decimal
+    } failures[] = {{5, L"5"}, {0xE000020B, L"-536870389"}};
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(Utf8(Hex(failure.code)));
+        const DebugRun run = Entry(5, TRUE, failure.code);
+        EXPECT_EQ(run.exitCode, failure.code);
+        EXPECT_EQ(TraceMessages(run),
+                  (std::vector<std::wstring>{
+                      kEntryLine5,
+                      L"<CoInstallerEntry> ##### DIF_REMOVE #####",
+                      L"<CoInstallerEntry> Context->PostProcessing = 1",
+                      L"<CoInstallerEntry> Context->InstallResult = " + std::wstring(failure.traced),
+                      L"<CoInstallerEntry> DIF_REMOVE PostProcessing on failure",
+                  }));
+        ExpectNothingStarted(run);
+    }
+}
+
+std::vector<std::wstring> RemoveLines(const std::wstring& program, const std::vector<std::wstring>& outcome) {
+    std::vector<std::wstring> lines = {
+        kEntryLine5,
+        L"<CoInstallerEntry> ##### DIF_REMOVE #####",
+        L"<CoInstallerEntry> Context->PostProcessing = 1",
+        L"<CoInstallerEntry> Context->InstallResult = 0",
+        L"<CoInstallerEntry> DIF_REMOVE PostProcessing...",
+        L"<Execute_NVDUninst> tcharUnInstPath = " + program,
+        L"<Execute_NVDUninst> szCmdLine = /s /DEL_UNINSTALL_REG",
+    };
+    lines.insert(lines.end(), outcome.begin(), outcome.end());
+    lines.push_back(L"<CoInstallerEntry> ##### Execute_NVDUninst Finish #####");
+    return lines;
+}
+
+TEST_F(CoInstallerEntryTest, RemoveAfterSuccessRunsTheUninstallerAndWaitsForItsEnd) {
+    InstallBoth();
+    SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", L"3000");
+    SetEnvironmentVariableW(L"NVD_STANDIN_EXIT", L"7");
+    const DebugRun run = Entry(5, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::wstring program = m_folder + L"\\NVDUninst.exe";
+    EXPECT_EQ(TraceMessages(run),
+              RemoveLines(program, {L"<Execute_NVDUninst> dwUnInstallResult = 1",
+                                    L"<Execute_NVDUninst> UnInstall success, exitCode: 7"}));
+    ExpectProcessesInJob(run, 2);
+
+    // Between the start and the exit code lie the uninstaller's three seconds.
+    ASSERT_EQ(run.strings.size(), 10u);
+    SYSTEMTIME started = {}, ended = {};
+    ASSERT_TRUE(ParsePrefix(run.strings[7].text, run.before, started));
+    ASSERT_TRUE(ParsePrefix(run.strings[8].text, run.before, ended));
+    EXPECT_GE(MillisecondsBetween(started, ended), 2900);
+    EXPECT_LT(MillisecondsBetween(started, ended), 9000);
+
+    const std::vector<Record> records = ReadRecords(m_record);
+    ASSERT_EQ(records.size(), 1u);
+    const Record& uninstaller = records[0];
+    EXPECT_TRUE(SamePath(uninstaller.at("program"), program)) << uninstaller.at("program");
+    EXPECT_EQ(uninstaller.at("command_line"), "/s /DEL_UNINSTALL_REG");
+    EXPECT_EQ(uninstaller.at("startup_flags"), "0x0");
+    EXPECT_TRUE(WaitForRecordedProcess(uninstaller, 0)) << "still running after the call";
+}
+
+TEST_F(CoInstallerEntryTest, RemoveSucceedsWhateverTheUninstallerExitsWith) {
+    InstallBoth();
+    const struct {
+        const wchar_t* exitCode;
+        const wchar_t* traced;
+    } outcomes[] = {{L"0", L"0"}, {L"1", L"1"}, {L"4294967295", L"-1"}};
+    const std::wstring program = m_folder + L"\\NVDUninst.exe";
+    for (const auto& outcome : outcomes) {
+        SCOPED_TRACE(Utf8(outcome.exitCode));
+        SetEnvironmentVariableW(L"NVD_STANDIN_EXIT", outcome.exitCode);
+        const DebugRun run = Entry(5, TRUE, 0);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(TraceMessages(run),
+                  RemoveLines(program, {L"<Execute_NVDUninst> dwUnInstallResult = 1",
+                                        L"<Execute_NVDUninst> UnInstall success, exitCode: " +
+                                            std::wstring(outcome.traced)}));
+    }
+    EXPECT_EQ(ReadRecords(m_record).size(), 3u);
+}
+
+TEST_F(CoInstallerEntryTest, RemoveStopsWaitingAfterTenSecondsAndLeavesTheUninstallerRunning) {
+    InstallBoth();
+    SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", L"16000");
+    const DebugRun run = Entry(5, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(TraceMessages(run), RemoveLines(m_folder + L"\\NVDUninst.exe",
+                                              {L"<Execute_NVDUninst> dwUnInstallResult = 1",
+                                               L"<Execute_NVDUninst> UnInstall success, exitCode: 259"}));
+    ASSERT_EQ(run.strings.size(), 10u);
+    SYSTEMTIME started = {}, ended = {};
+    ASSERT_TRUE(ParsePrefix(run.strings[7].text, run.before, started));
+    ASSERT_TRUE(ParsePrefix(run.strings[8].text, run.before, ended));
+    EXPECT_GE(MillisecondsBetween(started, ended), 9950);
+    EXPECT_LT(MillisecondsBetween(started, ended), 12000);
+
+    const std::vector<Record> records = ReadRecords(m_record);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_FALSE(WaitForRecordedProcess(records[0], 0)) << "the uninstaller was stopped";
+}
+
+TEST_F(CoInstallerEntryTest, RemoveWithoutTheUninstallerSaysFailAndSucceeds) {
+    Install(L"NVDService.exe");
+    const DebugRun run = Entry(5, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(TraceMessages(run),
+              RemoveLines(m_folder + L"\\NVDUninst.exe", {L"<Execute_NVDUninst> dwUnInstallResult = 0",
+                                                          L"<Execute_NVDUninst> UnInstall fail"}));
+    ExpectNothingStarted(run);
+}
+
+// The caller's %ProgramFiles% pointed at a folder of a chosen length, so that the expanded program path has
+// exactly the length a case needs; the stand-in really sits at that path.
+class CoInstallerPathLengthTest : public CoInstallerEntryTest {
+protected:
+    void UseProgramPathOfLength(std::size_t units, const wchar_t* program) {
+        const std::wstring tail = std::wstring(L"\\NorvikFP\\") + program;
+        std::wstring root = Expand(L"%TEMP%") + L"\\nvlp" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        ASSERT_LT(root.size() + tail.size(), units);
+        const std::wstring programFiles = root + std::wstring(units - tail.size() - root.size(), L'p');
+        ASSERT_EQ(programFiles.size() + tail.size(), units);
+        SetEnvironmentVariableW(L"NVD_CALLER_PROGRAMFILES", programFiles.c_str());
+        UseProgramFiles(programFiles);
+        Install(program);
+    }
+};
+
+TEST_F(CoInstallerPathLengthTest, ServicePathOf255UnitsIsStarted) {
+    UseProgramPathOfLength(255, L"NVDService.exe");
+    const DebugRun run = Entry(2, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::vector<std::wstring> messages = TraceMessages(run);
+    ASSERT_EQ(messages.size(), 7u);
+    EXPECT_EQ(messages[5], L"##### NVDService.exe Find #####");
+    const std::vector<Record> records = WaitForRecords(m_record, 1, 10000);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(SamePath(records[0].at("program"), m_folder + L"\\NVDService.exe"))
+        << records[0].at("program");
+}
+
+TEST_F(CoInstallerPathLengthTest, ServicePathOf256UnitsIsNotUsed) {
+    UseProgramPathOfLength(256, L"NVDService.exe");
+    const DebugRun run = Entry(2, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
+                                      kEntryLine2,
+                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...",
+                                      L"##### Installer::Setup #####",
+                                      L"##### Installer::Run_NVDService #####",
+                                      L"##### NVDService.exe path does not fit in 256 units #####",
+                                      L"<CoInstallerEntry> ##### Setup Finish #####",
+                                  }));
+    ExpectNothingStarted(run);
+}
+
+TEST_F(CoInstallerPathLengthTest, UninstallerPathOf255UnitsIsRun) {
+    UseProgramPathOfLength(255, L"NVDUninst.exe");
+    const DebugRun run = Entry(5, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(TraceMessages(run), RemoveLines(m_folder + L"\\NVDUninst.exe",
+                                              {L"<Execute_NVDUninst> dwUnInstallResult = 1",
+                                               L"<Execute_NVDUninst> UnInstall success, exitCode: 0"}));
+    EXPECT_EQ(ReadRecords(m_record).size(), 1u);
+}
+
+TEST_F(CoInstallerPathLengthTest, UninstallerPathOf256UnitsIsNotUsed) {
+    UseProgramPathOfLength(256, L"NVDUninst.exe");
+    const DebugRun run = Entry(5, TRUE, 0);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
+                                      kEntryLine5,
+                                      L"<CoInstallerEntry> ##### DIF_REMOVE #####",
+                                      L"<CoInstallerEntry> Context->PostProcessing = 1",
+                                      L"<CoInstallerEntry> Context->InstallResult = 0",
+                                      L"<CoInstallerEntry> DIF_REMOVE PostProcessing...",
+                                      L"<Execute_NVDUninst> tcharUnInstPath does not fit in 256 units",
+                                      L"<Execute_NVDUninst> UnInstall fail",
+                                      L"<CoInstallerEntry> ##### Execute_NVDUninst Finish #####",
+                                  }));
+    ExpectNothingStarted(run);
+}
+
+} // namespace
+} // namespace coinsttest
