@@ -18,25 +18,26 @@ namespace {
 // Written on the GUI thread, read by the framework's threads; one word, no lock.
 std::atomic<HWND> g_notifyWindow{nullptr};
 
-// Hands one line to the notification window. The text lives only for the synchronous send.
-void SendTrace(WPARAM kind, const char* format, ...) {
-    const HWND window = g_notifyWindow.load();
-    va_list args;
-    va_start(args, format);
+// Hands one line to the notification window, when there is one, and drops it. The text lives
+// only for the synchronous send.
+void SendTraceV(WPARAM kind, const char* format, va_list args) {
     const std::u16string line = nvtrace::FormatV(format, args);
-    va_end(args);
-    if (window)
+    if (const HWND window = g_notifyWindow.load())
         SendMessageW(window, WM_WBF_TRACE, kind, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
-void TraceLine(const char* format, ...) {
-    const HWND window = g_notifyWindow.load();
+void SendTrace(WPARAM kind, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const std::u16string line = nvtrace::FormatV(format, args);
+    SendTraceV(kind, format, args);
     va_end(args);
-    if (window)
-        SendMessageW(window, WM_WBF_TRACE, WBF_TRACE_LINE, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+void TraceLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    SendTraceV(WBF_TRACE_LINE, format, args);
+    va_end(args);
 }
 
 // HRESULTs travel in lParam sign-extended, as the dialog compares them with negative constants.

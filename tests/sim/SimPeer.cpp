@@ -2,6 +2,7 @@
 // the program's own biometric wrapper sees from where it was started.
 //   sim_peer module   -> "<hr of EnumSensors> <unit count> <path of the winbio.dll in use>"
 //   sim_peer count    -> "<hr of EnumFingerPrint> <number of enrolled fingers>"
+//   sim_peer all      -> the load result, then the HRESULT of every operation, one a line
 #include "biometric/WbfInfo.h"
 #include "biometric/WinBioTable.h"
 
@@ -30,6 +31,19 @@ int wmain(int argc, wchar_t** argv) {
         for (int flag : flags)
             enrolled += flag;
         std::printf("0x%08lX %d\n", static_cast<unsigned long>(hr), enrolled);
+        return 0;
+    }
+    if (command == L"all") {
+        FingerFlags flags = {};
+        SIZE_T count = 0;
+        WINBIO_UNIT_ID unit = 0;
+        const HRESULT results[] = {WinBioLoadResult(),         wbf.EnumSensors(&count, &unit),
+                                   wbf.OpenSession(),          wbf.EnrollFingerPrint_WithCallback(0xF5),
+                                   wbf.EnrollCommit(),         wbf.IdentifyFingerPrint_WithCallback(),
+                                   wbf.CancelOperation(),      wbf.CloseSession(),
+                                   wbf.EnumFingerPrint(flags), wbf.DeleteAll()};
+        for (HRESULT hr : results)
+            std::printf("0x%08lX\n", static_cast<unsigned long>(hr));
         return 0;
     }
     return 2;

@@ -70,8 +70,8 @@ struct RunResult {
     std::string out;
 };
 
-RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments,
-                     const std::wstring& folder = L"") {
+RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"",
+                     const wchar_t* environment = nullptr) {
     RunResult result;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -90,8 +90,9 @@ RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments,
     startup.hStdError = out;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+    const BOOL started = CreateProcessW(
+        nullptr, commandLine.data(), nullptr, nullptr, TRUE, environment ? CREATE_UNICODE_ENVIRONMENT : 0,
+        const_cast<wchar_t*>(environment), folder.empty() ? nullptr : folder.c_str(), &startup, &info);
     CloseHandle(out);
     if (!started)
         return result;
@@ -245,6 +246,45 @@ TEST_F(SimulatorTest, ADllPlantedInTheProgramsFolderIsNotLoaded) {
     DeleteFileW(peer.c_str());
     DeleteFileW(planted.c_str());
     RemoveDirectoryW(folder.c_str());
+}
+
+TEST_F(SimulatorTest, WithoutWinbioDllEveryOperationFailsAndNothingCrashes) {
+    // Wine's loader refuses a DLL that its per-program settings disable, as if System32 had none.
+    // The setting names a copy of the peer under a name of its own, so nothing else is affected.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring exeName = L"nv-nowinbio-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    const std::wstring copy = std::wstring(temp) + exeName;
+    ASSERT_TRUE(CopyFileW((BinDir() + L"sim_peer.exe").c_str(), copy.c_str(), FALSE));
+    const std::wstring keyPath = L"Software\\Wine\\AppDefaults\\" + exeName + L"\\DllOverrides";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const wchar_t disabled[] = L"";
+    RegSetValueExW(key, L"winbio", 0, REG_SZ, reinterpret_cast<const BYTE*>(disabled), sizeof disabled);
+    RegCloseKey(key);
+    const RunResult run = RunProgram(copy, L"all");
+    RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, (L"Software\\Wine\\AppDefaults\\" + exeName).c_str());
+    DeleteFileW(copy.c_str());
+    ASSERT_EQ(run.code, 0u) << run.out;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < run.out.size();) {
+        const std::size_t end = run.out.find('\n', start);
+        lines.push_back(run.out.substr(start, end - start));
+        start = end == std::string::npos ? run.out.size() : end + 1;
+    }
+    ASSERT_EQ(lines.size(), 10u) << run.out;
+    const std::string loadError = lines[0];
+    EXPECT_EQ(loadError.rfind("0x8007", 0), 0u) << "HRESULT_FROM_WIN32 of the load error: " << loadError;
+    // EnumSensors, OpenSession, begin, commit, identify: the load error each time.
+    for (int i : {1, 2, 3, 4, 5})
+        EXPECT_EQ(lines[i], loadError) << i;
+    EXPECT_EQ(lines[6], "0x00000000") << "cancel without a session";
+    EXPECT_EQ(lines[7], "0x00000000") << "close without a session";
+    EXPECT_EQ(lines[8], loadError);
+    EXPECT_EQ(lines[9], loadError);
 }
 
 //--- Enrolment
