@@ -195,7 +195,9 @@ protected:
         CWbfInfo::SetNotifyWindow(window);
     }
     void TearDown() override {
-        Sim(L"reset");
+        // NV_SIM_TEST_KEEP_POOL=1 leaves the pool as the test left it, to look at with winbio-sim list.
+        if (GetEnvironmentVariableW(L"NV_SIM_TEST_KEEP_POOL", nullptr, 0) == 0)
+            Sim(L"reset");
         WaitEvents(0, 100);
         DestroyWindow(window);
     }
@@ -563,6 +565,28 @@ TEST_F(SimulatorTest, BadHandlesAndArgumentsGetErrorsNotCrashes) {
     EXPECT_EQ(api.CloseSession(session), S_OK);
     EXPECT_EQ(api.CloseSession(session), E_HANDLE) << "a closed handle is gone";
     EXPECT_EQ(OutstandingBlocks(), 0u);
+}
+
+TEST_F(SimulatorTest, TheControlProgramRefusesBadInputAndDocumentsEveryCommand) {
+    for (const wchar_t* bad :
+         {L"", L"bogus", L"samples 0", L"samples x", L"touch", L"auto maybe", L"bad x",
+          L"fail Free 0x80004005", L"fail EnrollCommit E_FAIL", L"fail EnrollCommit 0x1 0",
+          L"enroll . 0x0B finger-a", L"units \"A|b|c|d|e|1\"", L"list extra"})
+        EXPECT_EQ(Sim(bad), 2u) << bad;
+    EXPECT_EQ(Sim(L"enroll nosuchaccount 1 finger-a"), 1u);
+    EXPECT_EQ(Sim(L"enroll . 1 finger-a"), 0u);
+    EXPECT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 2 finger-a"), 1u) << "the finger is enrolled already";
+    EXPECT_EQ(Sim(L"enroll . 1 finger-b"), 1u) << "the position is taken";
+    EXPECT_EQ(RunProgram(BinDir() + L"winbio-sim.exe", L"list").out, MySid() + " 0x01 finger-a\n");
+    EXPECT_EQ(Sim(L"remove"), 0u);
+    EXPECT_EQ(Sim(L"remove"), 0u) << "removing twice is not an error";
+    EXPECT_EQ(Sim(L"plug"), 0u);
+
+    const RunResult help = RunProgram(BinDir() + L"winbio-sim.exe", L"--help");
+    EXPECT_EQ(help.code, 0u);
+    for (const char* command : {"reset", "units", "samples", "touch", "bad", "auto", "enroll", "list", "fail",
+                                "remove", "plug", "state"})
+        EXPECT_NE(help.out.find("\n  " + std::string(command)), std::string::npos) << command;
 }
 
 //--- The demo's helpers
