@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cwctype>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,13 +71,16 @@ struct RunResult {
     std::string out;
 };
 
+// Runs the program to its end; `whileRunning` is called once it has started.
 RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"",
-                     const wchar_t* environment = nullptr) {
+                     const wchar_t* environment = nullptr, const std::function<void()>& whileRunning = {}) {
+    static int runs = 0; // a file per run: runs may nest
     RunResult result;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring outPath =
-        std::wstring(temp) + L"nv-sim-test-" + std::to_wstring(GetCurrentProcessId()) + L".out";
+    const std::wstring outPath = std::wstring(temp) + L"nv-sim-test-" +
+                                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) +
+                                 L".out";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out =
         CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -97,6 +101,8 @@ RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments, con
     if (!started)
         return result;
     CloseHandle(info.hThread);
+    if (whileRunning)
+        whileRunning();
     const DWORD deadline = GetTickCount() + 30000;
     while (MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0 &&
            GetTickCount() < deadline)
@@ -475,6 +481,36 @@ TEST_F(SimulatorTest, RemoveTellsOurWindowsAndFailsTheOutstandingRequest) {
     EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK);
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(wbf.m_Pid, 0x0106);
+}
+
+TEST_F(SimulatorTest, RemoveReachesTheWindowsOfAnotherProcessToo) {
+    const std::wstring eventName = L"NvSimPeerReady-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+    ASSERT_NE(ready, nullptr);
+    DWORD removeResult = 99;
+    const RunResult peer = RunProgram(BinDir() + L"sim_peer.exe", L"watch " + eventName, L"", nullptr, [&] {
+        if (WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0)
+            removeResult = Sim(L"remove");
+    });
+    CloseHandle(ready);
+    EXPECT_EQ(removeResult, 0u);
+    EXPECT_EQ(peer.code, 0u) << peer.out;
+    EXPECT_EQ(peer.out,
+              std::to_string(DBT_DEVICEREMOVECOMPLETE) +
+                  " \\\\?\\USB#VID_2F1B&PID_0106#5&2A7C3B1&0&3#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\n");
+}
+
+TEST_F(SimulatorTest, ADamagedStateFileStartsOverFromTheDefault) {
+    ASSERT_EQ(Sim(L"enroll . 1 finger-a"), 0u);
+    const wchar_t* path = L"C:\\ProgramData\\NorvikWinBioSim\\state.txt";
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "\x01\x02garbage\tline\n", 15, &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(RunProgram(BinDir() + L"winbio-sim.exe", L"list").out, "");
+    CWbfInfo wbf;
+    EXPECT_EQ(wbf.m_Pid, 0x0106) << "the default sensor again";
 }
 
 //--- Configuration, failures, bad input
