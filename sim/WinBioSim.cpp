@@ -9,6 +9,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -63,7 +64,7 @@ WINBIO_SESSION_HANDLE g_nextSession = 0;
 ULONGLONG g_nextOrder = 0;
 std::set<void*> g_blocks; // what WinBioFree may release
 HANDLE g_wake = nullptr;
-volatile bool g_stopping = false;
+std::atomic<bool> g_stopping{false};
 
 void Wake() {
     if (g_wake)

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <map>
 #include <string>
@@ -330,6 +331,22 @@ TEST_F(WbfInfoTest, AFailedEnumerationKeepsTheIdsFoundBefore) {
     EXPECT_EQ(failed.m_UnitId, 0u);
     EXPECT_TRUE(Traced(L"(CWbfInfo) EnumSensors failed. hr = 0x80070005\r\n"));
     EXPECT_TRUE(Traced(L"(CWbfInfo) SensorCnt != 1!\r\n"));
+}
+
+TEST_F(WbfInfoTest, UnterminatedUnitStringsAreCutAtTheirField) {
+    WINBIO_UNIT_SCHEMA unit = Unit(8, L"");
+    for (WCHAR& c : unit.DeviceInstanceId)
+        c = L'A';
+    std::wmemcpy(unit.DeviceInstanceId, L"USB\\VID_2F1B&PID_0777", 21);
+    for (WCHAR& c : unit.Description)
+        c = L'D';
+    fake.units = {unit};
+    CWbfInfo::SetNotifyWindow(window);
+    CWbfInfo wbf;
+    EXPECT_EQ(wbf.m_Pid, 0x0777);
+    const std::wstring id = L"Device instance ID: USB\\VID_2F1B&PID_0777" + std::wstring(255 - 21, L'A');
+    EXPECT_TRUE(Traced(id.c_str()));
+    EXPECT_TRUE(Traced((L"Description: " + std::wstring(255, L'D')).c_str()));
 }
 
 TEST_F(WbfInfoTest, NoUnitsIsNotAnError) {
