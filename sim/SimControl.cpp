@@ -39,7 +39,9 @@ constexpr char kHelp[] =
     "  list                       the pool, one enrolment a line: IDENTITY SUB-FACTOR FINGER\n"
     "  fail FUNCTION HRESULT [COUNT]\n"
     "                             the next COUNT (default 1; 'always' for every) calls of FUNCTION\n"
-    "                             (e.g. WinBioEnrollCommit or EnrollCommit) return HRESULT\n"
+    "                             (e.g. WinBioEnrollCommit or EnrollCommit) return HRESULT;\n"
+    "                             CaptureResult / IdentifyResult: the next COUNT captures or\n"
+    "                             identifications complete with HRESULT when a touch arrives\n"
     "  fail clear                 drops every failure injection\n"
     "  remove                     unplugs the sensor: no units are enumerated, outstanding requests\n"
     "                             complete with 0x8007048F, and every top-level window of each\n"
@@ -251,7 +253,8 @@ int Run(const std::vector<std::string>& a) {
                                             "CloseSession",       "Cancel",
                                             "EnrollBegin",        "EnrollCaptureWithCallback",
                                             "EnrollCommit",       "IdentifyWithCallback",
-                                            "EnumEnrollments",    "DeleteTemplate"};
+                                            "EnumEnrollments",    "DeleteTemplate",
+                                            "CaptureResult",      "IdentifyResult"};
         bool isKnown = false;
         for (const char* name : known)
             isKnown = isKnown || sim::CanonicalFunctionName(name) == sim::CanonicalFunctionName(a[1]);

@@ -223,7 +223,10 @@ void Poll() {
             session->pending = {};
             const WINBIO_UNIT_ID firstUnit = state.units.empty() ? 0 : state.units.front().id;
             c.unit = session->enrolling ? session->unit : firstUnit;
-            if (!sample.good) {
+            const char* outcome = c.request.kind == Request::Capture ? "CaptureResult" : "IdentifyResult";
+            if (const auto injected = sim::TakeFailure(state, outcome)) {
+                c.status = *injected; // the touch is used up, the enrolment does not advance
+            } else if (!sample.good) {
                 c.status = WINBIO_E_BAD_CAPTURE;
                 c.reject = sample.rejectDetail;
             } else if (c.request.kind == Request::Capture) {

@@ -555,6 +555,19 @@ TEST_F(SimulatorTest, InjectedFailuresReachTheWrapper) {
     EXPECT_EQ(WaitEvents(2), (std::vector<Event>{Enroll(0, 1), Enroll(3, Status(E_FAIL))}));
 }
 
+TEST_F(SimulatorTest, InjectedOutcomesCompleteTheRequests) {
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(Sim(L"fail IdentifyResult 0x80098010"), 0u);
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(2, Status(WINBIO_E_DEVICE_BUSY))});
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    ASSERT_EQ(Sim(L"fail CaptureResult 0x80098006"), 0u);
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(3, Status(static_cast<HRESULT>(0x80098006)))});
+}
+
 TEST_F(SimulatorTest, BadHandlesAndArgumentsGetErrorsNotCrashes) {
     const WinBioFunctions& api = WinBio();
     WINBIO_UNIT_SCHEMA* units = nullptr;
