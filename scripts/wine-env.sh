@@ -73,9 +73,23 @@ nv_wine_prepare() {
         nv_prefix_setup "$prefix"
         touch "$prefix/.nv-ready"
     fi
+    nv_install_simulator "$prefix"
     flock -u 7
     # Keep the wine server up between the many short test processes, detached from our output.
     wineserver -p 30 </dev/null >/dev/null 2>&1 || true
+}
+
+# The build's simulated winbio.dll (<build>/bin, beside the prefix) belongs in the prefix's system32,
+# where programs find the biometric framework; copied again whenever the build's is newer. Renamed
+# into place, so a process that has the old one mapped keeps running.
+nv_install_simulator() {
+    local prefix=$1
+    local dll target
+    dll="$(dirname "$prefix")/bin/winbio.dll"
+    target="$prefix/drive_c/windows/system32/winbio.dll"
+    if [ -f "$dll" ] && [ "$dll" -nt "$target" ]; then
+        cp -p "$dll" "$target.nv-new" && mv -f "$target.nv-new" "$target"
+    fi
 }
 
 # Hook for what a fresh prefix needs beyond wineboot; scripts that install more redefine it.

@@ -1,0 +1,27 @@
+// Process-wide window messages between the biometric wrapper, its callbacks and the dialogs.
+#pragma once
+
+// Fixed numbers (in the WM_USER range) that every window of the program agrees on.
+constexpr unsigned int WM_WBF_TRACE = 0x7FC;      // CWbfInfo -> notification window (sent), wParam = kind
+constexpr unsigned int WM_ENROLL_EVENT = 0x7FD;   // enrolment callbacks and commit -> enrolment dialog
+constexpr unsigned int WM_IDENTIFY_EVENT = 0x7FE; // identification callback -> enrolment dialog
+constexpr unsigned int WM_FINGER_EXISTS = 0x801;  // enrolment dialog -> itself
+constexpr unsigned int WM_ENROLL_RESTART = 0x802; // enrolment dialog -> itself
+constexpr unsigned int WM_LABEL_CLICKED = 0x806;  // clickable label -> parent (sent), wParam = control id
+
+// wParam of WM_WBF_TRACE.
+constexpr unsigned int WBF_TRACE_OUTCOME = 0; // outcome lines of a single template deletion
+constexpr unsigned int WBF_TRACE_LINE = 1;    // ordinary lines
+constexpr unsigned int WBF_TRACE_MARKER = 2;  // the empty line that starts OpenSession
+
+// wParam of WM_ENROLL_EVENT.
+constexpr unsigned int ENROLL_EVENT_MORE_DATA = 0; // lParam = number of the accepted sample
+constexpr unsigned int ENROLL_EVENT_CAPTURED = 1;  // enough samples: commit next
+constexpr unsigned int ENROLL_EVENT_COMMITTED = 2;
+constexpr unsigned int ENROLL_EVENT_FAILED = 3; // lParam = HRESULT, sign-extended
+
+// wParam of WM_IDENTIFY_EVENT.
+constexpr unsigned int IDENTIFY_EVENT_MATCH = 0;
+constexpr unsigned int IDENTIFY_EVENT_UNKNOWN = 1;
+constexpr unsigned int IDENTIFY_EVENT_FAILED = 2;      // lParam = status, sign-extended
+constexpr unsigned int IDENTIFY_EVENT_BAD_CAPTURE = 3; // lParam = reject detail

@@ -1,0 +1,35 @@
+// The table of winbio.dll's functions through which the wrapper reaches the framework. Filled at
+// first use from the winbio.dll of System32 only, so a DLL planted in the program's folder or the
+// current folder is never loaded. When the DLL or a function is missing, that entry fails every
+// call with HRESULT_FROM_WIN32 of the load error instead of crashing.
+#pragma once
+
+#include "biometric/WinBio.h"
+
+struct WinBioFunctions {
+    PFN_WinBioEnumBiometricUnits EnumBiometricUnits;
+    PFN_WinBioOpenSession OpenSession;
+    PFN_WinBioCloseSession CloseSession;
+    PFN_WinBioCancel Cancel;
+    PFN_WinBioEnrollBegin EnrollBegin;
+    PFN_WinBioEnrollCaptureWithCallback EnrollCaptureWithCallback;
+    PFN_WinBioEnrollCommit EnrollCommit;
+    PFN_WinBioIdentifyWithCallback IdentifyWithCallback;
+    PFN_WinBioEnumEnrollments EnumEnrollments;
+    PFN_WinBioDeleteTemplate DeleteTemplate;
+    PFN_WinBioFree Free;
+};
+
+// The table in use: the one installed with InstallWinBioFunctions, else the one loaded from
+// System32 (loaded once, on the first call; every entry is callable).
+const WinBioFunctions& WinBio();
+
+// Replaces the table (tests install fakes); null returns to the System32 one. Every entry of an
+// installed table must be set. Returns the table installed before, or null.
+const WinBioFunctions* InstallWinBioFunctions(const WinBioFunctions* table);
+
+// The load result of the System32 table: S_OK when every function was found.
+HRESULT WinBioLoadResult();
+
+// The full path of the module the System32 table came from; empty when none was loaded.
+std::size_t WinBioModulePath(wchar_t* buffer, std::size_t capacity);

@@ -1,0 +1,246 @@
+// The simulated service's state: its text form and the pool's rules.
+#include "sim/SimState.h"
+
+#include "biometric/WinBioErrors.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cctype>
+
+namespace sim {
+
+namespace {
+
+constexpr std::string_view kHeader = "winbio-sim 1";
+
+std::vector<std::string_view> Split(std::string_view line, char separator) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t at = line.find(separator, start);
+        fields.push_back(
+            line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        if (at == std::string_view::npos)
+            return fields;
+        start = at + 1;
+    }
+}
+
+template <typename T> bool Number(std::string_view text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// Fields are tab-separated and lines end at newlines; neither may appear inside a value.
+std::string Clean(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    return out;
+}
+
+bool ParseLine(const std::vector<std::string_view>& f, State& s) {
+    const std::string_view key = f[0];
+    if (key == "samples" && f.size() == 2)
+        return Number(f[1], s.samplesPerEnrollment);
+    if ((key == "auto" || key == "removed") && f.size() == 2 && (f[1] == "0" || f[1] == "1")) {
+        (key == "auto" ? s.autoMode : s.removed) = f[1] == "1";
+        return true;
+    }
+    if (key == "events" && f.size() == 2)
+        return Number(f[1], s.deviceEvents);
+    if (key == "autofingers" && f.size() == 2)
+        return Number(f[1], s.autoFingers);
+    if (key == "unit" && f.size() == 9) {
+        Unit u;
+        u.deviceInstanceId = f[2];
+        u.description = f[3];
+        u.manufacturer = f[4];
+        u.model = f[5];
+        u.serial = f[6];
+        if (!Number(f[1], u.id) || !Number(f[7], u.firmwareMajor) || !Number(f[8], u.firmwareMinor))
+            return false;
+        s.units.push_back(std::move(u));
+        return true;
+    }
+    if (key == "enrol" && f.size() == 4) {
+        unsigned subFactor = 0;
+        if (!Number(f[2], subFactor) || subFactor > 0xFF)
+            return false;
+        s.pool.push_back({std::string(f[1]), static_cast<std::uint8_t>(subFactor), std::string(f[3])});
+        return true;
+    }
+    if (key == "sample" && f.size() == 3 && f[1] == "good") {
+        s.samples.push_back({true, std::string(f[2]), 0});
+        return true;
+    }
+    if (key == "sample" && f.size() == 3 && f[1] == "bad") {
+        Sample bad{false, {}, 0};
+        if (!Number(f[2], bad.rejectDetail))
+            return false;
+        s.samples.push_back(bad);
+        return true;
+    }
+    if (key == "fail" && f.size() == 4) {
+        Failure failure;
+        failure.function = f[1];
+        return Number(f[2], failure.result) && Number(f[3], failure.count) &&
+               (s.failures.push_back(failure), true);
+    }
+    return false;
+}
+
+} // namespace
+
+State DefaultState() {
+    State state;
+    Unit unit;
+    unit.id = 1;
+    unit.deviceInstanceId = kDefaultDeviceInstanceId;
+    state.units.push_back(unit);
+    return state;
+}
+
+std::string Serialize(const State& s) {
+    std::string out(kHeader);
+    out += '\n';
+    const auto line = [&out](std::initializer_list<std::string> fields) {
+        bool first = true;
+        for (const std::string& field : fields) {
+            if (!first)
+                out += '\t';
+            out += Clean(field);
+            first = false;
+        }
+        out += '\n';
+    };
+    line({"samples", std::to_string(s.samplesPerEnrollment)});
+    line({"auto", s.autoMode ? "1" : "0"});
+    line({"removed", s.removed ? "1" : "0"});
+    line({"events", std::to_string(s.deviceEvents)});
+    line({"autofingers", std::to_string(s.autoFingers)});
+    for (const Unit& u : s.units)
+        line({"unit", std::to_string(u.id), u.deviceInstanceId, u.description, u.manufacturer, u.model,
+              u.serial, std::to_string(u.firmwareMajor), std::to_string(u.firmwareMinor)});
+    for (const Enrollment& e : s.pool)
+        line({"enrol", e.identity, std::to_string(e.subFactor), e.finger});
+    for (const Sample& sample : s.samples)
+        line({"sample", sample.good ? "good" : "bad",
+              sample.good ? sample.finger : std::to_string(sample.rejectDetail)});
+    for (const Failure& f : s.failures)
+        line({"fail", f.function, std::to_string(f.result), std::to_string(f.count)});
+    return out;
+}
+
+bool Parse(std::string_view text, State& state) {
+    std::vector<std::string_view> lines = Split(text, '\n');
+    if (lines.empty())
+        return false;
+    const auto trim = [](std::string_view l) {
+        return !l.empty() && l.back() == '\r' ? l.substr(0, l.size() - 1) : l;
+    };
+    if (trim(lines[0]) != kHeader)
+        return false;
+    State parsed;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view l = trim(lines[i]);
+        if (l.empty())
+            continue;
+        if (!ParseLine(Split(l, '\t'), parsed))
+            return false;
+    }
+    state = std::move(parsed);
+    return true;
+}
+
+bool IsValidSubFactor(std::uint32_t s) {
+    return (s >= 0x01 && s <= 0x0A) || (s >= 0xF5 && s <= 0xFE);
+}
+
+std::int32_t Commit(State& state, const std::string& identity, std::uint8_t subFactor,
+                    const std::string& finger) {
+    if (!IsValidSubFactor(subFactor))
+        return winbio::kInvalidSubFactor;
+    for (const Enrollment& e : state.pool)
+        if (e.finger == finger)
+            return winbio::kDuplicateTemplate;
+    for (const Enrollment& e : state.pool)
+        if (e.identity == identity && e.subFactor == subFactor)
+            return winbio::kDuplicateEnrollment;
+    state.pool.push_back({identity, subFactor, finger});
+    return winbio::kOk;
+}
+
+std::optional<Enrollment> Identify(const State& state, const std::string& finger) {
+    for (const Enrollment& e : state.pool)
+        if (e.finger == finger)
+            return e;
+    return std::nullopt;
+}
+
+std::vector<std::uint8_t> Enrollments(const State& state, const std::string& identity) {
+    std::vector<std::uint8_t> subFactors;
+    for (const Enrollment& e : state.pool)
+        if (e.identity == identity)
+            subFactors.push_back(e.subFactor);
+    return subFactors;
+}
+
+std::int32_t Delete(State& state, const std::string& identity, std::uint8_t subFactor) {
+    const auto it = std::find_if(state.pool.begin(), state.pool.end(), [&](const Enrollment& e) {
+        return e.identity == identity && e.subFactor == subFactor;
+    });
+    if (it == state.pool.end())
+        return winbio::kUnknownId;
+    state.pool.erase(it);
+    return winbio::kOk;
+}
+
+std::string CanonicalFunctionName(std::string_view name) {
+    std::string lower;
+    for (char c : name)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.rfind("winbio", 0) == 0)
+        lower.erase(0, 6);
+    return lower;
+}
+
+std::optional<std::int32_t> TakeFailure(State& state, std::string_view function) {
+    const std::string wanted = CanonicalFunctionName(function);
+    for (auto it = state.failures.begin(); it != state.failures.end(); ++it) {
+        if (CanonicalFunctionName(it->function) != wanted)
+            continue;
+        const std::int32_t result = it->result;
+        if (it->count > 0 && --it->count == 0)
+            state.failures.erase(it);
+        return result;
+    }
+    return std::nullopt;
+}
+
+std::string DeviceInterfaceName(std::string_view deviceInstanceId) {
+    std::string name = "\\\\?\\";
+    for (char c : deviceInstanceId)
+        name += c == '\\' ? '#' : c;
+    name += "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    return name;
+}
+
+std::optional<std::int32_t> ParseHresult(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        std::uint32_t value = 0;
+        const auto [end, error] = std::from_chars(text.data() + 2, text.data() + text.size(), value, 16);
+        if (error != std::errc() || end != text.data() + text.size())
+            return std::nullopt;
+        return static_cast<std::int32_t>(value);
+    }
+    std::int64_t value = 0;
+    if (!Number(text, value) || value < INT32_MIN || value > UINT32_MAX)
+        return std::nullopt;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xFFFFFFFF));
+}
+
+} // namespace sim

@@ -1,0 +1,686 @@
+// The simulated service as the program meets it: winbio.dll loaded from the prefix's system32,
+// driven by winbio-sim.exe, used through CWbfInfo and through the raw functions. These tests
+// share the prefix's one pool, so they run one at a time and reset it before and after.
+#include "biometric/UserIdentity.h"
+#include "biometric/WbfInfo.h"
+#include "biometric/WinBioTable.h"
+
+#include <dbt.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+//--- Processes
+
+std::wstring BinDir() {
+    wchar_t self[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring path(self, n);
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+struct Event {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Event&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Event& e) {
+    return out << "{" << std::hex << e.message << ", " << e.wParam << ", " << e.lParam << std::dec << "}";
+}
+Event Enroll(WPARAM w, LPARAM l) {
+    return {WM_ENROLL_EVENT, w, l};
+}
+Event Identify(WPARAM w, LPARAM l) {
+    return {WM_IDENTIFY_EVENT, w, l};
+}
+LPARAM Status(HRESULT hr) {
+    return static_cast<LPARAM>(static_cast<LONG>(hr));
+}
+
+// Every message of this thread goes through here, so that events posted while we wait for a
+// child process are kept, and the simulator's sent WM_DEVICECHANGE is answered.
+std::vector<Event> g_events;
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_ENROLL_EVENT || msg.message == WM_IDENTIFY_EVENT)
+            g_events.push_back({msg.message, msg.wParam, msg.lParam});
+        else
+            DispatchMessageW(&msg);
+    }
+}
+
+struct RunResult {
+    DWORD code = 0xFFFFFFFF;
+    std::string out;
+};
+
+// Runs the program to its end; `whileRunning` is called once it has started.
+RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"",
+                     const wchar_t* environment = nullptr, const std::function<void()>& whileRunning = {}) {
+    static int runs = 0; // a file per run: runs may nest
+    RunResult result;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring outPath = std::wstring(temp) + L"nv-sim-test-" +
+                                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) +
+                                 L".out";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE out =
+        CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return result;
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessW(
+        nullptr, commandLine.data(), nullptr, nullptr, TRUE, environment ? CREATE_UNICODE_ENVIRONMENT : 0,
+        const_cast<wchar_t*>(environment), folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+    CloseHandle(out);
+    if (!started)
+        return result;
+    CloseHandle(info.hThread);
+    if (whileRunning)
+        whileRunning();
+    const DWORD deadline = GetTickCount() + 30000;
+    while (MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+           GetTickCount() < deadline)
+        Pump();
+    GetExitCodeProcess(info.hProcess, &result.code);
+    CloseHandle(info.hProcess);
+    HANDLE in = CreateFileW(outPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    if (in != INVALID_HANDLE_VALUE) {
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            result.out.append(buffer, read);
+        CloseHandle(in);
+    }
+    DeleteFileW(outPath.c_str());
+    // Text-mode output ends its lines with CR LF.
+    result.out.erase(std::remove(result.out.begin(), result.out.end(), '\r'), result.out.end());
+    return result;
+}
+
+DWORD Sim(const std::wstring& arguments) {
+    return RunProgram(BinDir() + L"winbio-sim.exe", arguments).code;
+}
+
+// Events until `count` have arrived or the time is up.
+std::vector<Event> WaitEvents(std::size_t count, DWORD milliseconds = 5000) {
+    const DWORD deadline = GetTickCount() + milliseconds;
+    while (g_events.size() < count && GetTickCount() < deadline) {
+        Pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    Pump();
+    std::vector<Event> events;
+    events.swap(g_events);
+    return events;
+}
+
+std::string MySid() {
+    WINBIO_IDENTITY identity;
+    if (FAILED(GetUserIdentity(&identity)))
+        return {};
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(identity.Value.AccountSid.Data, &text))
+        return {};
+    std::string narrow;
+    for (const wchar_t* p = text; *p; ++p)
+        narrow += static_cast<char>(*p);
+    LocalFree(text);
+    return narrow;
+}
+
+SIZE_T OutstandingBlocks() {
+    using Count = SIZE_T(WINAPI*)();
+    HMODULE module = GetModuleHandleW(L"winbio.dll");
+    FARPROC address = module ? GetProcAddress(module, "NvSimOutstandingBlocks") : nullptr;
+    return address ? reinterpret_cast<Count>(reinterpret_cast<void*>(address))() : 9999;
+}
+
+//--- A top-level window of the test, as the main window would be
+
+struct DeviceNotice {
+    WPARAM event;
+    DWORD deviceType;
+    GUID classGuid;
+    std::wstring name;
+    DWORD thread;
+};
+std::vector<DeviceNotice> g_notices;
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DEVICECHANGE && lParam) {
+        const auto* header = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(lParam);
+        g_notices.push_back({wParam, header->dbcc_devicetype, header->dbcc_classguid, header->dbcc_name,
+                             GetCurrentThreadId()});
+        return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class SimulatorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Sim(L"reset"), 0u);
+        ASSERT_EQ(Sim(L"samples 4"), 0u);
+        g_events.clear();
+        g_notices.clear();
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = TestWindowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"NvSimTestWindow";
+        RegisterClassW(&wc);
+        window = CreateWindowExW(0, wc.lpszClassName, L"sim test", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                 nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_NE(window, nullptr);
+        CWbfInfo::SetNotifyWindow(window);
+    }
+    void TearDown() override {
+        // NV_SIM_TEST_KEEP_POOL=1 leaves the pool as the test left it, to look at with winbio-sim list.
+        if (GetEnvironmentVariableW(L"NV_SIM_TEST_KEEP_POOL", nullptr, 0) == 0)
+            Sim(L"reset");
+        WaitEvents(0, 100);
+        DestroyWindow(window);
+    }
+    HWND window = nullptr;
+};
+
+//--- Where the framework comes from
+
+TEST_F(SimulatorTest, TheFrameworkIsTheOneInSystem32NotTheOneBesideUs) {
+    ASSERT_EQ(WinBioLoadResult(), S_OK);
+    wchar_t path[MAX_PATH] = L"";
+    ASSERT_GT(WinBioModulePath(path, MAX_PATH), 0u);
+    EXPECT_NE(Lower(path).find(L"\\windows\\system32\\winbio.dll"), std::wstring::npos) << path;
+    // The build puts a winbio.dll right beside this test: it is not the one in use.
+    const std::wstring beside = BinDir() + L"winbio.dll";
+    ASSERT_NE(GetFileAttributesW(beside.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(Lower(path), Lower(beside));
+}
+
+TEST_F(SimulatorTest, ADllPlantedInTheProgramsFolderIsNotLoaded) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"nv-planted-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring peer = folder + L"\\sim_peer.exe";
+    const std::wstring planted = folder + L"\\winbio.dll";
+    ASSERT_TRUE(CopyFileW((BinDir() + L"sim_peer.exe").c_str(), peer.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((BinDir() + L"decoy_winbio.dll").c_str(), planted.c_str(), FALSE));
+
+    // Started from that folder, in that folder: both the program's and the current folder.
+    const RunResult run = RunProgram(peer, L"module", folder);
+    EXPECT_EQ(run.code, 0u);
+    EXPECT_EQ(run.out.rfind("0x00000000 1 ", 0), 0u) << run.out;
+    EXPECT_NE(Lower(std::wstring(run.out.begin(), run.out.end())).find(L"\\windows\\system32\\winbio.dll"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("DEC0DE"), std::string::npos);
+
+    // The decoy is a working DLL: had it been loaded, the enumeration would have said so.
+    HMODULE decoy = LoadLibraryExW(planted.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    ASSERT_NE(decoy, nullptr);
+    auto enumerate = reinterpret_cast<PFN_WinBioEnumBiometricUnits>(
+        reinterpret_cast<void*>(GetProcAddress(decoy, "WinBioEnumBiometricUnits")));
+    ASSERT_NE(enumerate, nullptr);
+    EXPECT_EQ(enumerate(WINBIO_TYPE_FINGERPRINT, nullptr, nullptr), static_cast<HRESULT>(0x8DEC0DE1));
+    FreeLibrary(decoy);
+
+    DeleteFileW(peer.c_str());
+    DeleteFileW(planted.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+TEST_F(SimulatorTest, WithoutWinbioDllEveryOperationFailsAndNothingCrashes) {
+    // Wine's loader refuses a DLL that its per-program settings disable, as if System32 had none.
+    // The setting names a copy of the peer under a name of its own, so nothing else is affected.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring exeName = L"nv-nowinbio-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    const std::wstring copy = std::wstring(temp) + exeName;
+    ASSERT_TRUE(CopyFileW((BinDir() + L"sim_peer.exe").c_str(), copy.c_str(), FALSE));
+    const std::wstring keyPath = L"Software\\Wine\\AppDefaults\\" + exeName + L"\\DllOverrides";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const wchar_t disabled[] = L"";
+    RegSetValueExW(key, L"winbio", 0, REG_SZ, reinterpret_cast<const BYTE*>(disabled), sizeof disabled);
+    RegCloseKey(key);
+    const RunResult run = RunProgram(copy, L"all");
+    RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, (L"Software\\Wine\\AppDefaults\\" + exeName).c_str());
+    DeleteFileW(copy.c_str());
+    ASSERT_EQ(run.code, 0u) << run.out;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < run.out.size();) {
+        const std::size_t end = run.out.find('\n', start);
+        lines.push_back(run.out.substr(start, end - start));
+        start = end == std::string::npos ? run.out.size() : end + 1;
+    }
+    ASSERT_EQ(lines.size(), 10u) << run.out;
+    const std::string loadError = lines[0];
+    EXPECT_EQ(loadError.rfind("0x8007", 0), 0u) << "HRESULT_FROM_WIN32 of the load error: " << loadError;
+    // EnumSensors, OpenSession, begin, commit, identify: the load error each time.
+    for (int i : {1, 2, 3, 4, 5})
+        EXPECT_EQ(lines[i], loadError) << i;
+    EXPECT_EQ(lines[6], "0x00000000") << "cancel without a session";
+    EXPECT_EQ(lines[7], "0x00000000") << "close without a session";
+    EXPECT_EQ(lines[8], loadError);
+    EXPECT_EQ(lines[9], loadError);
+}
+
+//--- Enrolment
+
+TEST_F(SimulatorTest, AWholeEnrolmentFromTouchToTheList) {
+    CWbfInfo wbf;
+    EXPECT_EQ(wbf.m_Vid, 0x2F1B);
+    EXPECT_EQ(wbf.m_Pid, 0x0106);
+    EXPECT_EQ(wbf.m_UnitId, 1u);
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(4), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2), Enroll(0, 3), Enroll(1, 0)}));
+    EXPECT_EQ(wbf.EnrollCommit(), S_OK);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(2, 0)});
+    EXPECT_EQ(wbf.CloseSession(), S_OK);
+
+    FingerFlags flags = {};
+    EXPECT_EQ(wbf.EnumFingerPrint(flags), S_OK);
+    FingerFlags expected = {};
+    expected[10] = 1;
+    EXPECT_EQ(flags, expected);
+    const RunResult list = RunProgram(BinDir() + L"winbio-sim.exe", L"list");
+    EXPECT_EQ(list.out, MySid() + " 0xF5 finger-a\n");
+    EXPECT_EQ(OutstandingBlocks(), 0u) << "every block handed out was released";
+}
+
+TEST_F(SimulatorTest, BadAndForeignSamplesInTheMiddleAreNotCounted) {
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF6), S_OK);
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    ASSERT_EQ(Sim(L"bad 7"), 0u);
+    ASSERT_EQ(Sim(L"touch finger-b"), 0u); // another finger cannot be merged into this one
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(2), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2)}));
+    EXPECT_TRUE(WaitEvents(1, 300).empty());
+    EXPECT_EQ(wbf.EnrollCommit(), WINBIO_E_INVALID_DEVICE_STATE) << "two samples short";
+    WaitEvents(1, 200);
+}
+
+TEST_F(SimulatorTest, CancelEndsTheEnrolment) {
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(0, 1)});
+    EXPECT_EQ(wbf.CancelOperation(), S_OK);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(3, Status(WINBIO_E_CANCELED))});
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_TRUE(WaitEvents(1, 300).empty()) << "no capture is outstanding after the cancel";
+}
+
+std::atomic<int> g_rawCalls{0};
+std::atomic<HRESULT> g_rawStatus{S_OK};
+std::atomic<DWORD> g_rawThread{0};
+VOID CALLBACK RawIdentify(PVOID context, HRESULT status, WINBIO_UNIT_ID, WINBIO_IDENTITY*,
+                          WINBIO_BIOMETRIC_SUBTYPE, WINBIO_REJECT_DETAIL) {
+    ++g_rawCalls;
+    g_rawStatus = status;
+    g_rawThread = GetCurrentThreadId();
+    EXPECT_EQ(context, &g_rawCalls);
+}
+
+TEST_F(SimulatorTest, CancelCompletesTheRequestOnceOnAThreadOfTheSimulator) {
+    g_rawCalls = 0;
+    WINBIO_SESSION_HANDLE session = 0;
+    ASSERT_EQ(WinBio().OpenSession(WINBIO_TYPE_FINGERPRINT, WINBIO_POOL_SYSTEM, WINBIO_FLAG_DEFAULT, nullptr,
+                                   0, nullptr, &session),
+              S_OK);
+    ASSERT_EQ(WinBio().IdentifyWithCallback(session, RawIdentify, &g_rawCalls), S_OK);
+    EXPECT_EQ(WinBio().IdentifyWithCallback(session, RawIdentify, &g_rawCalls), WINBIO_E_DEVICE_BUSY);
+    Sleep(150);
+    EXPECT_EQ(g_rawCalls.load(), 0) << "nothing completes without a touch";
+    ASSERT_EQ(WinBio().Cancel(session), S_OK);
+    for (int i = 0; i < 100 && g_rawCalls.load() == 0; ++i)
+        Sleep(10);
+    Sleep(150);
+    EXPECT_EQ(g_rawCalls.load(), 1);
+    EXPECT_EQ(g_rawStatus.load(), WINBIO_E_CANCELED);
+    EXPECT_NE(g_rawThread.load(), GetCurrentThreadId());
+    EXPECT_EQ(WinBio().CloseSession(session), S_OK);
+}
+
+//--- Identification and duplicates
+
+TEST_F(SimulatorTest, IdentificationOfAKnownAnUnknownAndABadSample) {
+    ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 3 finger-x"), 0u);
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    ASSERT_EQ(Sim(L"touch finger-x"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(0, 0)}) << "matches any account's enrolment";
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    ASSERT_EQ(Sim(L"touch finger-q"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(1, 0)});
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    ASSERT_EQ(Sim(L"bad 5"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(3, 5)});
+}
+
+// Enrols `finger` at `subFactor` through the wrapper and returns the commit's HRESULT.
+HRESULT EnrolAndCommit(CWbfInfo& wbf, WINBIO_BIOMETRIC_SUBTYPE subFactor, const std::wstring& finger) {
+    if (FAILED(wbf.OpenSession()) || FAILED(wbf.EnrollFingerPrint_WithCallback(subFactor)))
+        return E_FAIL;
+    for (int i = 0; i < 4; ++i)
+        Sim(L"touch " + finger);
+    const auto events = WaitEvents(4);
+    if (events.size() != 4 || events.back() != Enroll(1, 0))
+        return E_UNEXPECTED;
+    const HRESULT hr = wbf.EnrollCommit();
+    WaitEvents(1);
+    wbf.CloseSession();
+    return hr;
+}
+
+TEST_F(SimulatorTest, CommitRefusesAFingerOfAnotherAccountAndATakenPosition) {
+    ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 1 finger-x"), 0u);
+    CWbfInfo wbf;
+    EXPECT_EQ(EnrolAndCommit(wbf, 0xF5, L"finger-x"), static_cast<HRESULT>(0x8009802B));
+    ASSERT_EQ(Sim(L"enroll . 0xF5 finger-y"), 0u);
+    EXPECT_EQ(EnrolAndCommit(wbf, 0xF5, L"finger-z"), static_cast<HRESULT>(0x8009801C));
+    EXPECT_EQ(EnrolAndCommit(wbf, 0xF6, L"finger-z"), S_OK);
+    const RunResult list = RunProgram(BinDir() + L"winbio-sim.exe", L"list");
+    EXPECT_EQ(list.out, "S-1-5-21-7-7-7-1001 0x01 finger-x\n" + MySid() + " 0xF5 finger-y\n" + MySid() +
+                            " 0xF6 finger-z\n");
+}
+
+TEST_F(SimulatorTest, TheCommitPostsTheDuplicate) {
+    ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 1 finger-x"), 0u);
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    for (int i = 0; i < 4; ++i)
+        Sim(L"touch finger-x");
+    ASSERT_EQ(WaitEvents(4).size(), 4u);
+    EXPECT_EQ(wbf.EnrollCommit(), static_cast<HRESULT>(0x8009802B));
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(3, Status(static_cast<HRESULT>(0x8009802B)))});
+}
+
+//--- One pool for every process, kept across runs
+
+TEST_F(SimulatorTest, EnrolmentsAreSeenByASecondProcessAndAfterARestart) {
+    CWbfInfo wbf;
+    ASSERT_EQ(EnrolAndCommit(wbf, 0xF7, L"finger-a"), S_OK);
+    const RunResult peer = RunProgram(BinDir() + L"sim_peer.exe", L"count");
+    EXPECT_EQ(peer.out, "0x00000000 1\n");
+    // Deleting in this process is seen by the next one as well.
+    EXPECT_EQ(wbf.DeleteAll(), S_OK);
+    EXPECT_EQ(RunProgram(BinDir() + L"sim_peer.exe", L"count").out, "0x80098003 0\n");
+    EXPECT_EQ(wbf.DeleteAll(), WINBIO_E_UNKNOWN_ID);
+    EXPECT_EQ(OutstandingBlocks(), 0u);
+}
+
+//--- Unplugging
+
+TEST_F(SimulatorTest, RemoveTellsOurWindowsAndFailsTheOutstandingRequest) {
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    WaitEvents(1, 200); // the simulator's thread has seen the state as it is
+    ASSERT_EQ(Sim(L"remove"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(2, Status(static_cast<HRESULT>(0x8007048F)))});
+    ASSERT_EQ(g_notices.size(), 1u);
+    const DeviceNotice& removal = g_notices[0];
+    EXPECT_EQ(removal.event, WPARAM(DBT_DEVICEREMOVECOMPLETE));
+    EXPECT_EQ(removal.deviceType, DWORD(DBT_DEVTYP_DEVICEINTERFACE));
+    const GUID usbDevice = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+    EXPECT_TRUE(IsEqualGUID(removal.classGuid, usbDevice));
+    EXPECT_EQ(removal.name,
+              L"\\\\?\\USB#VID_2F1B&PID_0106#5&2A7C3B1&0&3#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    EXPECT_EQ(removal.thread, GetCurrentThreadId()) << "delivered to the window's own thread";
+
+    SIZE_T count = 5;
+    WINBIO_UNIT_ID unit = 0;
+    EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(wbf.m_Vid, 0);
+    EXPECT_EQ(wbf.IdentifyFingerPrint_WithCallback(), static_cast<HRESULT>(0x8007048F));
+
+    ASSERT_EQ(Sim(L"plug"), 0u);
+    WaitEvents(1, 300);
+    ASSERT_EQ(g_notices.size(), 2u);
+    EXPECT_EQ(g_notices[1].event, WPARAM(DBT_DEVICEARRIVAL));
+    EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(wbf.m_Pid, 0x0106);
+}
+
+TEST_F(SimulatorTest, RemoveReachesTheWindowsOfAnotherProcessToo) {
+    const std::wstring eventName = L"NvSimPeerReady-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+    ASSERT_NE(ready, nullptr);
+    DWORD removeResult = 99;
+    const RunResult peer = RunProgram(BinDir() + L"sim_peer.exe", L"watch " + eventName, L"", nullptr, [&] {
+        if (WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0)
+            removeResult = Sim(L"remove");
+    });
+    CloseHandle(ready);
+    EXPECT_EQ(removeResult, 0u);
+    EXPECT_EQ(peer.code, 0u) << peer.out;
+    EXPECT_EQ(peer.out,
+              std::to_string(DBT_DEVICEREMOVECOMPLETE) +
+                  " \\\\?\\USB#VID_2F1B&PID_0106#5&2A7C3B1&0&3#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\n");
+}
+
+TEST_F(SimulatorTest, ADamagedStateFileStartsOverFromTheDefault) {
+    ASSERT_EQ(Sim(L"enroll . 1 finger-a"), 0u);
+    const wchar_t* path = L"C:\\ProgramData\\NorvikWinBioSim\\state.txt";
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "\x01\x02garbage\tline\n", 15, &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(RunProgram(BinDir() + L"winbio-sim.exe", L"list").out, "");
+    CWbfInfo wbf;
+    EXPECT_EQ(wbf.m_Pid, 0x0106) << "the default sensor again";
+}
+
+//--- Configuration, failures, bad input
+
+TEST_F(SimulatorTest, ConfiguredUnitsAreWhatDiscoveryFinds) {
+    ASSERT_EQ(Sim(L"units \"ROOT\\BIO\\0000|Virtual|Acme|V1|123|2.7\" USB\\VID_2F1B&PID_0042\\1"), 0u);
+    CWbfInfo::SetNotifyWindow(nullptr);
+    CWbfInfo wbf;
+    EXPECT_EQ(wbf.m_UnitId, 2u);
+    EXPECT_EQ(wbf.m_Pid, 0x42);
+    WINBIO_UNIT_SCHEMA* units = nullptr;
+    SIZE_T count = 0;
+    ASSERT_EQ(WinBio().EnumBiometricUnits(WINBIO_TYPE_FINGERPRINT, &units, &count), S_OK);
+    ASSERT_EQ(count, 2u);
+    EXPECT_STREQ(units[0].DeviceInstanceId, L"ROOT\\BIO\\0000");
+    EXPECT_STREQ(units[0].Manufacturer, L"Acme");
+    EXPECT_STREQ(units[0].SerialNumber, L"123");
+    EXPECT_EQ(units[0].FirmwareVersion.MajorVersion, 2u);
+    EXPECT_EQ(units[0].FirmwareVersion.MinorVersion, 7u);
+    EXPECT_EQ(units[1].PoolType, WINBIO_POOL_SYSTEM);
+    EXPECT_EQ(units[1].BiometricFactor, WINBIO_TYPE_FINGERPRINT);
+    EXPECT_EQ(WinBio().Free(units), S_OK);
+    EXPECT_EQ(WinBio().Free(units), E_INVALIDARG) << "a block is released once";
+    ASSERT_EQ(Sim(L"units"), 0u);
+    ASSERT_EQ(WinBio().EnumBiometricUnits(WINBIO_TYPE_FINGERPRINT, &units, &count), S_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(units, nullptr);
+}
+
+TEST_F(SimulatorTest, InjectedFailuresReachTheWrapper) {
+    CWbfInfo wbf;
+    ASSERT_EQ(Sim(L"fail WinBioEnumBiometricUnits 0x80070015"), 0u);
+    SIZE_T count = 0;
+    WINBIO_UNIT_ID unit = 1;
+    EXPECT_EQ(wbf.EnumSensors(&count, &unit), static_cast<HRESULT>(0x80070015));
+    EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK) << "one call only";
+
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    ASSERT_EQ(Sim(L"fail EnrollCaptureWithCallback 0x80004005"), 0u);
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(2), (std::vector<Event>{Enroll(0, 1), Enroll(3, Status(E_FAIL))}));
+}
+
+TEST_F(SimulatorTest, InjectedOutcomesCompleteTheRequests) {
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(Sim(L"fail IdentifyResult 0x80098010"), 0u);
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(2, Status(WINBIO_E_DEVICE_BUSY))});
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    ASSERT_EQ(Sim(L"fail CaptureResult 0x80098006"), 0u);
+    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(3, Status(static_cast<HRESULT>(0x80098006)))});
+}
+
+TEST_F(SimulatorTest, BadHandlesAndArgumentsGetErrorsNotCrashes) {
+    const WinBioFunctions& api = WinBio();
+    WINBIO_UNIT_SCHEMA* units = nullptr;
+    SIZE_T count = 0;
+    EXPECT_EQ(api.EnumBiometricUnits(WINBIO_TYPE_FINGERPRINT, nullptr, &count), E_POINTER);
+    EXPECT_EQ(api.EnumBiometricUnits(0x4, &units, &count), WINBIO_E_UNSUPPORTED_FACTOR);
+    WINBIO_SESSION_HANDLE session = 0;
+    EXPECT_EQ(api.OpenSession(WINBIO_TYPE_FINGERPRINT, WINBIO_POOL_SYSTEM, 0, nullptr, 0, nullptr, nullptr),
+              E_POINTER);
+    EXPECT_EQ(api.OpenSession(WINBIO_TYPE_FINGERPRINT, 7, 0, nullptr, 0, nullptr, &session), E_INVALIDARG);
+    EXPECT_EQ(api.CloseSession(0x1234), E_HANDLE);
+    EXPECT_EQ(api.Cancel(0), E_HANDLE);
+    EXPECT_EQ(api.EnrollBegin(0x1234, 0xF5, 1), E_HANDLE);
+    EXPECT_EQ(api.Free(nullptr), E_POINTER);
+    int notOurs = 0;
+    EXPECT_EQ(api.Free(&notOurs), E_INVALIDARG);
+
+    ASSERT_EQ(api.OpenSession(WINBIO_TYPE_FINGERPRINT, WINBIO_POOL_SYSTEM, 0, nullptr, 0, nullptr, &session),
+              S_OK);
+    EXPECT_NE(session, 0u);
+    EXPECT_EQ(api.EnrollBegin(session, 0xF5, 99), WINBIO_E_INVALID_UNIT);
+    EXPECT_EQ(api.EnrollBegin(session, 0x00, 1), WINBIO_E_INVALID_SUBFACTOR);
+    EXPECT_EQ(api.EnrollCaptureWithCallback(session, CWbfInfo::EnrollCaptureCallback, nullptr),
+              WINBIO_E_INVALID_DEVICE_STATE);
+    EXPECT_EQ(api.EnrollCaptureWithCallback(session, nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(api.EnrollCommit(session, nullptr, nullptr), WINBIO_E_INVALID_DEVICE_STATE);
+    ASSERT_EQ(api.EnrollBegin(session, 0xF5, 1), S_OK);
+    EXPECT_EQ(api.EnrollBegin(session, 0xF6, 1), WINBIO_E_ENROLLMENT_IN_PROGRESS);
+
+    WINBIO_IDENTITY nobody = {};
+    WINBIO_BIOMETRIC_SUBTYPE* subFactors = nullptr;
+    EXPECT_EQ(api.EnumEnrollments(session, 1, &nobody, &subFactors, &count), E_INVALIDARG);
+    nobody.Type = WINBIO_ID_TYPE_SID;
+    nobody.Value.AccountSid.Size = 500;
+    EXPECT_EQ(api.EnumEnrollments(session, 1, &nobody, &subFactors, &count), E_INVALIDARG);
+    EXPECT_EQ(api.EnumEnrollments(session, 1, nullptr, &subFactors, &count), E_POINTER);
+    EXPECT_EQ(api.DeleteTemplate(session, 1, &nobody, 0xF5), E_INVALIDARG);
+    WINBIO_IDENTITY me;
+    ASSERT_EQ(GetUserIdentity(&me), S_OK);
+    EXPECT_EQ(api.EnumEnrollments(session, 1, &me, &subFactors, &count), WINBIO_E_UNKNOWN_ID);
+    EXPECT_EQ(subFactors, nullptr);
+    EXPECT_EQ(api.EnumEnrollments(session, 42, &me, &subFactors, &count), WINBIO_E_INVALID_UNIT);
+    EXPECT_EQ(api.DeleteTemplate(session, 1, &me, 0xF5), WINBIO_E_UNKNOWN_ID);
+    EXPECT_EQ(api.CloseSession(session), S_OK);
+    EXPECT_EQ(api.CloseSession(session), E_HANDLE) << "a closed handle is gone";
+    EXPECT_EQ(OutstandingBlocks(), 0u);
+}
+
+TEST_F(SimulatorTest, TheControlProgramRefusesBadInputAndDocumentsEveryCommand) {
+    for (const wchar_t* bad :
+         {L"", L"bogus", L"samples 0", L"samples x", L"touch", L"auto maybe", L"bad x",
+          L"fail Free 0x80004005", L"fail EnrollCommit E_FAIL", L"fail EnrollCommit 0x1 0",
+          L"enroll . 0x0B finger-a", L"units \"A|b|c|d|e|1\"", L"list extra"})
+        EXPECT_EQ(Sim(bad), 2u) << bad;
+    EXPECT_EQ(Sim(L"enroll nosuchaccount 1 finger-a"), 1u);
+    EXPECT_EQ(Sim(L"enroll . 1 finger-a"), 0u);
+    EXPECT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 2 finger-a"), 1u) << "the finger is enrolled already";
+    EXPECT_EQ(Sim(L"enroll . 1 finger-b"), 1u) << "the position is taken";
+    EXPECT_EQ(RunProgram(BinDir() + L"winbio-sim.exe", L"list").out, MySid() + " 0x01 finger-a\n");
+    EXPECT_EQ(Sim(L"remove"), 0u);
+    EXPECT_EQ(Sim(L"remove"), 0u) << "removing twice is not an error";
+    EXPECT_EQ(Sim(L"plug"), 0u);
+
+    const RunResult help = RunProgram(BinDir() + L"winbio-sim.exe", L"--help");
+    EXPECT_EQ(help.code, 0u);
+    for (const char* command : {"reset", "units", "samples", "touch", "bad", "auto", "enroll", "list", "fail",
+                                "remove", "plug", "state"})
+        EXPECT_NE(help.out.find("\n  " + std::string(command)), std::string::npos) << command;
+}
+
+//--- The demo's helpers
+
+TEST_F(SimulatorTest, AutoModeCompletesRequestsWithFingersOfItsOwn) {
+    ASSERT_EQ(Sim(L"samples 3"), 0u);
+    ASSERT_EQ(Sim(L"auto on"), 0u);
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(1, 0)}) << "a finger nobody has enrolled";
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, 400u);
+    EXPECT_LE(waited, 1500u);
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    EXPECT_EQ(WaitEvents(3), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2), Enroll(1, 0)}));
+    EXPECT_EQ(wbf.EnrollCommit(), S_OK);
+    WaitEvents(1);
+    wbf.CloseSession();
+    const RunResult list = RunProgram(BinDir() + L"winbio-sim.exe", L"list");
+    EXPECT_EQ(list.out.rfind(MySid() + " 0xF5 auto-finger-", 0), 0u) << list.out;
+}
+
+TEST_F(SimulatorTest, ATouchIsTakenUpWithinATenthOfASecond) {
+    CWbfInfo wbf;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    std::vector<DWORD> delays;
+    for (int i = 0; i < 7; ++i) {
+        ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+        WaitEvents(1, 100);
+        ASSERT_EQ(Sim(L"touch finger-q"), 0u); // returns once the state is written
+        const DWORD written = GetTickCount();
+        const auto events = WaitEvents(1, 2000);
+        ASSERT_EQ(events.size(), 1u);
+        delays.push_back(GetTickCount() - written);
+    }
+    std::sort(delays.begin(), delays.end());
+    RecordProperty("median_ms", static_cast<int>(delays[delays.size() / 2]));
+    RecordProperty("slowest_ms", static_cast<int>(delays.back()));
+    std::printf("touch-to-event: median %lu ms, slowest %lu ms\n",
+                static_cast<unsigned long>(delays[delays.size() / 2]),
+                static_cast<unsigned long>(delays.back()));
+    // The median, so that one descheduling on a busy machine does not decide it.
+    EXPECT_LE(delays[delays.size() / 2], 100u);
+}
+
+} // namespace
