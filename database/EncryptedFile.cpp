@@ -1,0 +1,177 @@
+// Reading and writing a file encrypted with the database cipher (Rijndael-256/256, codebook
+// mode). Reads go straight into the caller's buffer; writes go to a file beside the target that
+// is swapped in only once it is complete, so a failure or a crash never leaves a torn file.
+#include "database/TemplateDatabase.h"
+
+#include "database/Rijndael.h"
+#include "database/SecureWipe.h"
+#include "database/TemplateImage.h"
+#include "database/Win32Handle.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+namespace {
+
+constexpr std::uint32_t kBlock = nvdb::kCipherBlockSize;
+// Big enough to keep the disk busy, small enough to stay in the cache between read and cipher.
+constexpr std::uint32_t kChunkSize = 256 * 1024;
+static_assert(kChunkSize % kBlock == 0);
+
+bool ReadExactly(HANDLE file, unsigned char* buffer, std::uint32_t length) {
+    while (length > 0) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, length, &read, nullptr) || read == 0)
+            return false;
+        buffer += read;
+        length -= read;
+    }
+    return true;
+}
+
+bool WriteExactly(HANDLE file, const unsigned char* buffer, std::uint32_t length) {
+    while (length > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, buffer, length, &written, nullptr) || written == 0)
+            return false;
+        buffer += written;
+        length -= written;
+    }
+    return true;
+}
+
+bool FileExists(const wchar_t* path) {
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A name beside the target that no other save of this machine uses at the same time.
+std::wstring TemporaryNameFor(const wchar_t* path) {
+    static std::atomic<unsigned> counter{0};
+    return std::wstring(path) + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(counter.fetch_add(1)) + L".tmp";
+}
+
+int ReadEncryptedFileUnwiped(const wchar_t* path, std::uint32_t size, unsigned char* output) {
+    nvwin::FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return 0;
+    LARGE_INTEGER length = {};
+    if (!GetFileSizeEx(file.Get(), &length))
+        return 0;
+    const std::uint64_t needed = (static_cast<std::uint64_t>(size) + kBlock - 1) / kBlock * kBlock;
+    if (length.QuadPart <= 0 || length.QuadPart % kBlock != 0 ||
+        static_cast<std::uint64_t>(length.QuadPart) < needed)
+        return 0;
+
+    CRijndael cipher;
+    cipher.SetKey(nvdb::kDatabaseKey, nvdb::kCipherKeySize, kBlock);
+    const std::uint32_t whole = size / kBlock * kBlock;
+    for (std::uint32_t done = 0; done < whole;) {
+        const std::uint32_t chunk = whole - done < kChunkSize ? whole - done : kChunkSize;
+        if (!ReadExactly(file.Get(), output + done, chunk))
+            return 0;
+        cipher.DecipherBuffer(output + done, output + done, chunk);
+        done += chunk;
+    }
+    if (const std::uint32_t tail = size - whole; tail != 0) {
+        unsigned char block[kBlock];
+        const bool read = ReadExactly(file.Get(), block, kBlock);
+        if (read) {
+            cipher.DecipherBlock(block, block);
+            std::copy(block, block + tail, output + whole);
+        }
+        nvdb::SecureWipe(block, sizeof block);
+        if (!read)
+            return 0;
+    }
+    return 1;
+}
+
+// Writes the encrypted data into the new file; the chunk buffer briefly holds plaintext.
+bool WriteEncryptedData(HANDLE file, const unsigned char* data, std::uint32_t size) {
+    CRijndael cipher;
+    cipher.SetKey(nvdb::kDatabaseKey, nvdb::kCipherKeySize, kBlock);
+    auto chunk = std::make_unique<unsigned char[]>(kChunkSize);
+    bool ok = true;
+    for (std::uint32_t done = 0; ok && done < size;) {
+        const std::uint32_t plain = size - done < kChunkSize ? size - done : kChunkSize;
+        const std::uint32_t padded = (plain + kBlock - 1) / kBlock * kBlock;
+        std::copy(data + done, data + done + plain, chunk.get());
+        std::fill(chunk.get() + plain, chunk.get() + padded, static_cast<unsigned char>(0));
+        cipher.EncipherBuffer(chunk.get(), chunk.get(), padded);
+        ok = WriteExactly(file, chunk.get(), padded);
+        done += plain;
+    }
+    nvdb::SecureWipe(chunk.get(), kChunkSize);
+    return ok;
+}
+
+int WriteEncryptedFileInner(const unsigned char* data, std::uint32_t size, const wchar_t* path) {
+    const bool existed = FileExists(path);
+    if (existed) {
+        // The old file must be one we may write and that nobody else is writing: a read-only,
+        // locked or busy file stays as it is, as it would for a write in place.
+        nvwin::FileHandle probe(
+            CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!probe)
+            return 0;
+    }
+
+    const std::wstring temporary = TemporaryNameFor(path);
+    nvwin::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return 0;
+    const bool written = WriteEncryptedData(file.Get(), data, size) && FlushFileBuffers(file.Get());
+    const bool closed = file.Reset();
+    if (!written || !closed) {
+        DeleteFileW(temporary.c_str());
+        return 0;
+    }
+
+    bool swapped = false;
+    if (existed) {
+        swapped = ReplaceFileW(path, temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                               nullptr) != FALSE;
+        // Without a backup name this error means the old file is gone and ours is still under
+        // its temporary name: putting it in place is all that is left to do.
+        if (!swapped && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !FileExists(path))
+            swapped = MoveFileExW(temporary.c_str(), path, MOVEFILE_WRITE_THROUGH) != FALSE;
+    } else {
+        // No replace flag: a file that appeared meanwhile is not overwritten.
+        swapped = MoveFileExW(temporary.c_str(), path, MOVEFILE_WRITE_THROUGH) != FALSE;
+    }
+    if (!swapped) {
+        DeleteFileW(temporary.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+int ReadEncryptedFile(const wchar_t* path, std::uint32_t size, unsigned char* output) {
+    if (path == nullptr || output == nullptr || size == 0)
+        return 0;
+    int result = 0;
+    try {
+        result = ReadEncryptedFileUnwiped(path, size, output);
+    } catch (...) {
+        result = 0; // the cipher's fixed key and block lengths cannot make it throw
+    }
+    if (result == 0)
+        nvdb::SecureWipe(output, size);
+    return result;
+}
+
+int WriteEncryptedFile(const unsigned char* data, std::uint32_t size, const wchar_t* path) {
+    if (path == nullptr || data == nullptr || size == 0)
+        return 0;
+    try {
+        return WriteEncryptedFileInner(data, size, path);
+    } catch (...) {
+        return 0;
+    }
+}

@@ -1,0 +1,65 @@
+// CTemplateDatabase: the mutex, the signed-in user's name, loading, saving and finding accounts.
+#include "database/TemplateDatabase.h"
+
+#include "database/TemplateImage.h"
+
+#include <algorithm>
+#include <iterator>
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 text is shared with the portable code");
+
+CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, LogonFunction logon)
+    : m_databasePath(std::wstring(folder) + L"\\" + kDatabaseFileName),
+      m_handOffPath(std::wstring(folder) + L"\\" + kHandOffFileName), m_logon(logon) {
+    m_hMutex = CreateMutexW(nullptr, FALSE, kDatabaseMutexName);
+    DWORD capacity = 32;
+    if (!GetUserNameW(m_szUserName, &capacity))
+        std::fill(std::begin(m_szUserName), std::end(m_szUserName), L'\0');
+}
+
+CTemplateDatabase::~CTemplateDatabase() {
+    if (m_hMutex != nullptr) {
+        CloseHandle(m_hMutex);
+        m_hMutex = nullptr;
+    }
+}
+
+void CTemplateDatabase::LockDatabase() {
+    // An abandoned mutex is ours now as after a normal wait; the file is checked by its reader.
+    if (m_hMutex != nullptr)
+        WaitForSingleObject(m_hMutex, INFINITE);
+}
+
+void CTemplateDatabase::UnlockDatabase() {
+    if (m_hMutex != nullptr)
+        ReleaseMutex(m_hMutex);
+}
+
+int CTemplateDatabase::LoadDatabase(unsigned char* image) {
+    if (image == nullptr)
+        return 0;
+    std::fill(image, image + nvdb::kImageSize, static_cast<unsigned char>(0));
+    CDatabaseLock lock(*this);
+    return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image);
+}
+
+int CTemplateDatabase::SaveDatabase(const unsigned char* image) {
+    if (image == nullptr)
+        return 0;
+    CDatabaseLock lock(*this);
+    return WriteEncryptedFile(image, nvdb::kImageSize, m_databasePath.c_str());
+}
+
+int CTemplateDatabase::FindAccount(const unsigned char* image, const wchar_t* name, int* index) const {
+    *index = -1;
+    if (image != nullptr && name != nullptr)
+        *index = nvdb::FindAccount(image, reinterpret_cast<const char16_t*>(name));
+    return 1;
+}
+
+int CTemplateDatabase::ClearAccount(unsigned char* image, int index) {
+    if (image == nullptr || index < 0 || index >= nvdb::kRecordCount)
+        return 0;
+    nvdb::ClearAccount(image, index);
+    return 1;
+}
