@@ -109,7 +109,8 @@ bool WriteEncryptedData(HANDLE file, const unsigned char* data, std::uint32_t si
 }
 
 int WriteEncryptedFileInner(const unsigned char* data, std::uint32_t size, const wchar_t* path) {
-    const bool existed = FileExists(path);
+    const DWORD oldAttributes = GetFileAttributesW(path);
+    const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
     if (existed) {
         // The old file must be one we may write and that nobody else is writing: a read-only,
         // locked or busy file stays as it is, as it would for a write in place.
@@ -133,6 +134,11 @@ int WriteEncryptedFileInner(const unsigned char* data, std::uint32_t size, const
 
     bool swapped = false;
     if (existed) {
+        // ReplaceFileW carries the security descriptor over but not these attribute bits.
+        const DWORD carried = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        if (carried != 0)
+            SetFileAttributesW(temporary.c_str(), carried);
         swapped = ReplaceFileW(path, temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                                nullptr) != FALSE;
         // Without a backup name this error means the old file is gone and ours is still under

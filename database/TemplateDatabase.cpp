@@ -43,10 +43,30 @@ int CTemplateDatabase::LoadDatabase(unsigned char* image) {
     return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image);
 }
 
+namespace {
+
+// A save that was killed leaves its unfinished file behind. Only a save of ours makes such names,
+// and saves run under the mutex, so whatever matches while we hold it is nobody's work.
+void RemoveStaleTemporaries(const std::wstring& path) {
+    const std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((path + L".*.tmp").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+} // namespace
+
 int CTemplateDatabase::SaveDatabase(const unsigned char* image) {
     if (image == nullptr)
         return 0;
     CDatabaseLock lock(*this);
+    RemoveStaleTemporaries(m_databasePath);
     return WriteEncryptedFile(image, nvdb::kImageSize, m_databasePath.c_str());
 }
 
