@@ -41,10 +41,6 @@ bool WriteExactly(HANDLE file, const unsigned char* buffer, std::uint32_t length
     return true;
 }
 
-bool FileExists(const wchar_t* path) {
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 // A name beside the target that no other save of this machine uses at the same time.
 std::wstring TemporaryNameFor(const wchar_t* path) {
     static std::atomic<unsigned> counter{0};
@@ -108,10 +104,30 @@ bool WriteEncryptedData(HANDLE file, const unsigned char* data, std::uint32_t si
     return ok;
 }
 
+// Gives the new file the old one's DACL (the installer may have opened the file to other
+// accounts) and its hidden, system, archive and not-indexed bits.
+bool CarryOverProtection(const wchar_t* oldPath, DWORD oldAttributes, const wchar_t* newPath) {
+    DWORD needed = 0;
+    GetFileSecurityW(oldPath, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0)
+        return false;
+    auto descriptor = std::make_unique<unsigned char[]>(needed);
+    if (!GetFileSecurityW(oldPath, DACL_SECURITY_INFORMATION, descriptor.get(), needed, &needed) ||
+        !SetFileSecurityW(newPath, DACL_SECURITY_INFORMATION, descriptor.get()))
+        return false;
+    const DWORD carried = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    return carried == 0 || SetFileAttributesW(newPath, carried) != FALSE;
+}
+
 int WriteEncryptedFileInner(const unsigned char* data, std::uint32_t size, const wchar_t* path) {
     const DWORD oldAttributes = GetFileAttributesW(path);
     const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
     if (existed) {
+        // Asked for in so many words, not left to the open below: a process with the right to
+        // bypass file permissions (root under Wine) could open it for writing all the same.
+        if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return 0;
         // The old file must be one we may write and that nobody else is writing: a read-only,
         // locked or busy file stays as it is, as it would for a write in place.
         nvwin::FileHandle probe(
@@ -134,17 +150,13 @@ int WriteEncryptedFileInner(const unsigned char* data, std::uint32_t size, const
 
     bool swapped = false;
     if (existed) {
-        // ReplaceFileW carries the security descriptor over but not these attribute bits.
-        const DWORD carried = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-        if (carried != 0)
-            SetFileAttributesW(temporary.c_str(), carried);
-        swapped = ReplaceFileW(path, temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                               nullptr) != FALSE;
-        // Without a backup name this error means the old file is gone and ours is still under
-        // its temporary name: putting it in place is all that is left to do.
-        if (!swapped && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !FileExists(path))
-            swapped = MoveFileExW(temporary.c_str(), path, MOVEFILE_WRITE_THROUGH) != FALSE;
+        // ReplaceFileW would keep the old file's access rules, but it is not one atomic step
+        // everywhere (under Wine a process killed inside it leaves no database at all). So the
+        // new file takes on the old one's DACL and attribute bits here, and a rename with
+        // replace swaps it in at once.
+        swapped =
+            CarryOverProtection(path, oldAttributes, temporary.c_str()) &&
+            MoveFileExW(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     } else {
         // No replace flag: a file that appeared meanwhile is not overwritten.
         swapped = MoveFileExW(temporary.c_str(), path, MOVEFILE_WRITE_THROUGH) != FALSE;

@@ -20,10 +20,11 @@ inline constexpr wchar_t kDatabaseMutexName[] = L"Norvik Fingerprint Database";
 // blocks, is shorter than size, or a read fails; output is then all zero.
 int ReadEncryptedFile(const wchar_t* path, std::uint32_t size, unsigned char* output);
 
-// Encrypts data into a new file beside path and swaps it in for path (ReplaceFileW keeps the
-// old file's security and attributes; with no old file it is moved into place). A size that is
-// not a whole number of blocks is padded with zero bytes. 0 on any failure: the old file is
-// then exactly as it was and no temporary file is left.
+// Encrypts data into a new file beside path, flushes it, gives it the old file's DACL and
+// attribute bits, and renames it over path in one step (with no old file, moves it into place).
+// A read-only file, or one that another process has open for writing, is not replaced. A size
+// that is not a whole number of blocks is padded with zero bytes. 0 on any failure: the old file
+// is then exactly as it was and no temporary file is left.
 int WriteEncryptedFile(const unsigned char* data, std::uint32_t size, const wchar_t* path);
 
 class CTemplateDatabase {

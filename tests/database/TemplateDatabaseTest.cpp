@@ -6,6 +6,7 @@
 #include "tests/database/DatabaseTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <vector>
@@ -188,6 +189,39 @@ TEST(TemplateDatabaseSave, KeepsTheOldFilesAttributes) {
     EXPECT_NE(GetFileAttributesW(folder.Database().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
+std::wstring DaclText(const std::wstring& path) {
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<unsigned char> descriptor(needed ? needed : 1);
+    if (!GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
+        return L"(unreadable)";
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr))
+        return L"(unconvertible)";
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+TEST(TemplateDatabaseSave, KeepsTheOldFilesAccessRules) {
+    ScratchFolder folder(L"dacl");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(PatternImage(17))));
+    PSECURITY_DESCRIPTOR wanted = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;WD)(A;;FR;;;BU)",
+                                                                     SDDL_REVISION_1, &wanted, nullptr));
+    ASSERT_TRUE(SetFileSecurityW(folder.Database().c_str(), DACL_SECURITY_INFORMATION, wanted));
+    LocalFree(wanted);
+    const std::wstring before = DaclText(folder.Database());
+    ASSERT_NE(before.find(L"WD"), std::wstring::npos) << std::string(before.begin(), before.end());
+
+    CTemplateDatabase database(folder.Path().c_str());
+    const auto other = PatternImage(18);
+    ASSERT_EQ(database.SaveDatabase(other.data()), 1);
+    EXPECT_TRUE(Decrypt(ReadRaw(folder.Database())) == other);
+    EXPECT_EQ(DaclText(folder.Database()), before);
+}
+
 TEST(TemplateDatabaseSave, MissingFolderFailsBothWays) {
     const std::wstring missing =
         L"C:\\ProgramData\\NorvikWbf\\no-such-folder-" + std::to_wstring(GetCurrentProcessId());
@@ -306,7 +340,7 @@ TEST(TemplateDatabaseSave, AProcessKilledMidSaveLeavesTheOldOrTheNewFile) {
     const auto b = Encrypt(std::vector<unsigned char>(kImage, 0xB2));
     std::mt19937 random(99);
     int sawA = 0, sawB = 0;
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 10; ++round) {
         const std::wstring event =
             L"NvDbKill-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(round);
         HANDLE ready = MakeEvent(event + L"-ready");
@@ -320,7 +354,12 @@ TEST(TemplateDatabaseSave, AProcessKilledMidSaveLeavesTheOldOrTheNewFile) {
 
         const auto file = ReadRaw(folder.Database());
         const bool isA = file == a, isB = file == b;
-        ASSERT_TRUE(isA || isB) << "round " << round << ": torn file of " << file.size() << " bytes";
+        std::wstring names;
+        for (const auto& name : FilesIn(folder.Path()))
+            names += name + L" ";
+        ASSERT_TRUE(isA || isB) << "round " << round << ": torn file of " << file.size() << " bytes; exists "
+                                << Exists(folder.Database())
+                                << "; folder: " << std::string(names.begin(), names.end());
         sawA += isA;
         sawB += isB;
     }
