@@ -85,7 +85,8 @@ int ReadEncryptedFileUnwiped(const wchar_t* path, std::uint32_t size, unsigned c
     return 1;
 }
 
-// Writes the encrypted data into the new file; the chunk buffer briefly holds plaintext.
+// Writes the encrypted data into the new file, a chunk at a time. A padded last chunk briefly
+// holds plaintext, so the chunk is wiped at the end.
 bool WriteEncryptedData(HANDLE file, const unsigned char* data, std::uint32_t size) {
     CRijndael cipher;
     cipher.SetKey(nvdb::kDatabaseKey, nvdb::kCipherKeySize, kBlock);
@@ -94,9 +95,14 @@ bool WriteEncryptedData(HANDLE file, const unsigned char* data, std::uint32_t si
     for (std::uint32_t done = 0; ok && done < size;) {
         const std::uint32_t plain = size - done < kChunkSize ? size - done : kChunkSize;
         const std::uint32_t padded = (plain + kBlock - 1) / kBlock * kBlock;
-        std::copy(data + done, data + done + plain, chunk.get());
-        std::fill(chunk.get() + plain, chunk.get() + padded, static_cast<unsigned char>(0));
-        cipher.EncipherBuffer(chunk.get(), chunk.get(), padded);
+        if (plain == padded) {
+            cipher.EncipherBuffer(data + done, chunk.get(), plain);
+        } else {
+            // Only the last block of an odd size needs the plaintext copied to pad it.
+            std::copy(data + done, data + done + plain, chunk.get());
+            std::fill(chunk.get() + plain, chunk.get() + padded, static_cast<unsigned char>(0));
+            cipher.EncipherBuffer(chunk.get(), chunk.get(), padded);
+        }
         ok = WriteExactly(file, chunk.get(), padded);
         done += plain;
     }
