@@ -221,6 +221,39 @@ TEST_F(Upkeep, ApplyPasswordFileWhoseSaveFailsReportsIt) {
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
 }
 
+TEST_F(Upkeep, ApplyPasswordFileReadsOnlyTheFirst272Bytes) {
+    ScratchFolder folder(L"applylong");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    auto handOff = HandOff(L"alice", L"long-file");
+    handOff.resize(4096, 0x99);
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), handOff));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"long-file");
+}
+
+TEST_F(Upkeep, ApplyPasswordFileWaitsForAPeerThatHoldsTheMutex) {
+    ScratchFolder folder(L"applywait");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
+    const std::wstring event = L"NvCredWait-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE ready = MakeEvent(event + L"-ready");
+    // The peer holds the mutex for 1.5 s and then writes a database without any account.
+    HANDLE peer = StartPeer(L"hold \"" + folder.Path() + L"\" " + event + L" 1500");
+    ASSERT_NE(peer, nullptr);
+    ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(database.ApplyPasswordFile(), 0) << "alice is gone from the peer's database";
+    EXPECT_GE(GetTickCount64() - start, 1000u);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    EXPECT_EQ(WaitExit(peer), 0u);
+    CloseHandle(ready);
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](unsigned char b) { return b == 0xC3; }));
+}
+
 //--- UpdatePassword
 
 TEST_F(Upkeep, UpdatePasswordRefusals) {
@@ -284,6 +317,25 @@ TEST_F(Upkeep, CheckAccountClearsOnlyRecordsRejectedWith1326) {
                                                u"(6)(CheckAccount) Fail = 52f",
                                                u"(9)(CheckAccount) Fail = 52e"};
     EXPECT_EQ(g_trace, trace);
+}
+
+TEST_F(Upkeep, CheckAccountPassesFullFieldsWhole) {
+    // Texts of exactly 32 units have no terminator in the image; the logon still gets all 32 and
+    // nothing of the field behind.
+    ScratchFolder folder(L"checkfull");
+    auto image = Accounts();
+    const std::wstring user(32, L'u'), password(32, L'p'), domain(32, L'd');
+    PutAccount(image, 2, user, password, domain);
+    Put32(image, At(2, 208), 0xFFFFFFFF); // right behind the domain
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(image)));
+    g_logonResults = {{user, 0}, {L"alice", 0}, {L"bob", 0}, {L"carol", 0}};
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    int wiped[10] = {};
+    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    ASSERT_EQ(g_logonCalls.size(), 4u);
+    EXPECT_EQ(g_logonCalls[1].user, user);
+    EXPECT_EQ(g_logonCalls[1].password, password);
+    EXPECT_EQ(g_logonCalls[1].domain, domain);
 }
 
 TEST_F(Upkeep, CheckAccountWithNothingRejectedDoesNotRewrite) {
