@@ -1,6 +1,7 @@
 // Reading and writing a file encrypted with the database cipher (Rijndael-256/256, codebook
 // mode). Reads go straight into the caller's buffer; writes go to a file beside the target that
-// is swapped in only once it is complete, so a failure or a crash never leaves a torn file.
+// is renamed over it only once it is complete and flushed, so a failure or a crash never leaves
+// a torn file.
 #include "database/TemplateDatabase.h"
 
 #include "database/Rijndael.h"
@@ -130,12 +131,12 @@ int WriteEncryptedFileInner(const unsigned char* data, std::uint32_t size, const
     const DWORD oldAttributes = GetFileAttributesW(path);
     const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
     if (existed) {
-        // Asked for in so many words, not left to the open below: a process with the right to
-        // bypass file permissions (root under Wine) could open it for writing all the same.
+        // Refused by its attribute, not only by the open below: a process allowed to bypass file
+        // permissions (root under Wine) opens a read-only file for writing all the same.
         if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
             return 0;
-        // The old file must be one we may write and that nobody else is writing: a read-only,
-        // locked or busy file stays as it is, as it would for a write in place.
+        // The old file must be one we may write and that nobody else is writing: a locked or
+        // busy file stays as it is, as it would for a write in place.
         nvwin::FileHandle probe(
             CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!probe)

@@ -354,13 +354,29 @@ TEST_F(Upkeep, CheckAccountWithNothingRejectedDoesNotRewrite) {
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
 }
 
+// While the logons run, the file is still the one that was read: the clears are written once,
+// at the end.
+std::wstring g_watchedFile;
+std::vector<unsigned char> g_watchedBytes;
+int g_changedDuringLogon = 0;
+void CheckTheFileIsUntouched() {
+    g_changedDuringLogon += ReadRaw(g_watchedFile) == g_watchedBytes ? 0 : 1;
+}
+
 TEST_F(Upkeep, CheckAccountWhenAllAreRejectedFreesEveryRecord) {
     ScratchFolder folder(L"checkall");
     auto image = Accounts();
-    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(image)));
+    g_watchedFile = folder.Database();
+    g_watchedBytes = Encrypt(image);
+    g_changedDuringLogon = 0;
+    ASSERT_TRUE(WriteRaw(folder.Database(), g_watchedBytes));
     CTemplateDatabase database(folder.Path().c_str(), FakeLogon); // unknown users get 1326
+    g_duringLogon = CheckTheFileIsUntouched;
     int wiped[10] = {};
     EXPECT_EQ(database.CheckAccount(wiped), 1);
+    g_duringLogon = nullptr;
+    EXPECT_EQ(g_logonCalls.size(), 3u);
+    EXPECT_EQ(g_changedDuringLogon, 0);
     EXPECT_EQ(wiped[1] + wiped[4] + wiped[6], 3);
     EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 3);
     const auto after = Decrypt(ReadRaw(folder.Database()));

@@ -70,4 +70,25 @@ TEST_F(RealFolder, SaveLoadAndHandOffAtTheRealPath) {
     EXPECT_EQ(Get32(loaded, At(3, 12)), 5u);
 }
 
+// When the mutex cannot be had (here: another kind of object holds its name), the object works
+// on without it.
+TEST_F(RealFolder, WithoutTheMutexFileAccessGoesOn) {
+    HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, L"Norvik Fingerprint Database");
+    ASSERT_NE(squatter, nullptr);
+    {
+        CTemplateDatabase database;
+        EXPECT_EQ(database.m_hMutex, nullptr);
+        database.LockDatabase();
+        database.UnlockDatabase();
+        const auto image = PatternImage(32);
+        EXPECT_EQ(database.SaveDatabase(image.data()), 1);
+        std::vector<unsigned char> loaded(kImage);
+        EXPECT_EQ(database.LoadDatabase(loaded.data()), 1);
+        EXPECT_TRUE(loaded == image);
+    }
+    CloseHandle(squatter);
+    CTemplateDatabase database;
+    EXPECT_NE(database.m_hMutex, nullptr);
+}
+
 } // namespace
