@@ -102,6 +102,39 @@ TEST(TemplateDatabaseLoad, OneBlockMoreLoadsAndTheNextSaveDropsIt) {
     EXPECT_TRUE(std::equal(written.begin(), written.end(), bytes.begin()));
 }
 
+TEST(TemplateDatabaseLoad, AHugeFileIsReadOnlyAsFarAsTheImage) {
+    // 1 GiB, sparse: reading it whole, as a buffer of the file's length would, is what must not happen.
+    ScratchFolder folder(L"huge");
+    const auto plain = PatternImage(19);
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(plain)));
+    HANDLE file =
+        CreateFileW(folder.Database().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = 1LL << 30;
+    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+    CTemplateDatabase database(folder.Path().c_str());
+    std::vector<unsigned char> image(kImage);
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_EQ(database.LoadDatabase(image.data()), 1);
+    EXPECT_LT(GetTickCount64() - start, 5000u);
+    EXPECT_TRUE(image == plain);
+}
+
+TEST(TemplateDatabaseSave, SweepsUnfinishedFilesOfKilledSavesOnly) {
+    ScratchFolder folder(L"sweep");
+    ASSERT_TRUE(WriteRaw(folder.File(L"NVKDB.edb.4242-7.tmp"), {1, 2, 3}));
+    ASSERT_TRUE(WriteRaw(folder.File(L"other.tmp"), {4}));
+    ASSERT_TRUE(WriteRaw(folder.File(L"NVKDB.edb.bak"), {5}));
+    CTemplateDatabase database(folder.Path().c_str());
+    const auto plain = PatternImage(20);
+    ASSERT_EQ(database.SaveDatabase(plain.data()), 1);
+    EXPECT_FALSE(Exists(folder.File(L"NVKDB.edb.4242-7.tmp")));
+    EXPECT_TRUE(Exists(folder.File(L"other.tmp")));
+    EXPECT_TRUE(Exists(folder.File(L"NVKDB.edb.bak")));
+}
+
 TEST(TemplateDatabaseSave, LoadThenSaveReproducesTheFileByteForByte) {
     ScratchFolder folder(L"roundtrip");
     const auto original = Encrypt(PatternImage(4));
