@@ -115,7 +115,7 @@ int CTemplateDatabase::UpdatePassword(const wchar_t* userName, const wchar_t* pa
     FindAccount(image.data(), userName, &index);
     if (index < 0)
         return 0;
-    if (!nvdb::SetPassword(image.data(), index, reinterpret_cast<const char16_t*>(password)))
+    if (!nvdb::SetPassword(image.data(), index, CFieldText(password).Get()))
         return 0;
     return SaveDatabase(image.data()) ? 1 : 0;
 }

@@ -1,12 +1,22 @@
 // CTemplateDatabase: the mutex, the signed-in user's name, loading, saving and finding accounts.
 #include "database/TemplateDatabase.h"
 
+#include "database/SecureWipe.h"
 #include "database/TemplateImage.h"
 
 #include <algorithm>
 #include <iterator>
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 text is shared with the portable code");
+
+CFieldText::CFieldText(const wchar_t* text) {
+    for (std::size_t i = 0; i < 33 && text[i] != L'\0'; ++i)
+        m_units[i] = static_cast<char16_t>(text[i]);
+}
+
+CFieldText::~CFieldText() {
+    nvdb::SecureWipe(m_units, sizeof m_units);
+}
 
 CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, LogonFunction logon)
     : m_databasePath(std::wstring(folder) + L"\\" + kDatabaseFileName),
@@ -73,7 +83,7 @@ int CTemplateDatabase::SaveDatabase(const unsigned char* image) {
 int CTemplateDatabase::FindAccount(const unsigned char* image, const wchar_t* name, int* index) const {
     *index = -1;
     if (image != nullptr && name != nullptr)
-        *index = nvdb::FindAccount(image, reinterpret_cast<const char16_t*>(name));
+        *index = nvdb::FindAccount(image, CFieldText(name).Get());
     return 1;
 }
 

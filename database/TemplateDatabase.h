@@ -64,6 +64,20 @@ private:
     LogonFunction m_logon;
 };
 
+// A wide text as UTF-16 for the image code: at most 33 units are taken, one more than a field
+// holds, so a text too long for a field stays too long. Wiped when it goes (it may be a password).
+class CFieldText {
+public:
+    explicit CFieldText(const wchar_t* text);
+    ~CFieldText();
+    CFieldText(const CFieldText&) = delete;
+    CFieldText& operator=(const CFieldText&) = delete;
+    const char16_t* Get() const { return m_units; }
+
+private:
+    char16_t m_units[34] = {};
+};
+
 // Holds the database mutex for a scope.
 class CDatabaseLock {
 public:

@@ -46,6 +46,23 @@ TEST(TemplateDatabase, ConstructorOpensTheNamedMutexAndRecordsTheUser) {
     EXPECT_EQ(defaults.DatabasePath(), L"c:\\ProgramData\\NorvikWbf\\NVKDB.edb");
 }
 
+TEST(TemplateDatabase, FindAccountTakesWideNamesWhole) {
+    std::vector<unsigned char> image(kImage, 0);
+    const std::wstring full(32, L'w');
+    PutAccount(image, 5, full, L"");
+    PutAccount(image, 6, L"Zo\u00eb", L"");
+    CTemplateDatabase database(L"C:\\unused");
+    int index = 99;
+    EXPECT_EQ(database.FindAccount(image.data(), full.c_str(), &index), 1);
+    EXPECT_EQ(index, 5);
+    EXPECT_EQ(database.FindAccount(image.data(), (full + L"w").c_str(), &index), 1);
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(database.FindAccount(image.data(), L"Zo\u00eb", &index), 1);
+    EXPECT_EQ(index, 6);
+    EXPECT_EQ(database.FindAccount(image.data(), L"zo\u00eb", &index), 1);
+    EXPECT_EQ(index, -1);
+}
+
 TEST(TemplateDatabaseLoad, NoFileGivesZeroImageAndCreatesNothing) {
     ScratchFolder folder(L"nofile");
     CTemplateDatabase database(folder.Path().c_str());
