@@ -1,0 +1,462 @@
+// The stored credential upkeep under Wine: hand-off files and databases laid out byte by byte in
+// a folder of the test's own, and a logon function that answers as the test tells it.
+#include "database/TemplateDatabase.h"
+
+#include "app/Trace.h"
+#include "tests/database/DatabaseTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace dbtest;
+
+//--- The logon stand-in: an error per user name (0 logs on), and a record of every call.
+struct LogonCall {
+    std::wstring user, domain, password;
+    bool domainNull;
+    DWORD type, provider;
+};
+std::map<std::wstring, DWORD> g_logonResults;
+std::vector<LogonCall> g_logonCalls;
+void (*g_duringLogon)() = nullptr;
+
+BOOL WINAPI FakeLogon(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD type, DWORD provider,
+                      PHANDLE token) {
+    g_logonCalls.push_back({user, domain ? domain : L"", password, domain == nullptr, type, provider});
+    if (g_duringLogon)
+        g_duringLogon();
+    const auto found = g_logonResults.find(user);
+    const DWORD error = found == g_logonResults.end() ? ERROR_LOGON_FAILURE : found->second;
+    if (error == 0) {
+        // A real handle, so that closing it is checked too.
+        *token = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        return TRUE;
+    }
+    SetLastError(error);
+    return FALSE;
+}
+
+std::vector<std::u16string> g_trace;
+void CollectTrace(const char16_t* line) {
+    g_trace.emplace_back(line);
+}
+
+class Upkeep : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_logonResults.clear();
+        g_logonCalls.clear();
+        g_duringLogon = nullptr;
+        g_trace.clear();
+        nvtrace::SetSink(CollectTrace);
+    }
+    void TearDown() override {
+        nvtrace::SetSink(nullptr);
+        g_duringLogon = nullptr;
+    }
+};
+
+//--- Hand-off files, masked with the writer's byte.
+std::vector<unsigned char> HandOff(const std::wstring& user, const std::wstring& password,
+                                   std::uint32_t size = 272, std::uint32_t userBytes = 0xFFFFFFFF,
+                                   std::uint32_t passwordBytes = 0xFFFFFFFF) {
+    std::vector<unsigned char> plain(272, 0);
+    Put32(plain, 0, size);
+    Put32(plain, 8, userBytes == 0xFFFFFFFF ? static_cast<std::uint32_t>(2 * user.size()) : userBytes);
+    Put32(plain, 12,
+          passwordBytes == 0xFFFFFFFF ? static_cast<std::uint32_t>(2 * password.size()) : passwordBytes);
+    PutText(plain, 16, user);
+    PutText(plain, 144, password);
+    for (auto& b : plain)
+        b ^= 0xA7;
+    return plain;
+}
+
+std::vector<unsigned char> Accounts() {
+    auto image = PatternImage(21);
+    for (int r = 0; r < 10; ++r)
+        Put32(image, At(r, 4), 0);
+    PutAccount(image, 1, L"alice", L"old-alice");
+    PutAccount(image, 4, L"bob", L"old-bob", L"NORVIK");
+    PutAccount(image, 6, L"carol", L"old-carol");
+    return image;
+}
+
+//--- ApplyPasswordFile
+
+TEST_F(Upkeep, ApplyPasswordFileWritesThePasswordIntoThatRecordOnly) {
+    ScratchFolder folder(L"apply");
+    auto image = Accounts();
+    PutText(image, At(4, 80), std::wstring(32, L'x')); // longer than the new one: the rest is cleared
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(image)));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"bob", L"n3w-pass")));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    ASSERT_EQ(after.size(), kImage);
+    EXPECT_EQ(GetText(after, At(4, 80)), L"n3w-pass");
+    EXPECT_EQ(Get32(after, At(4, 12)), 8u);
+    for (std::size_t i = 0; i < kImage; ++i) {
+        const bool edited = (i >= At(4, 12) && i < At(4, 16)) || (i >= At(4, 80) && i < At(4, 144));
+        if (!edited) {
+            ASSERT_EQ(after[i], image[i]) << i;
+        }
+    }
+    EXPECT_TRUE(g_logonCalls.empty());
+}
+
+TEST_F(Upkeep, ApplyPasswordFileWithAnEmptyPasswordStoresLengthZero) {
+    ScratchFolder folder(L"applyempty");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"carol", L"")));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    EXPECT_EQ(GetText(after, At(6, 80)), L"");
+    EXPECT_EQ(Get32(after, At(6, 12)), 0u);
+}
+
+TEST_F(Upkeep, ApplyPasswordFileWithNoHandOffFileDoesNothing) {
+    ScratchFolder folder(L"applynone");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    ASSERT_TRUE(AgeFile(folder.Database()));
+    const FILETIME before = WriteTime(folder.Database());
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    const FILETIME after = WriteTime(folder.Database());
+    EXPECT_EQ(CompareFileTime(&before, &after), 0);
+    EXPECT_EQ(FilesIn(folder.Path()).size(), 1u);
+}
+
+// Every way the hand-off can be wrong: the outcome, and whether the file is still there.
+TEST_F(Upkeep, ApplyPasswordFileFailureTable) {
+    struct Row {
+        const wchar_t* what;
+        std::vector<unsigned char> handOff;
+        bool database;
+        bool handOffRemains;
+    };
+    auto shortFile = HandOff(L"alice", L"pw");
+    shortFile.resize(271);
+    const Row rows[] = {
+        {L"nodb", HandOff(L"alice", L"pw"), false, false},
+        {L"size271", HandOff(L"alice", L"pw", 271), true, false},
+        {L"size0", HandOff(L"alice", L"pw", 0), true, false},
+        {L"user33", HandOff(L"alice", L"pw", 272, 33), true, false},
+        {L"pass33", HandOff(L"alice", L"pw", 272, 10, 33), true, false},
+        {L"short", shortFile, true, false},
+        {L"empty", {}, true, false},
+        {L"case", HandOff(L"Alice", L"pw"), true, false},
+        {L"unknown", HandOff(L"dave", L"pw"), true, false},
+        {L"nouser", HandOff(L"", L"pw"), true, false},
+        {L"freerecord", HandOff(L"ghost", L"pw"), true, false},
+    };
+    for (const Row& row : rows) {
+        ScratchFolder folder(std::wstring(L"fail-") + row.what);
+        auto image = Accounts();
+        PutField(image, At(8, 16), L"ghost"); // a free record with a name
+        const auto original = Encrypt(image);
+        if (row.database) {
+            ASSERT_TRUE(WriteRaw(folder.Database(), original));
+        }
+        ASSERT_TRUE(WriteRaw(folder.HandOff(), row.handOff));
+        CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+        EXPECT_EQ(database.ApplyPasswordFile(), 0) << row.what;
+        EXPECT_EQ(Exists(folder.HandOff()), row.handOffRemains) << row.what;
+        if (row.database) {
+            EXPECT_TRUE(ReadRaw(folder.Database()) == original) << row.what;
+        } else {
+            EXPECT_FALSE(Exists(folder.Database())) << row.what << ": no database is made";
+        }
+    }
+}
+
+TEST_F(Upkeep, ApplyPasswordFileThatCannotBeOpenedOrDeletedStays) {
+    ScratchFolder folder(L"applyheld");
+    const auto original = Encrypt(Accounts());
+    ASSERT_TRUE(WriteRaw(folder.Database(), original));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+
+    // Held with no sharing at all: it cannot be opened.
+    HANDLE exclusive =
+        CreateFileW(folder.HandOff().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(database.ApplyPasswordFile(), 0);
+    EXPECT_TRUE(Exists(folder.HandOff()));
+    CloseHandle(exclusive);
+
+    // Held by a reader that does not allow deletion: read, but it cannot be deleted, so nothing
+    // is applied and it stays for the next start.
+    HANDLE reader = CreateFileW(folder.HandOff().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(database.ApplyPasswordFile(), 0);
+    EXPECT_TRUE(Exists(folder.HandOff()));
+    CloseHandle(reader);
+    EXPECT_TRUE(ReadRaw(folder.Database()) == original);
+
+    // Once free, the same file is applied.
+    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"pw");
+}
+
+TEST_F(Upkeep, ApplyPasswordFileWhoseSaveFailsReportsIt) {
+    ScratchFolder folder(L"applyro");
+    const auto original = Encrypt(Accounts());
+    ASSERT_TRUE(WriteRaw(folder.Database(), original));
+    ASSERT_TRUE(SetFileAttributesW(folder.Database().c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.ApplyPasswordFile(), 0);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    EXPECT_TRUE(ReadRaw(folder.Database()) == original);
+}
+
+TEST_F(Upkeep, ApplyPasswordFileReadsOnlyTheFirst272Bytes) {
+    ScratchFolder folder(L"applylong");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    auto handOff = HandOff(L"alice", L"long-file");
+    handOff.resize(4096, 0x99);
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), handOff));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"long-file");
+}
+
+TEST_F(Upkeep, ApplyPasswordFileWaitsForAPeerThatHoldsTheMutex) {
+    ScratchFolder folder(L"applywait");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
+    const std::wstring event = L"NvCredWait-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE ready = MakeEvent(event + L"-ready");
+    // The peer holds the mutex for 1.5 s and then writes a database without any account.
+    HANDLE peer = StartPeer(L"hold \"" + folder.Path() + L"\" " + event + L" 1500");
+    ASSERT_NE(peer, nullptr);
+    ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(database.ApplyPasswordFile(), 0) << "alice is gone from the peer's database";
+    EXPECT_GE(GetTickCount64() - start, 1000u);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    EXPECT_EQ(WaitExit(peer), 0u);
+    CloseHandle(ready);
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](unsigned char b) { return b == 0xC3; }));
+}
+
+//--- UpdatePassword
+
+TEST_F(Upkeep, UpdatePasswordRefusals) {
+    ScratchFolder folder(L"update");
+    const auto original = Encrypt(Accounts());
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.UpdatePassword(L"alice", L"pw"), 0) << "no database";
+    EXPECT_FALSE(Exists(folder.Database()));
+    ASSERT_TRUE(WriteRaw(folder.Database(), original));
+    EXPECT_EQ(database.UpdatePassword(L"", L"pw"), 0);
+    EXPECT_EQ(database.UpdatePassword(L"ALICE", L"pw"), 0);
+    EXPECT_EQ(database.UpdatePassword(L"alice", std::wstring(33, L'p').c_str()), 0) << "does not fit";
+    EXPECT_TRUE(ReadRaw(folder.Database()) == original);
+    EXPECT_EQ(database.UpdatePassword(L"alice", std::wstring(32, L'p').c_str()), 1);
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    EXPECT_EQ(GetText(after, At(1, 80)), std::wstring(32, L'p'));
+    EXPECT_EQ(Get32(after, At(1, 12)), 32u);
+}
+
+//--- CheckAccount
+
+TEST_F(Upkeep, CheckAccountClearsOnlyRecordsRejectedWith1326) {
+    ScratchFolder folder(L"check");
+    auto image = Accounts();
+    PutAccount(image, 9, L"dave", L"old-dave");
+    const auto original = Encrypt(image);
+    ASSERT_TRUE(WriteRaw(folder.Database(), original));
+    g_logonResults = {{L"alice", 0},
+                      {L"bob", ERROR_LOGON_FAILURE},
+                      {L"carol", ERROR_ACCOUNT_RESTRICTION},
+                      {L"dave", ERROR_LOGON_FAILURE}};
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    int wiped[10];
+    std::fill(std::begin(wiped), std::end(wiped), 7);
+    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    const int expected[10] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    EXPECT_TRUE(std::equal(std::begin(wiped), std::end(wiped), std::begin(expected)));
+
+    // Asked in record order with the stored texts; an empty domain as an empty text.
+    ASSERT_EQ(g_logonCalls.size(), 4u);
+    EXPECT_EQ(g_logonCalls[0].user, L"alice");
+    EXPECT_EQ(g_logonCalls[0].password, L"old-alice");
+    EXPECT_FALSE(g_logonCalls[0].domainNull);
+    EXPECT_EQ(g_logonCalls[0].domain, L"");
+    EXPECT_EQ(g_logonCalls[1].user, L"bob");
+    EXPECT_EQ(g_logonCalls[1].domain, L"NORVIK");
+    EXPECT_EQ(g_logonCalls[2].user, L"carol");
+    EXPECT_EQ(g_logonCalls[3].user, L"dave");
+    for (const auto& call : g_logonCalls) {
+        EXPECT_EQ(call.type, 2u);
+        EXPECT_EQ(call.provider, 0u);
+    }
+
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    ASSERT_EQ(after.size(), kImage);
+    for (std::size_t i = 0; i < kImage; ++i) {
+        const bool cleared = (i >= At(4, 0) && i < At(5, 0)) || i >= At(9, 0);
+        ASSERT_EQ(after[i], cleared ? 0 : image[i]) << i;
+    }
+    const std::vector<std::u16string> trace = {u"(1)(CheckAccount) Pass", u"(4)(CheckAccount) Fail = 52e",
+                                               u"(6)(CheckAccount) Fail = 52f",
+                                               u"(9)(CheckAccount) Fail = 52e"};
+    EXPECT_EQ(g_trace, trace);
+}
+
+TEST_F(Upkeep, CheckAccountPassesFullFieldsWhole) {
+    // Texts of exactly 32 units have no terminator in the image; the logon still gets all 32 and
+    // nothing of the field behind.
+    ScratchFolder folder(L"checkfull");
+    auto image = Accounts();
+    const std::wstring user(32, L'u'), password(32, L'p'), domain(32, L'd');
+    PutAccount(image, 2, user, password, domain);
+    Put32(image, At(2, 208), 0xFFFFFFFF); // right behind the domain
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(image)));
+    g_logonResults = {{user, 0}, {L"alice", 0}, {L"bob", 0}, {L"carol", 0}};
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    int wiped[10] = {};
+    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    ASSERT_EQ(g_logonCalls.size(), 4u);
+    EXPECT_EQ(g_logonCalls[1].user, user);
+    EXPECT_EQ(g_logonCalls[1].password, password);
+    EXPECT_EQ(g_logonCalls[1].domain, domain);
+}
+
+TEST_F(Upkeep, CheckAccountWithNothingRejectedDoesNotRewrite) {
+    ScratchFolder folder(L"checkkeep");
+    const auto original = Encrypt(Accounts());
+    ASSERT_TRUE(WriteRaw(folder.Database(), original));
+    ASSERT_TRUE(AgeFile(folder.Database()));
+    const FILETIME before = WriteTime(folder.Database());
+    g_logonResults = {{L"alice", 0}, {L"bob", ERROR_ACCOUNT_DISABLED}, {L"carol", ERROR_NO_LOGON_SERVERS}};
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    int wiped[10] = {};
+    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 0);
+    const FILETIME after = WriteTime(folder.Database());
+    EXPECT_EQ(CompareFileTime(&before, &after), 0);
+    EXPECT_TRUE(ReadRaw(folder.Database()) == original);
+}
+
+// While the logons run, the file is still the one that was read: the clears are written once,
+// at the end.
+std::wstring g_watchedFile;
+std::vector<unsigned char> g_watchedBytes;
+int g_changedDuringLogon = 0;
+void CheckTheFileIsUntouched() {
+    g_changedDuringLogon += ReadRaw(g_watchedFile) == g_watchedBytes ? 0 : 1;
+}
+
+TEST_F(Upkeep, CheckAccountWhenAllAreRejectedFreesEveryRecord) {
+    ScratchFolder folder(L"checkall");
+    auto image = Accounts();
+    g_watchedFile = folder.Database();
+    g_watchedBytes = Encrypt(image);
+    g_changedDuringLogon = 0;
+    ASSERT_TRUE(WriteRaw(folder.Database(), g_watchedBytes));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon); // unknown users get 1326
+    g_duringLogon = CheckTheFileIsUntouched;
+    int wiped[10] = {};
+    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    g_duringLogon = nullptr;
+    EXPECT_EQ(g_logonCalls.size(), 3u);
+    EXPECT_EQ(g_changedDuringLogon, 0);
+    EXPECT_EQ(wiped[1] + wiped[4] + wiped[6], 3);
+    EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 3);
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    for (int r : {1, 4, 6})
+        EXPECT_TRUE(std::all_of(after.begin() + At(r, 0), after.begin() + At(r + 1, 0), [](unsigned char b) {
+            return b == 0;
+        })) << r;
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + 128, image.begin())) << "header kept";
+    EXPECT_TRUE(std::equal(after.begin() + At(2, 0), after.begin() + At(4, 0), image.begin() + At(2, 0)));
+}
+
+TEST_F(Upkeep, CheckAccountWithoutADatabaseTriesNoLogon) {
+    ScratchFolder folder(L"checknodb");
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    int wiped[10] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    EXPECT_EQ(database.CheckAccount(wiped), 0);
+    EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 0), 10);
+    EXPECT_TRUE(g_logonCalls.empty());
+    ASSERT_TRUE(WriteRaw(folder.Database(), std::vector<unsigned char>(kImage + 1, 0)));
+    EXPECT_EQ(database.CheckAccount(wiped), 0);
+    EXPECT_TRUE(g_logonCalls.empty());
+}
+
+TEST_F(Upkeep, CheckAccountWhoseSaveFailsReportsIt) {
+    ScratchFolder folder(L"checkro");
+    const auto original = Encrypt(Accounts());
+    ASSERT_TRUE(WriteRaw(folder.Database(), original));
+    ASSERT_TRUE(SetFileAttributesW(folder.Database().c_str(), FILE_ATTRIBUTE_READONLY));
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    int wiped[10] = {};
+    EXPECT_EQ(database.CheckAccount(wiped), 0);
+    EXPECT_TRUE(ReadRaw(folder.Database()) == original);
+}
+
+TEST_F(Upkeep, CheckAccountWithTheRealLogonKeepsEveryRecordUnderWine) {
+    // Wine's LogonUserW accepts anything: a pass that changes nothing, through the default seam.
+    ScratchFolder folder(L"checkreal");
+    const auto original = Encrypt(Accounts());
+    ASSERT_TRUE(WriteRaw(folder.Database(), original));
+    CTemplateDatabase database(folder.Path().c_str());
+    int wiped[10] = {};
+    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 0);
+    EXPECT_TRUE(ReadRaw(folder.Database()) == original);
+}
+
+// A peer that writes the database while our pass is between its read and its write (during the
+// logons) must wait for the pass, and its write survives ours.
+std::wstring g_goEvent;
+void ReleasePeerAndGiveItTime() {
+    HANDLE go = OpenEventW(EVENT_MODIFY_STATE, FALSE, g_goEvent.c_str());
+    if (go) {
+        SetEvent(go);
+        CloseHandle(go);
+    }
+    Sleep(300); // the peer would write now if the mutex let it
+}
+
+TEST_F(Upkeep, CheckAccountHoldsTheMutexSoAPeersWriteIsNotLost) {
+    ScratchFolder folder(L"checkpeer");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    const std::wstring event = L"NvCredPeer-" + std::to_wstring(GetCurrentProcessId());
+    g_goEvent = event + L"-go";
+    HANDLE go = MakeEvent(g_goEvent);
+    HANDLE peer = StartPeer(L"modify \"" + folder.Path() + L"\" " + event + L" 6");
+    ASSERT_NE(peer, nullptr);
+
+    g_logonResults = {{L"alice", 0}, {L"bob", ERROR_LOGON_FAILURE}, {L"carol", 0}};
+    g_duringLogon = ReleasePeerAndGiveItTime;
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    int wiped[10] = {};
+    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    g_duringLogon = nullptr;
+    EXPECT_EQ(WaitExit(peer), 0u);
+    CloseHandle(go);
+
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    EXPECT_EQ(Get32(after, At(4, 4)), 0u) << "our clear of bob survives";
+    EXPECT_EQ(GetText(after, At(6, 80)), L"peer") << "the peer's write survives";
+    EXPECT_EQ(GetText(after, At(1, 80)), L"old-alice");
+}
+
+} // namespace
