@@ -42,12 +42,12 @@ TEST(BmpEncoding, ThirtyTwoBitPixelsKeepTheirAlpha) {
 TEST(IcoEncoding, DirectoryImageAndMaskOfATransparentPixel) {
     const nvbmp::Canvas images[] = {nvbmp::Canvas(1, 1, {9, 8, 7, 0})};
     const Bytes expected = {
-        0,    0, 1, 0, 1,    0,                                           // icon directory, one image
-        1,    1, 0, 0, 1,    0,    32, 0, 48,   0,    0, 0, 22, 0, 0,  0, // entry: 1x1, 32 bits, 48 bytes at
-                                                                          // 22
-        40,   0, 0, 0, 1,    0,    0,  0, 2,    0,    0, 0, 1,  0, 32, 0, 0, 0, 0, 0, // height counts the
-                                                                                      // mask
-        8,    0, 0, 0, 0x13, 0x0B, 0,  0, 0x13, 0x0B, 0, 0, 0,  0, 0,  0, 0, 0, 0, 0, 7, 8, 9, 0, // the pixel
+        0, 0, 1, 0, 1, 0,                                             // icon directory, one image
+        1, 1, 0, 0, 1, 0, 32, 0, 48, 0, 0, 0, 22, 0, 0, 0,            // entry: 1x1, 32 bits, 48 bytes at
+                                                                      // 22
+        40, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, // height counts the
+                                                                      // mask
+        8, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 8, 9, 0, // the pixel
         0x80, 0, 0, 0, // its mask bit: transparent
     };
     EXPECT_EQ(nvbmp::EncodeIco(images), expected);

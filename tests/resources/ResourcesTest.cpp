@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 #include <string>
@@ -256,8 +257,7 @@ TEST(DialogTemplates, EveryTemplateMakesAWindowWithItsControls) {
 // --- String table, English (United States).
 
 TEST(StringTable, EnglishTextsAreExact) {
-    if (PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_ENGLISH)
-        GTEST_SKIP() << "not an English UI";
+    ASSERT_EQ(GetUserDefaultUILanguage(), 1033) << "CTest runs this under an English (United States) UI";
     const struct {
         UINT id;
         const wchar_t* text;
@@ -292,6 +292,61 @@ TEST(StringTable, EnglishTextsAreExact) {
         EXPECT_EQ(nvui::LoadResourceString(t.id), t.text) << "id " << t.id;
     EXPECT_EQ(nvui::LoadResourceString(180), L"") << "ids the table does not carry load empty";
     EXPECT_EQ(nvui::LoadResourceString(IDS_BATTERY_NEEDED).size(), 59u);
+}
+
+// The languages that carry each block of sixteen ids, as the loader sees them.
+std::vector<LANGID> BlockLanguages(int block) {
+    std::vector<LANGID> languages;
+    EnumResourceLanguagesW(
+        nullptr, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(block), // RT_STRING
+        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) -> BOOL {
+            reinterpret_cast<std::vector<LANGID>*>(param)->push_back(language);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&languages));
+    std::sort(languages.begin(), languages.end());
+    return languages;
+}
+
+// The sixteen entries of one block in one language, decoded from the length-prefixed texts.
+std::vector<std::wstring> BlockEntries(int block, LANGID language) {
+    std::vector<std::wstring> entries;
+    HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(block), language);
+    if (!found)
+        return entries;
+    const auto* p = static_cast<const WORD*>(LockResource(LoadResource(nullptr, found)));
+    const WORD* end = p + SizeofResource(nullptr, found) / 2;
+    for (int i = 0; i < 16 && p < end; ++i) {
+        const WORD length = *p++;
+        entries.emplace_back(reinterpret_cast<const wchar_t*>(p), length);
+        p += length;
+    }
+    return entries;
+}
+
+TEST(StringTable, ThirtyThreeLanguagesCarryEveryBlockAndOnlyTwoTheLastIds) {
+    std::vector<LANGID> all = {20,   1025, 1026, 1028, 1029, 1030, 1031, 1032, 1033, 1035, 1036,
+                               1037, 1038, 1040, 1041, 1042, 1043, 1045, 1046, 1048, 1049, 1050,
+                               1051, 1053, 1054, 1055, 1058, 1060, 2052, 2070, 3076, 3082, 9242};
+    ASSERT_EQ(all.size(), 33u);
+    // Blocks of ids 127, 142, 146 to 155, 166 to 175 and 176 to 191: every language.
+    for (const int block : {8, 9, 10, 11, 12})
+        EXPECT_EQ(BlockLanguages(block), all) << "block " << block;
+    // Ids 192 to 207: English (United States) and Chinese (Traditional, Taiwan) only.
+    EXPECT_EQ(BlockLanguages(13), (std::vector<LANGID>{1028, 1033}));
+    for (const LANGID language : all) {
+        const std::vector<std::wstring> block12 = BlockEntries(12, language);
+        ASSERT_EQ(block12.size(), 16u) << language;
+        const bool carries191 = language == 1033 || language == 1028;
+        EXPECT_EQ(block12[15].empty(), !carries191) << "id 191 in " << language;
+        for (const int id : {176, 177, 178, 179, 181, 182, 183, 184, 185})
+            EXPECT_FALSE(block12[static_cast<std::size_t>(id - 176)].empty()) << id << " in " << language;
+        const std::vector<std::wstring> block11 = BlockEntries(11, language);
+        ASSERT_EQ(block11.size(), 16u);
+        for (const int id : {166, 167, 169, 170, 171, 172, 173, 174, 175})
+            EXPECT_FALSE(block11[static_cast<std::size_t>(id - 160)].empty()) << id << " in " << language;
+    }
+    EXPECT_EQ(BlockEntries(11, 1031)[174 - 160], L"L\u00F6schen");
 }
 
 // --- Bitmaps.
