@@ -24,14 +24,25 @@ public:
         ShowWindow(SW_SHOW);
         nvtest::PumpFor(80);
     }
+
+protected:
+    // White on the left, red on the right: the blend shows in every channel.
+    void OnPaint(HDC dc) override {
+        RECT right = {358, 0, 716, 520};
+        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        FillRect(dc, &right, red);
+        DeleteObject(red);
+    }
 };
 
 TEST(OverlayComposited, ShowsTheParentDarkenedByHalf) {
     ASSERT_NE(std::getenv("NV_COMPOSITOR"), nullptr) << "run through tests/ui/with-compositor.sh";
     ParentWindow parent;
     parent.Open(150, 120);
-    POINT probe = {358, 260};
+    POINT probe = {100, 260}, redProbe = {600, 260};
     ClientToScreen(parent.GetSafeHwnd(), &probe);
+    ClientToScreen(parent.GetSafeHwnd(), &redProbe);
+    EXPECT_EQ(nvtest::ScreenPixel(redProbe.x, redProbe.y), 0x0000FFu);
     EXPECT_EQ(nvtest::ScreenPixel(probe.x, probe.y), 0xFFFFFFu) << "the parent before the overlay";
     CDlgBlackWnd overlay;
     ASSERT_TRUE(overlay.Create(parent.GetSafeHwnd()));
@@ -41,6 +52,14 @@ TEST(OverlayComposited, ShowsTheParentDarkenedByHalf) {
     EXPECT_NEAR(GetRValue(dimmed), 127, 2);
     EXPECT_NEAR(GetGValue(dimmed), 127, 2);
     EXPECT_NEAR(GetBValue(dimmed), 127, 2);
+    const COLORREF dimmedRed = nvtest::ScreenPixel(redProbe.x, redProbe.y);
+    EXPECT_NEAR(GetRValue(dimmedRed), 127, 2);
+    EXPECT_EQ(GetGValue(dimmedRed), 0);
+    EXPECT_EQ(GetBValue(dimmedRed), 0);
+    RECT area = {};
+    GetWindowRect(parent.GetSafeHwnd(), &area);
+    InflateRect(&area, 20, 20);
+    EXPECT_FALSE(nvtest::SaveScreenPng(area, L"overlay-composited").empty());
     overlay.DestroyWindow();
     nvtest::PumpFor(300);
     EXPECT_EQ(nvtest::ScreenPixel(probe.x, probe.y), 0xFFFFFFu) << "the parent after the overlay";

@@ -89,13 +89,13 @@ RECT RectInParent(HWND control) {
     return rc;
 }
 
-std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name) {
-    RECT rc = {};
-    GetWindowRect(hwnd, &rc);
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+namespace {
+
+// Copies width x height pixels at (x, y) of the source context and writes them as a PNG
+// artefact.
+std::wstring SavePng(HDC source, int x, int y, int w, int h, const std::wstring& name) {
     if (w <= 0 || h <= 0)
         return {};
-    HDC source = GetWindowDC(hwnd);
     HDC memory = CreateCompatibleDC(source);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -106,7 +106,7 @@ std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name) {
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, w, h, source, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, w, h, source, x, y, SRCCOPY);
     GdiFlush();
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
     const auto* px = static_cast<const std::uint8_t*>(bits);
@@ -118,7 +118,6 @@ std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name) {
     SelectObject(memory, old);
     DeleteObject(dib);
     DeleteDC(memory);
-    ReleaseDC(hwnd, source);
 
     const std::wstring dir = NV_ARTIFACT_DIR;
     CreateDirectoryW(dir.c_str(), nullptr);
@@ -127,6 +126,25 @@ std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name) {
     std::ofstream out(path.c_str(), std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     return out ? path : std::wstring();
+}
+
+} // namespace
+
+std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name) {
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    HDC source = GetWindowDC(hwnd);
+    const std::wstring path = SavePng(source, 0, 0, rc.right - rc.left, rc.bottom - rc.top, name);
+    ReleaseDC(hwnd, source);
+    return path;
+}
+
+std::wstring SaveScreenPng(const RECT& area, const std::wstring& name) {
+    HDC screen = GetDC(nullptr);
+    const std::wstring path =
+        SavePng(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, name);
+    ReleaseDC(nullptr, screen);
+    return path;
 }
 
 } // namespace nvtest

@@ -29,5 +29,7 @@ RECT RectInParent(HWND control);
 // Writes a PNG of the window (frame included) into the artefact folder; returns its path, or
 // an empty text when it could not be written.
 std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name);
+// The same for a rectangle of the screen as it is composed (layered windows blended).
+std::wstring SaveScreenPng(const RECT& area, const std::wstring& name);
 
 } // namespace nvtest
