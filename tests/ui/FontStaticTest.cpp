@@ -191,6 +191,19 @@ TEST_F(LabelTest, AlignsLeftCentreAndRightAndCentresVertically) {
     EXPECT_EQ(after.top, middle.top);
 }
 
+TEST_F(LabelTest, AnAmpersandIsDrawnLiterally) {
+    CFontStatic& label = host.message;
+    label.MoveWindow(20, 90, 300, 40);
+    label.SetLabel(L"WW", L"Segoe UI", 20, 0x000000, 0xFFFFFF, 0);
+    const RECT plain = InkBox(label, 0xFFFFFF);
+    label.SetLabel(L"W&W", L"Segoe UI", 20, 0x000000, 0xFFFFFF, 0);
+    const LONG extent = label.GetTextExtent().cx;
+    const RECT withAmpersand = InkBox(label, 0xFFFFFF);
+    // With prefix processing the "&" would vanish and underline the second W instead.
+    EXPECT_GT(withAmpersand.right - withAmpersand.left, plain.right - plain.left + 4);
+    EXPECT_NEAR(withAmpersand.right - withAmpersand.left, extent, 4.0);
+}
+
 TEST_F(LabelTest, BoldStaysAfterAStyleWithoutIt) {
     CFontStatic& label = host.message;
     label.MoveWindow(20, 90, 300, 40);
