@@ -4,10 +4,22 @@ NV_PACKAGES=(
     cmake make g++ pkg-config
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils xcompmgr imagemagick
-    googletest libbenchmark-dev libmcrypt-dev
+    googletest libbenchmark-dev libmcrypt-dev locales
 )
 
+# The German locale that the string-table tests run Wine under (LC_ALL=de_DE.UTF-8).
+nv_ensure_locales() {
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+}
+
 nv_install_deps() {
+    nv_install_packages && nv_ensure_locales
+}
+
+nv_install_packages() {
     local missing=()
     local p
     for p in "${NV_PACKAGES[@]}"; do

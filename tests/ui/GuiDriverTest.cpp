@@ -1,0 +1,196 @@
+// guidriver.exe against windows of this process: the message box run modally here while a
+// second thread drives it through guidriver (wait, list, pixel, screenshot, click, key), and a
+// host window that answers registered messages sent and broadcast by name.
+#include "resources/ResourceIds.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/DlgMessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct DriverRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;
+};
+
+std::wstring DriverPath() {
+    wchar_t self[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, n);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"guidriver.exe";
+}
+
+// Runs guidriver with these arguments and collects what it prints.
+DriverRun Driver(const std::wstring& arguments) {
+    DriverRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return run;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine = L"\"" + DriverPath() + L"\" " + arguments;
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                        nullptr, nullptr, &startup, &info);
+    CloseHandle(writeEnd);
+    if (started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            run.out.append(buffer, got);
+        WaitForSingleObject(info.hProcess, 30000);
+        GetExitCodeProcess(info.hProcess, &run.exitCode);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+    CloseHandle(readEnd);
+    return run;
+}
+
+// Runs `drive` on a second thread while this one pumps, until it is done.
+void WhilePumping(const std::function<void()>& drive) {
+    bool done = false;
+    std::thread driver([&] {
+        drive();
+        done = true;
+    });
+    nvtest::PumpUntil([&] { return done; }, 60000);
+    driver.join();
+}
+
+TEST(GuiDriver, HelpDocumentsEveryCommand) {
+    DriverRun help;
+    WhilePumping([&] { help = Driver(L"--help"); });
+    EXPECT_EQ(help.exitCode, 0u);
+    for (const char* command :
+         {"wait ", "wait-gone", "list ", "rect ", "click ", "press ", "release", "move ", "move-screen",
+          "key ", "send ", "post ", "broadcast", "pixel ", "screenshot"})
+        EXPECT_NE(help.out.find(std::string("\n  ") + command), std::string::npos) << command;
+    EXPECT_EQ(Driver(L"frobnicate").exitCode, 2u);
+    EXPECT_EQ(Driver(L"list").exitCode, 2u) << "no window given";
+    EXPECT_EQ(Driver(L"wait --title \"No Such Window\" --timeout 200").exitCode, 1u);
+}
+
+TEST(GuiDriver, OperatesTheMessageBox) {
+    DriverRun waited, listed, pixel, screenshot, click;
+    const std::wstring file = L"guidriver-message-box.png";
+    std::thread driver([&] {
+        waited = Driver(L"wait --has-control 1169 --timeout 10000");
+        Sleep(300);
+        listed = Driver(L"list --has-control 1169");
+        pixel = Driver(L"pixel --has-control 1169 470 50");
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        screenshot = Driver(L"screenshot --has-control 1169 \"" + std::wstring(temp) + file + L"\"");
+        click = Driver(L"click --has-control 1169 --id 1171");
+    });
+    CDlgMessageBox box;
+    const INT_PTR result = box.ShowMessage(L"Driven from outside", 0x81, L"GuiDriver");
+    driver.join();
+
+    EXPECT_EQ(waited.exitCode, 0u);
+    EXPECT_EQ(waited.out.rfind("0x", 0), 0u) << waited.out;
+    EXPECT_EQ(listed.exitCode, 0u);
+    EXPECT_NE(listed.out.find("id=1171 class=Static x=30 y=205 w=420 h=45 visible=1 text=\"OK\"\n"),
+              std::string::npos)
+        << listed.out;
+    EXPECT_NE(
+        listed.out.find("id=1231 class=Static x=100 y=135 w=350 h=20 visible=1 text=\"Scan another finger\""),
+        std::string::npos);
+    EXPECT_NE(listed.out.find("id=1172 class=Static"), std::string::npos);
+    EXPECT_NE(listed.out.find("visible=0 text=\"NO\""), std::string::npos) << "the hidden second button";
+    EXPECT_EQ(pixel.out, "27282E\n") << "the band, red first";
+    EXPECT_EQ(screenshot.exitCode, 0u);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::ifstream png((std::wstring(temp) + file).c_str(), std::ios::binary);
+    std::vector<unsigned char> head(24);
+    png.read(reinterpret_cast<char*>(head.data()), 24);
+    ASSERT_TRUE(png) << "no screenshot written";
+    EXPECT_EQ(head[1], 'P');
+    const auto be32 = [&](int at) {
+        return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
+    };
+    EXPECT_EQ(be32(16), 480) << "width of the borderless box";
+    EXPECT_EQ(be32(20), 270);
+    EXPECT_EQ(click.exitCode, 0u);
+    EXPECT_EQ(result, IDOK) << "the click on OK";
+}
+
+TEST(GuiDriver, KeysGoThroughTheProgramsMessageLoop) {
+    DriverRun key;
+    std::thread driver([&] {
+        Driver(L"wait --has-control 1169");
+        Sleep(200);
+        key = Driver(L"key --has-control 1169 escape");
+    });
+    CDlgMessageBox box;
+    const INT_PTR result = box.ShowMessage(L"Escape from outside", 0, L"");
+    driver.join();
+    EXPECT_EQ(key.exitCode, 0u) << key.out;
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+class Host : public CDialogEx {
+public:
+    Host() : CDialogEx(IDD_BLACKWND) {}
+    std::vector<std::pair<WPARAM, LPARAM>> received;
+    UINT ping = RegisterWindowMessageW(L"NorvikTestPing");
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialogEx::OnInitDialog();
+        SetWindowTextW(m_hWnd, L"GuiDriver Host");
+        return TRUE;
+    }
+    bool OnRegisteredMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (message != ping)
+            return false;
+        received.emplace_back(wParam, lParam);
+        *result = static_cast<LRESULT>(wParam * 2);
+        return true;
+    }
+    bool OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (message != 0x806)
+            return false;
+        received.emplace_back(wParam + 1000, lParam);
+        *result = 7;
+        return true;
+    }
+};
+
+TEST(GuiDriver, SendsPostsAndBroadcastsMessagesByName) {
+    Host host;
+    ASSERT_TRUE(host.Create(nullptr));
+    SetWindowPos(host.GetSafeHwnd(), nullptr, 600, 500, 200, 100, SWP_NOZORDER);
+    host.ShowWindow(SW_SHOW);
+    DriverRun sent, numbered, broadcast, posted;
+    WhilePumping([&] {
+        sent = Driver(L"send --title \"GuiDriver Host\" --message NorvikTestPing --wparam 21 --lparam 0x10");
+        numbered = Driver(L"send --title-contains \"Driver Ho\" --message 0x806 --wparam 3");
+        posted = Driver(L"post --title \"GuiDriver Host\" --message NorvikTestPing --wparam 1");
+        broadcast = Driver(L"broadcast --message NorvikTestPing --wparam 9 --lparam 8");
+    });
+    nvtest::PumpFor(200);
+    EXPECT_EQ(sent.out, "42\n");
+    EXPECT_EQ(numbered.out, "7\n");
+    EXPECT_EQ(posted.exitCode, 0u);
+    EXPECT_EQ(broadcast.exitCode, 0u);
+    const std::vector<std::pair<WPARAM, LPARAM>> expected = {{21, 16}, {1003, 0}, {1, 0}, {9, 8}};
+    EXPECT_EQ(host.received, expected);
+}
+
+} // namespace

@@ -1,0 +1,287 @@
+// The message box run for real: ShowMessage blocks this thread in the box's modal loop while a
+// second thread looks at the box (geometry, texts, pixels), saves a screenshot and answers it
+// with real mouse input or keys, as a person would.
+#include "resources/ResourceIds.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/DlgMessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+// The box's window among the windows of a thread: the visible dialog with the icon control.
+HWND FindBox(DWORD threadId) {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        threadId,
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            if (IsWindowVisible(hwnd) && GetDlgItem(hwnd, IDC_MSGBOX_ICON) != nullptr) {
+                *reinterpret_cast<HWND*>(param) = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::wstring Text(HWND hwnd) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(hwnd, buffer, 256);
+    return buffer;
+}
+
+// What the box looked like while it was open.
+struct Observed {
+    HWND box = nullptr;
+    RECT client = {};
+    LONG_PTR exStyle = 0;
+    std::wstring title;
+    RECT titleRect = {}, iconRect = {}, textRect = {}, okRect = {}, linkRect = {}, closeRect = {};
+    bool linkVisible = false, secondButtonVisible = true;
+    std::wstring linkText, okText;
+    COLORREF band = 0, accent = 0, background = 0, okFill = 0, iconProbe = 0;
+    HWND owner = nullptr;
+    bool ownerEnabled = true;
+    SIZE titleTextSize = {};
+    std::wstring screenshot;
+};
+
+SIZE MeasureTitle(HWND label, const std::wstring& text) {
+    HFONT font = CreateFontW(24, 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
+                             CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             L"Segoe UI Semibold");
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    DeleteObject(font);
+    return size;
+}
+
+// Runs ShowMessage here and `answer` on a second thread once the box is up; returns the result.
+INT_PTR RunBox(const wchar_t* text, std::uint32_t style, const wchar_t* title, Observed& seen,
+               const std::function<void(HWND box)>& answer, const std::wstring& screenshotName = L"") {
+    const DWORD self = GetCurrentThreadId();
+    std::atomic<bool> stop{false};
+    std::thread driver([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 250 && !box && !stop; ++i) {
+            Sleep(20);
+            box = FindBox(self);
+        }
+        if (!box)
+            return;
+        Sleep(250); // let it paint
+        seen.box = box;
+        GetClientRect(box, &seen.client);
+        seen.exStyle = GetWindowLongPtrW(box, GWL_EXSTYLE);
+        seen.owner = GetWindow(box, GW_OWNER);
+        seen.ownerEnabled = seen.owner && IsWindowEnabled(seen.owner);
+        HWND titleLabel = GetDlgItem(box, IDC_MSGBOX_TITLE);
+        seen.title = Text(titleLabel);
+        seen.titleRect = nvtest::RectInParent(titleLabel);
+        seen.titleTextSize = MeasureTitle(titleLabel, seen.title);
+        seen.iconRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_ICON));
+        seen.textRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_TEXT));
+        seen.okRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_BUTTON1));
+        seen.okText = Text(GetDlgItem(box, IDC_MSGBOX_BUTTON1));
+        seen.closeRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_CLOSE));
+        HWND link = GetDlgItem(box, IDC_MSGBOX_ANOTHER);
+        seen.linkVisible = IsWindowVisible(link) != FALSE;
+        seen.linkRect = nvtest::RectInParent(link);
+        seen.linkText = Text(link);
+        seen.secondButtonVisible = IsWindowVisible(GetDlgItem(box, IDC_MSGBOX_BUTTON2)) != FALSE;
+        seen.band = nvtest::ClientPixel(box, 470, 50);
+        seen.accent = nvtest::ClientPixel(box, 240, 57);
+        seen.background = nvtest::ClientPixel(box, 15, 180);
+        seen.okFill = nvtest::ClientPixel(GetDlgItem(box, IDC_MSGBOX_BUTTON1), 5, 5);
+        seen.iconProbe = nvtest::ClientPixel(GetDlgItem(box, IDC_MSGBOX_ICON), 21, 8);
+        if (!screenshotName.empty())
+            seen.screenshot = nvtest::SaveWindowPng(box, screenshotName);
+        answer(box);
+    });
+    CDlgMessageBox dlg;
+    const INT_PTR result = dlg.ShowMessage(text, style, title);
+    stop = true;
+    driver.join();
+    return result;
+}
+
+// Real mouse input from the driver thread; the box's thread pumps on its own.
+void ClickControl(HWND box, int id) {
+    HWND control = GetDlgItem(box, id);
+    RECT rc = {};
+    GetWindowRect(control, &rc);
+    const int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input[3] = {};
+    for (INPUT& i : input)
+        i.type = INPUT_MOUSE;
+    input[0].mi.dx = static_cast<LONG>((x * 65536LL + 32768) / w);
+    input[0].mi.dy = static_cast<LONG>((y * 65536LL + 32768) / h);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input[0], sizeof(INPUT));
+    Sleep(150);
+    SendInput(1, &input[1], sizeof(INPUT));
+    Sleep(100);
+    SendInput(1, &input[2], sizeof(INPUT));
+}
+
+void PressKey(HWND box, WPARAM key) {
+    PostMessageW(box, WM_KEYDOWN, key, 1);
+    PostMessageW(box, WM_KEYUP, key, 0xC0000001);
+}
+
+void ExpectRect(const RECT& rc, int x, int y, int w, int h) {
+    EXPECT_EQ(rc.left, x);
+    EXPECT_EQ(rc.top, y);
+    EXPECT_EQ(rc.right - rc.left, w);
+    EXPECT_EQ(rc.bottom - rc.top, h);
+}
+
+class MessageBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override { nvtest::MouseMoveTo(3, 3); }
+};
+
+TEST_F(MessageBoxTest, StyleZeroShowsTheInformationIconAndOnlyTheOkButton) {
+    Observed seen;
+    const INT_PTR result = RunBox(
+        L"Please set up Windows account password in Sign-in options.", 0, L"", seen,
+        [](HWND box) { ClickControl(box, IDC_MSGBOX_BUTTON1); }, L"msgbox-style-00");
+    ASSERT_NE(seen.box, nullptr) << "no box appeared";
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(seen.client.right, 480);
+    EXPECT_EQ(seen.client.bottom, 270);
+    EXPECT_NE(seen.exStyle & WS_EX_TOOLWINDOW, 0);
+    EXPECT_EQ(seen.title, L"Norvik Fingerprint") << "the default title";
+    ExpectRect(seen.iconRect, 30, 98, 42, 42);
+    EXPECT_EQ(seen.iconProbe, RGB(30, 62, 128)) << "the dark blue circle of bitmap 276";
+    ExpectRect(seen.textRect, 100, 90, 350, 60);
+    ExpectRect(seen.okRect, 30, 205, 420, 45);
+    EXPECT_EQ(seen.okText, L"OK");
+    EXPECT_EQ(seen.okFill, 0xB3977Fu);
+    ExpectRect(seen.closeRect, 442, 20, 18, 18);
+    EXPECT_FALSE(seen.linkVisible);
+    EXPECT_FALSE(seen.secondButtonVisible);
+    EXPECT_EQ(seen.band, 0x2E2827u);
+    EXPECT_EQ(seen.accent, 0xC2B82Bu);
+    EXPECT_EQ(seen.background, 0xF0F0F0u);
+    EXPECT_FALSE(seen.screenshot.empty());
+}
+
+TEST_F(MessageBoxTest, TheTitleLabelIsExactlyAsWideAsItsTextAndOnOneLine) {
+    Observed seen;
+    const wchar_t title[] = L"Unable to detect fingerprint device";
+    RunBox(
+        L"Unable to detect fingerprint device. Please press \"OK\" to exit Norvik Fingerprint.", 0x04, title,
+        seen, [](HWND box) { PressKey(box, VK_RETURN); }, L"msgbox-style-04");
+    ASSERT_NE(seen.box, nullptr);
+    EXPECT_EQ(seen.title, title);
+    EXPECT_EQ(seen.titleRect.left, 30);
+    EXPECT_EQ(seen.titleRect.top, 16);
+    EXPECT_EQ(seen.titleRect.bottom - seen.titleRect.top, 24);
+    EXPECT_EQ(seen.titleRect.right - seen.titleRect.left, seen.titleTextSize.cx);
+    EXPECT_GT(seen.titleTextSize.cx, 250);
+    EXPECT_EQ(seen.iconProbe, RGB(215, 45, 45)) << "the red circle of bitmap 217";
+}
+
+TEST_F(MessageBoxTest, AnotherFingerShowsTheLinkUnderATwoLineTextAndReturnsEleven) {
+    Observed seen;
+    const INT_PTR result = RunBox(
+        L"This fingerprint has already been enroll on this system.", 0x81, L"Fingerprint already exist", seen,
+        [](HWND box) { ClickControl(box, IDC_MSGBOX_ANOTHER); }, L"msgbox-style-81");
+    ASSERT_NE(seen.box, nullptr);
+    EXPECT_EQ(result, MSGBOX_RESULT_ANOTHER);
+    ExpectRect(seen.textRect, 100, 90, 350, 40);
+    EXPECT_TRUE(seen.linkVisible);
+    ExpectRect(seen.linkRect, 100, 135, 350, 20);
+    EXPECT_EQ(seen.linkText, L"Scan another finger");
+    EXPECT_EQ(seen.iconProbe, RGB(30, 62, 128));
+}
+
+TEST_F(MessageBoxTest, SuccessWithTheLinkAndTheCloseButtonCancels) {
+    Observed seen;
+    const INT_PTR result = RunBox(
+        L"Please click \"OK\" to enroll the scanned fingerprints and complete the enrollment process.", 0x88,
+        L"Scanned Fingerprints: 3", seen, [](HWND box) { ClickControl(box, IDC_MSGBOX_CLOSE); },
+        L"msgbox-style-88");
+    ASSERT_NE(seen.box, nullptr);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(seen.linkVisible);
+    EXPECT_EQ(seen.iconProbe, RGB(43, 184, 194)) << "the teal circle of bitmap 275";
+}
+
+TEST_F(MessageBoxTest, EnterGivesOkAndEscapeGivesCancel) {
+    Observed first, second;
+    EXPECT_EQ(RunBox(
+                  L"Enter", 0x02, L"Question", first, [](HWND box) { PressKey(box, VK_RETURN); },
+                  L"msgbox-style-02"),
+              IDOK);
+    EXPECT_EQ(first.iconProbe, RGB(240, 140, 30)) << "the orange circle of bitmap 216";
+    EXPECT_EQ(
+        RunBox(
+            L"Escape", 0x08, L"", second, [](HWND box) { PressKey(box, VK_ESCAPE); }, L"msgbox-style-08"),
+        IDCANCEL);
+    EXPECT_EQ(second.iconProbe, RGB(43, 184, 194));
+}
+
+TEST_F(MessageBoxTest, SeveralIconBitsShowTheLastOfTheOrder) {
+    Observed seen;
+    RunBox(
+        L"Error and information", 0x05, L"", seen, [](HWND box) { PressKey(box, VK_ESCAPE); },
+        L"msgbox-style-05");
+    EXPECT_EQ(seen.iconProbe, RGB(30, 62, 128)) << "information comes after error";
+    Observed info;
+    RunBox(
+        L"Information", 0x01, L"", info, [](HWND box) { PressKey(box, VK_ESCAPE); }, L"msgbox-style-01");
+    EXPECT_EQ(info.iconProbe, RGB(30, 62, 128));
+}
+
+// An active window that the box takes as its owner.
+class OwnerWindow : public CDialogEx {
+public:
+    OwnerWindow() : CDialogEx(IDD_BLACKWND) {}
+    void Open() {
+        Create(nullptr);
+        SetWindowPos(m_hWnd, nullptr, 100, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetClientSize(716, 520);
+        SetBackgroundColor(0xFFFFFF);
+        ShowWindow(SW_SHOW);
+        SetActiveWindow(m_hWnd);
+        nvtest::PumpFor(50);
+    }
+};
+
+TEST_F(MessageBoxTest, TheActiveWindowOwnsTheBoxIsDisabledAndTheBoxIsCentredOverIt) {
+    OwnerWindow owner;
+    owner.Open();
+    ASSERT_EQ(GetActiveWindow(), owner.GetSafeHwnd());
+    Observed seen;
+    RECT boxRect = {};
+    EXPECT_EQ(RunBox(L"Owned", 0, L"", seen,
+                     [&](HWND box) {
+                         GetWindowRect(box, &boxRect);
+                         PressKey(box, VK_RETURN);
+                     }),
+              IDOK);
+    EXPECT_EQ(seen.owner, owner.GetSafeHwnd());
+    EXPECT_FALSE(seen.ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(owner.GetSafeHwnd()));
+    RECT ownerRect = {};
+    GetWindowRect(owner.GetSafeHwnd(), &ownerRect);
+    EXPECT_NEAR((boxRect.left + boxRect.right) / 2.0, (ownerRect.left + ownerRect.right) / 2.0, 1.0);
+    EXPECT_NEAR((boxRect.top + boxRect.bottom) / 2.0, (ownerRect.top + ownerRect.bottom) / 2.0, 1.0);
+}
+
+} // namespace

@@ -1,0 +1,35 @@
+// What the Windows GUI tests share: pumping messages through the dialogs' routing, reading
+// pixels back, real mouse input with SendInput, and screenshots saved as test artefacts.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace nvtest {
+
+// Routes the thread's messages as a modal loop would, for about `ms` milliseconds.
+void PumpFor(DWORD ms);
+// Pumps until the condition holds or the time-out passes; returns the condition's last value.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000);
+
+COLORREF ClientPixel(HWND hwnd, int x, int y);
+COLORREF ScreenPixel(int x, int y);
+
+// The mouse as a person moves it: absolute SendInput, then a pump so the windows react.
+void MouseMoveTo(int screenX, int screenY);
+void MouseMoveToClient(HWND hwnd, int x, int y);
+void MouseLeftDown();
+void MouseLeftUp();
+
+// The client rectangle of a control in its parent's client coordinates.
+RECT RectInParent(HWND control);
+
+// Writes a PNG of the window (frame included) into the artefact folder; returns its path, or
+// an empty text when it could not be written.
+std::wstring SaveWindowPng(HWND hwnd, const std::wstring& name);
+// The same for a rectangle of the screen as it is composed (layered windows blended).
+std::wstring SaveScreenPng(const RECT& area, const std::wstring& name);
+
+} // namespace nvtest

@@ -1,0 +1,141 @@
+// The message box: layout in pixels, painting of the band, and its three ways out.
+#include "ui/DlgMessageBox.h"
+
+#include "resources/ResourceIds.h"
+#include "resources/StringIds.h"
+#include "ui/ResourceText.h"
+#include "ui/WinApp.h"
+
+namespace {
+constexpr int kWidth = 480;
+constexpr int kHeight = 270;
+constexpr int kMargin = 30;
+constexpr int kLine = 20;
+} // namespace
+
+CDlgMessageBox::CDlgMessageBox() : CDialogEx(IDD_MESSAGEBOX) {}
+
+CDlgMessageBox::~CDlgMessageBox() {
+    ReleaseIcon();
+}
+
+INT_PTR CDlgMessageBox::ShowMessage(const wchar_t* text, std::uint32_t style, const wchar_t* title) {
+    SetStyle(0);
+    SetText(text);
+    SetStyle(style);
+    SetTitle(L"Norvik Fingerprint");
+    if (title != nullptr && *title != L'\0')
+        SetTitle(title);
+    return DoModal();
+}
+
+void CDlgMessageBox::DoDataExchange() {
+    m_stText.SubclassDlgItem(IDC_MSGBOX_TEXT, m_hWnd);
+    m_stButton1.SubclassDlgItem(IDC_MSGBOX_BUTTON1, m_hWnd);
+    m_stButton2.SubclassDlgItem(IDC_MSGBOX_BUTTON2, m_hWnd);
+    m_stTitle.SubclassDlgItem(IDC_MSGBOX_TITLE, m_hWnd);
+    m_btnClose.SubclassDlgItem(IDC_MSGBOX_CLOSE, m_hWnd);
+    m_stAnother.SubclassDlgItem(IDC_MSGBOX_ANOTHER, m_hWnd);
+}
+
+BOOL CDlgMessageBox::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+    Layout();
+    // No taskbar button for a box.
+    SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+    return TRUE;
+}
+
+void CDlgMessageBox::Layout() {
+    SetClientSize(kWidth, kHeight);
+    SetBackgroundColor(m_clrBack, true);
+
+    m_stTitle.SetLabel(m_strTitle.c_str(), L"Segoe UI Semibold", 24, 0xFFFFFF, m_clrBand, 0);
+    m_stTitle.MoveWindow(kMargin, 16, m_stTitle.GetTextExtent().cx, 24);
+
+    m_btnClose.SetBitmaps(IDB_CLOSE, IDB_CLOSE_HOVER);
+    m_btnClose.MoveWindow(kWidth - 38, 20, 18, 18);
+
+    const std::uint32_t style = NormalizeMessageBoxStyle(m_nStyle);
+    ReleaseIcon();
+    m_hIconBitmap = LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(MessageBoxIconBitmap(style)));
+    HWND icon = GetDlgItem(IDC_MSGBOX_ICON);
+    // The template's own picture is the static's to keep; ours stays valid until the box goes.
+    SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_hIconBitmap));
+    ::MoveWindow(icon, kMargin, 98, 42, 42, TRUE);
+
+    m_stText.SetLabel(m_strText.c_str(), L"Segoe UI", kLine, 0x000000, m_clrBack, 0);
+    m_stText.MoveWindow(100, 90, kWidth - 100 - kMargin, 3 * kLine);
+
+    if (style & MSGBOX_ANOTHER_FINGER) {
+        m_stText.MoveWindow(100, 90, kWidth - 100 - kMargin, 2 * kLine);
+        const std::wstring another = nvui::LoadResourceString(IDS_SCAN_ANOTHER);
+        m_stAnother.SetLabel(another.c_str(), L"Segoe UI", kLine, 0xC2B82B, m_clrBack, LS_UNDERLINE);
+        m_stAnother.EnableClick();
+        m_stAnother.MoveWindow(100, m_stText.GetRectInParent().bottom + 5, kWidth - 100 - kMargin, kLine);
+        m_stAnother.ShowWindow(SW_SHOW);
+    }
+
+    const std::wstring ok = nvui::LoadResourceString(IDS_OK);
+    m_stButton1.SetLabel(ok.c_str(), L"Segoe UI", kLine, 0xFFFFFF, 0xB3977F, LS_CENTER | LS_VCENTER);
+    m_stButton1.SetHoverColors(0xE7E3AA, 0x928A20, 0x999999);
+    m_stButton1.SetPressedColors(0xFFFFFF, 0xC2B82B, 0);
+    m_stButton1.EnableClick();
+    m_stButton1.MoveWindow(kMargin, 205, 420, 45);
+
+    m_stButton2.ShowWindow(SW_HIDE);
+}
+
+void CDlgMessageBox::ReleaseIcon() {
+    if (m_hIconBitmap == nullptr)
+        return;
+    if (HWND icon = GetDlgItem(IDC_MSGBOX_ICON)) {
+        // A static of common controls 6 may hold a copy of a bitmap with alpha; it hands that
+        // copy back here, and it is ours to delete.
+        auto held = reinterpret_cast<HBITMAP>(SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (held != nullptr && held != m_hIconBitmap)
+            DeleteObject(held);
+    }
+    DeleteObject(m_hIconBitmap);
+    m_hIconBitmap = nullptr;
+}
+
+void CDlgMessageBox::OnPaint(HDC dc) {
+    HBRUSH band = CreateSolidBrush(m_clrBand);
+    HBRUSH accent = CreateSolidBrush(m_clrAccent);
+    if (band) {
+        FillRect(dc, &m_rcBand, band);
+        DeleteObject(band);
+    }
+    if (accent) {
+        FillRect(dc, &m_rcAccent, accent);
+        DeleteObject(accent);
+    }
+}
+
+bool CDlgMessageBox::OnCommand(WORD id, WORD code, HWND control) {
+    if (id == IDC_MSGBOX_CLOSE) {
+        if (code == STN_CLICKED)
+            EndDialog(IDCANCEL);
+        return true;
+    }
+    return CDialogEx::OnCommand(id, code, control);
+}
+
+bool CDlgMessageBox::OnCustomMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+    if (message != WM_LABEL_CLICKED)
+        return false;
+    if (wParam == IDC_MSGBOX_BUTTON1)
+        EndDialog(IDOK);
+    else if (wParam == IDC_MSGBOX_ANOTHER)
+        EndDialog(MSGBOX_RESULT_ANOTHER);
+    *result = 0;
+    return true;
+}
+
+bool CDlgMessageBox::OnMessage(UINT message, WPARAM, LPARAM, LRESULT*) {
+    // The icon's static still exists here, so a copy it made of our bitmap can be taken back.
+    if (message == WM_DESTROY)
+        ReleaseIcon();
+    return false;
+}

@@ -1,0 +1,223 @@
+// The owner-drawn label: painting into an off-screen bitmap, hover tracking and click rules.
+#include "ui/FontStatic.h"
+
+#include "ui/GdiObject.h"
+
+void CFontStatic::SetLabel(const wchar_t* text, const wchar_t* faceName, int size, COLORREF textColour,
+                           COLORREF backColour, std::uint32_t flags) {
+    m_strText = text ? text : L"";
+    m_strFaceName = faceName ? faceName : L"";
+    m_nSize = size;
+    m_clrText = textColour;
+    m_clrBack = backColour;
+    SyncWindowText();
+    SetStyle(flags);
+    Invalidate(true);
+}
+
+void CFontStatic::SetLabelFont(const wchar_t* faceName, int size, COLORREF textColour, std::uint32_t flags) {
+    m_strFaceName = faceName ? faceName : L"";
+    m_nSize = size;
+    m_clrText = textColour;
+    SetStyle(flags);
+    Invalidate(true);
+}
+
+void CFontStatic::SetLabelText(const wchar_t* text) {
+    m_strText = text ? text : L"";
+    SyncWindowText();
+    Invalidate(true);
+}
+
+void CFontStatic::SetTextColor(COLORREF colour) {
+    m_clrText = colour;
+    Invalidate(true);
+}
+
+void CFontStatic::SetBackColor(COLORREF colour) {
+    m_clrBack = colour;
+    Invalidate(true);
+}
+
+void CFontStatic::SetHoverColors(COLORREF text, COLORREF fill, COLORREF border) {
+    m_bHoverColors = true;
+    m_clrHoverText = text;
+    m_clrHoverFill = fill;
+    m_clrHoverBorder = border;
+}
+
+void CFontStatic::ClearHoverColors() {
+    m_bHoverColors = false;
+    m_clrHoverText = m_clrHoverFill = m_clrHoverBorder = 0;
+    m_bHover = false;
+}
+
+void CFontStatic::SetPressedColors(COLORREF text, COLORREF fill, COLORREF border) {
+    m_bPressedColors = true;
+    m_clrPressedText = text;
+    m_clrPressedFill = fill;
+    m_clrPressedBorder = border;
+}
+
+void CFontStatic::ClearPressedColors() {
+    m_bPressedColors = false;
+    m_clrPressedText = m_clrPressedFill = m_clrPressedBorder = 0;
+    m_bHover = false;
+}
+
+void CFontStatic::SetStyle(std::uint32_t flags) {
+    ApplyLabelStyle(m_style, flags);
+    PaintNow();
+}
+
+void CFontStatic::PreSubclassWindow() {
+    const LONG_PTR style = GetWindowLongPtrW(m_hWnd, GWL_STYLE);
+    SetWindowLongPtrW(m_hWnd, GWL_STYLE, style | SS_NOTIFY);
+}
+
+void CFontStatic::Invalidate(bool erase) {
+    if (m_hWnd)
+        InvalidateRect(m_hWnd, nullptr, erase ? TRUE : FALSE);
+}
+
+void CFontStatic::SyncWindowText() {
+    if (m_hWnd)
+        DefWindowProcW(m_hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(m_strText.c_str()));
+}
+
+void CFontStatic::PaintNow() {
+    if (m_hWnd == nullptr)
+        return;
+    HDC dc = GetDC(m_hWnd);
+    if (dc == nullptr)
+        return;
+    Paint(dc);
+    ReleaseDC(m_hWnd, dc);
+}
+
+void CFontStatic::Paint(HDC target) {
+    RECT client = {};
+    GetClientRect(m_hWnd, &client);
+    const int width = client.right > 0 ? client.right : 1;
+    const int height = client.bottom > 0 ? client.bottom : 1;
+
+    nvui::GdiDC memory(CreateCompatibleDC(target));
+    nvui::GdiObject bitmap(CreateCompatibleBitmap(target, width, height));
+    if (!memory || !bitmap)
+        return;
+    nvui::SelectGuard selectBitmap(memory.get(), bitmap.get());
+    SetBkMode(memory.get(), TRANSPARENT);
+
+    COLORREF textColour = m_clrText, fill = m_clrBack, border = 0;
+    if (m_bPressedColors && m_bPressed) {
+        textColour = m_clrPressedText;
+        fill = m_clrPressedFill;
+        border = m_clrPressedBorder;
+    } else if (m_bHoverColors && m_bHover) {
+        textColour = m_clrHoverText;
+        fill = m_clrHoverFill;
+        border = m_clrHoverBorder;
+    }
+    {
+        nvui::GdiObject brush(CreateSolidBrush(fill));
+        FillRect(memory.get(), &client, static_cast<HBRUSH>(brush.get()));
+        if (border != 0) {
+            nvui::GdiObject pen(CreatePen(PS_SOLID, 3, border));
+            nvui::SelectGuard selectPen(memory.get(), pen.get());
+            nvui::SelectGuard selectBrush(memory.get(), brush.get());
+            Rectangle(memory.get(), client.left, client.top, client.right, client.bottom);
+        }
+    }
+
+    nvui::GdiObject font(CreateFontW(m_nSize, 0, 0, 0, m_style.bold ? 900 : 400, m_style.italic,
+                                     m_style.underline, m_style.strikeOut, DEFAULT_CHARSET,
+                                     OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS,
+                                     m_style.antiAlias ? ANTIALIASED_QUALITY : DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, m_strFaceName.c_str()));
+    if (font) {
+        nvui::SelectGuard selectFont(memory.get(), font.get());
+        ::SetTextColor(memory.get(), textColour);
+        const int length = static_cast<int>(m_strText.size());
+        SIZE extent = {0, 0};
+        if (GetTextExtentPoint32W(memory.get(), m_strText.c_str(), length, &extent))
+            m_sizeText = extent;
+        RECT rc = client;
+        if (m_style.vcenter) {
+            RECT measure = client;
+            DrawTextW(memory.get(), m_strText.c_str(), length, &measure,
+                      DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_EDITCONTROL);
+            const int textHeight = measure.bottom - measure.top;
+            if (client.bottom - client.top > textHeight)
+                rc.top += (client.bottom - client.top - textHeight) / 2;
+        }
+        const UINT align = m_style.center ? DT_CENTER : (m_style.right ? DT_RIGHT : DT_LEFT);
+        DrawTextW(memory.get(), m_strText.c_str(), length, &rc, align | DT_WORDBREAK | DT_NOPREFIX);
+    }
+    BitBlt(target, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+}
+
+LRESULT CFontStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        if (dc != nullptr) {
+            Paint(dc);
+            EndPaint(m_hWnd, &ps);
+        }
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return TRUE; // the paint covers every pixel
+    case WM_SETTEXT: {
+        // Keep the text for readers without letting the static draw it in its own font.
+        const LRESULT result = DefWindowProcW(m_hWnd, message, wParam, lParam);
+        Invalidate(true);
+        return result;
+    }
+    case WM_MOUSEMOVE:
+        if (m_bHoverColors && !m_bHover) {
+            m_bHover = true;
+            TRACKMOUSEEVENT track = {sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, 1};
+            TrackMouseEvent(&track);
+            Invalidate(true);
+        }
+        return Default(message, wParam, lParam);
+    case WM_MOUSEHOVER:
+        return 0;
+    case WM_MOUSELEAVE:
+        if (m_bPressed) {
+            m_bPressed = false;
+            if (m_bPressedColors)
+                Invalidate(true);
+        }
+        if (m_bHoverColors) {
+            m_bHover = false;
+            Invalidate(true);
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+        if (!m_bPressed) {
+            m_bPressed = true;
+            if (m_bPressedColors)
+                Invalidate(true);
+        }
+        return Default(message, wParam, lParam);
+    case WM_LBUTTONUP: {
+        HWND self = m_hWnd;
+        if (m_nClickable && m_bPressed)
+            SendMessageW(GetParent(self), WM_LABEL_CLICKED, static_cast<WPARAM>(::GetDlgCtrlID(self)), 0);
+        // The parent may have destroyed us while handling the click.
+        if (m_hWnd == nullptr)
+            return 0;
+        if (m_bPressed) {
+            m_bPressed = false;
+            if (m_bPressedColors)
+                Invalidate(true);
+        }
+        return Default(message, wParam, lParam);
+    }
+    default:
+        return Default(message, wParam, lParam);
+    }
+}

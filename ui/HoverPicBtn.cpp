@@ -1,0 +1,61 @@
+// The picture button: hover tracking, and a bitmap loaded on every paint and stretched to fit.
+#include "ui/HoverPicBtn.h"
+
+#include "ui/GdiObject.h"
+#include "ui/WinApp.h"
+
+void CHoverPicBtn::SetBitmaps(int normalId, int hoverId) {
+    m_nNormalId = normalId;
+    m_nHoverId = hoverId != 0 ? hoverId : normalId;
+}
+
+void CHoverPicBtn::Paint(HDC dc) {
+    RECT rc = {};
+    GetWindowRect(m_hWnd, &rc);
+    MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+    const int id = m_bHover ? m_nHoverId : m_nNormalId;
+    if (id == 0)
+        return;
+    nvui::GdiObject bitmap(LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(id)));
+    if (!bitmap)
+        return;
+    BITMAP info = {};
+    GetObjectW(bitmap.get(), sizeof info, &info);
+    nvui::GdiDC memory(CreateCompatibleDC(dc));
+    if (!memory)
+        return;
+    nvui::SelectGuard select(memory.get(), bitmap.get());
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, memory.get(), 0, 0, info.bmWidth,
+               info.bmHeight, SRCCOPY);
+}
+
+LRESULT CHoverPicBtn::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (!m_bHover) {
+            m_bHover = true;
+            TRACKMOUSEEVENT track = {sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, 1};
+            TrackMouseEvent(&track);
+            InvalidateRect(m_hWnd, nullptr, TRUE);
+        }
+        return Default(message, wParam, lParam);
+    case WM_MOUSEHOVER:
+        return 0;
+    case WM_MOUSELEAVE:
+        m_bHover = false;
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        if (dc != nullptr) {
+            Paint(dc);
+            EndPaint(m_hWnd, &ps);
+        }
+        return 0;
+    }
+    default:
+        return Default(message, wParam, lParam);
+    }
+}

@@ -1,0 +1,29 @@
+// CHoverPicBtn: a static control that shows one bitmap resource normally and another while the
+// mouse is over it. Clicks reach the parent as the static's own STN_CLICKED notification (the
+// template gives the control SS_NOTIFY).
+#pragma once
+
+#include "ui/Static.h"
+
+class CHoverPicBtn : public CStatic {
+public:
+    CHoverPicBtn() = default;
+
+    // A hover id of 0 shows the normal bitmap under the mouse too. Ids are bitmap resources of
+    // the program; 0 (or an id that does not exist) draws nothing.
+    void SetBitmaps(int normalId, int hoverId);
+
+    int GetNormalBitmap() const { return m_nNormalId; }
+    int GetHoverBitmap() const { return m_nHoverId; }
+    bool IsHovered() const { return m_bHover; }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Paint(HDC dc);
+
+    bool m_bHover = false;
+    int m_nNormalId = 0;
+    int m_nHoverId = 0;
+};
