@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -143,50 +144,48 @@ template <> struct Shifts<8> { static constexpr int c1 = 1, c2 = 3, c3 = 4; };
 
 using RoundKeys = std::uint32_t[CRijndael::kMaxRounds + 1][CRijndael::kMaxBlockWords];
 
-// One full round from state `in` to state `out`; column j takes row n from column j + cn.
-template <int Nb, int c1, int c2, int c3>
-inline void FullRound(const WordTables& table, const std::uint32_t* in, std::uint32_t* out,
-                      const std::uint32_t* rk) {
-    for (int j = 0; j < Nb; ++j)
-        out[j] = table[0][in[j] >> 24] ^ table[1][(in[(j + c1) % Nb] >> 16) & 0xFF] ^
-                 table[2][(in[(j + c2) % Nb] >> 8) & 0xFF] ^ table[3][in[(j + c3) % Nb] & 0xFF] ^ rk[j];
+// Column j of a full round: row n comes from column j + cn of the state before it. Every index
+// is a template constant, so the state stays in registers however the optimiser treats loops.
+template <int Nb, int c1, int c2, int c3, std::size_t j>
+inline std::uint32_t RoundColumn(const WordTables& table, const std::uint32_t* in, std::uint32_t key) {
+    return table[0][in[j] >> 24] ^ table[1][(in[(j + c1) % Nb] >> 16) & 0xFF] ^
+           table[2][(in[(j + c2) % Nb] >> 8) & 0xFF] ^ table[3][in[(j + c3) % Nb] & 0xFF] ^ key;
 }
 
-template <int Nb, int c1, int c2, int c3>
-inline void LastRound(const std::array<std::uint8_t, 256>& box, const std::uint32_t* in, unsigned char* out,
-                      const std::uint32_t* rk) {
-    for (int j = 0; j < Nb; ++j)
-        StoreWord(out + 4 * j, Word(box[in[j] >> 24], box[(in[(j + c1) % Nb] >> 16) & 0xFF],
-                                    box[(in[(j + c2) % Nb] >> 8) & 0xFF], box[in[(j + c3) % Nb] & 0xFF]) ^
-                                   rk[j]);
+template <int Nb, int c1, int c2, int c3, std::size_t j>
+inline std::uint32_t LastColumn(const std::array<std::uint8_t, 256>& box, const std::uint32_t* in,
+                                std::uint32_t key) {
+    return Word(box[in[j] >> 24], box[(in[(j + c1) % Nb] >> 16) & 0xFF], box[(in[(j + c2) % Nb] >> 8) & 0xFF],
+                box[in[(j + c3) % Nb] & 0xFF]) ^
+           key;
 }
 
 // Rounds 1..Nr-1 alternate between two states, so no copy is needed: Nr is always even, which
 // leaves an odd number of full rounds, the first one alone and the rest in pairs.
-template <int Nb, int c1, int c2, int c3>
-inline void Transform(const WordTables& table, const std::array<std::uint8_t, 256>& box, const RoundKeys& rk,
-                      int rounds, const unsigned char* in, unsigned char* out) {
+template <int Nb, int c1, int c2, int c3, std::size_t... J>
+void Transform(const WordTables& table, const std::array<std::uint8_t, 256>& box, const RoundKeys& rk,
+               int rounds, const unsigned char* in, unsigned char* out, std::index_sequence<J...>) {
     std::uint32_t s[Nb], t[Nb];
-    for (int j = 0; j < Nb; ++j)
-        s[j] = LoadWord(in + 4 * j) ^ rk[0][j];
-    FullRound<Nb, c1, c2, c3>(table, s, t, rk[1]);
+    ((s[J] = LoadWord(in + 4 * J) ^ rk[0][J]), ...);
+    ((t[J] = RoundColumn<Nb, c1, c2, c3, J>(table, s, rk[1][J])), ...);
     for (int r = 2; r < rounds; r += 2) {
-        FullRound<Nb, c1, c2, c3>(table, t, s, rk[r]);
-        FullRound<Nb, c1, c2, c3>(table, s, t, rk[r + 1]);
+        ((s[J] = RoundColumn<Nb, c1, c2, c3, J>(table, t, rk[r][J])), ...);
+        ((t[J] = RoundColumn<Nb, c1, c2, c3, J>(table, s, rk[r + 1][J])), ...);
     }
-    LastRound<Nb, c1, c2, c3>(box, t, out, rk[rounds]);
+    (StoreWord(out + 4 * J, LastColumn<Nb, c1, c2, c3, J>(box, t, rk[rounds][J])), ...);
 }
 
 template <int Nb>
 void EncryptBlock(const RoundKeys& rk, int rounds, const unsigned char* in, unsigned char* out) {
-    Transform<Nb, Shifts<Nb>::c1, Shifts<Nb>::c2, Shifts<Nb>::c3>(kEnc, kSBox, rk, rounds, in, out);
+    Transform<Nb, Shifts<Nb>::c1, Shifts<Nb>::c2, Shifts<Nb>::c3>(kEnc, kSBox, rk, rounds, in, out,
+                                                                  std::make_index_sequence<Nb>());
 }
 
 // Decryption shifts rows right: row n of column j comes from column j - cn.
 template <int Nb>
 void DecryptBlock(const RoundKeys& rk, int rounds, const unsigned char* in, unsigned char* out) {
-    Transform<Nb, Nb - Shifts<Nb>::c1, Nb - Shifts<Nb>::c2, Nb - Shifts<Nb>::c3>(kDec, kInvSBox, rk, rounds,
-                                                                                 in, out);
+    Transform<Nb, Nb - Shifts<Nb>::c1, Nb - Shifts<Nb>::c2, Nb - Shifts<Nb>::c3>(
+        kDec, kInvSBox, rk, rounds, in, out, std::make_index_sequence<Nb>());
 }
 
 template <void (*Block)(const RoundKeys&, int, const unsigned char*, unsigned char*)>
