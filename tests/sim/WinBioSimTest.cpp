@@ -4,6 +4,7 @@
 #include "biometric/UserIdentity.h"
 #include "biometric/WbfInfo.h"
 #include "biometric/WinBioTable.h"
+#include "tests/biometric/ServiceEvent.h"
 #include "tests/support/WinProcess.h"
 
 #include <dbt.h>
@@ -28,24 +29,10 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
-struct Event {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Event&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Event& e) {
-    return out << "{" << std::hex << e.message << ", " << e.wParam << ", " << e.lParam << std::dec << "}";
-}
-Event Enroll(WPARAM w, LPARAM l) {
-    return {WM_ENROLL_EVENT, w, l};
-}
-Event Identify(WPARAM w, LPARAM l) {
-    return {WM_IDENTIFY_EVENT, w, l};
-}
-LPARAM Status(HRESULT hr) {
-    return static_cast<LPARAM>(static_cast<LONG>(hr));
-}
+using nvbiotest::Enroll;
+using nvbiotest::Event;
+using nvbiotest::Identify;
+using nvbiotest::Status;
 
 // Every message of this thread goes through here, so that events posted while we wait for a
 // child process are kept, and the simulator's sent WM_DEVICECHANGE is answered.
