@@ -5,6 +5,7 @@
 #include "app/Trace.h"
 #include "biometric/UserIdentity.h"
 #include "biometric/WinBioTable.h"
+#include "tests/biometric/ServiceEvent.h"
 
 #include <gtest/gtest.h>
 
@@ -183,15 +184,10 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-struct Event {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Event&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Event& e) {
-    return out << "{" << std::hex << e.message << ", " << e.wParam << ", " << e.lParam << "}";
-}
+using nvbiotest::Enroll;
+using nvbiotest::Event;
+using nvbiotest::Identify;
+using nvbiotest::Status;
 
 std::vector<std::u16string> g_dropped;
 void CollectDropped(const char16_t* line) {
@@ -251,13 +247,6 @@ protected:
     Fake fake;
     HWND window = nullptr;
 };
-
-Event Enroll(WPARAM w, LPARAM l) {
-    return {WM_ENROLL_EVENT, w, l};
-}
-Event Identify(WPARAM w, LPARAM l) {
-    return {WM_IDENTIFY_EVENT, w, l};
-}
 
 //--- Discovery
 
@@ -485,10 +474,10 @@ TEST_F(WbfInfoTest, AFailedReArmPostsItsHresult) {
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_I_MORE_DATA, 0); });
     const auto events = Drain();
     ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0], Enroll(3, static_cast<LPARAM>(static_cast<LONG>(WINBIO_E_DEVICE_BUSY))));
+    EXPECT_EQ(events[0], Enroll(3, Status(WINBIO_E_DEVICE_BUSY)));
     EXPECT_LT(events[0].lParam, 0) << "HRESULTs are sign-extended";
     EXPECT_EQ(events[1], Enroll(0, 1));
-    EXPECT_EQ(events[2], Enroll(3, static_cast<LPARAM>(static_cast<LONG>(E_HANDLE))));
+    EXPECT_EQ(events[2], Enroll(3, Status(E_HANDLE)));
 }
 
 TEST_F(WbfInfoTest, ACanceledOrFailedCaptureEndsTheSequence) {
@@ -498,8 +487,7 @@ TEST_F(WbfInfoTest, ACanceledOrFailedCaptureEndsTheSequence) {
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
     fake.calls.clear();
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_E_CANCELED, 0); });
-    EXPECT_EQ(Drain(),
-              std::vector<Event>{Enroll(3, static_cast<LPARAM>(static_cast<LONG>(WINBIO_E_CANCELED)))});
+    EXPECT_EQ(Drain(), std::vector<Event>{Enroll(3, Status(WINBIO_E_CANCELED))});
     EXPECT_TRUE(fake.calls.empty()) << "no capture is requested after a failure";
 }
 
@@ -527,7 +515,7 @@ TEST_F(WbfInfoTest, CommitOfAKnownFingerPostsTheDuplicateAndTracesIt) {
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     fake.commitResult = WINBIO_E_DUPLICATE_TEMPLATE;
     EXPECT_EQ(wbf.EnrollCommit(), static_cast<HRESULT>(0x8009802B));
-    EXPECT_EQ(Drain(), std::vector<Event>{Enroll(3, static_cast<LPARAM>(static_cast<LONG>(0x8009802B)))});
+    EXPECT_EQ(Drain(), std::vector<Event>{Enroll(3, Status(static_cast<HRESULT>(0x8009802B)))});
     EXPECT_TRUE(Dropped(u"(EnrollCommit) WinBioEnrollCommit Finger Exist\n"));
     fake.commitResult = WINBIO_E_DUPLICATE_ENROLLMENT;
     EXPECT_EQ(wbf.EnrollCommit(), static_cast<HRESULT>(0x8009801C));
@@ -575,9 +563,8 @@ TEST_F(WbfInfoTest, IdentificationOutcomesFromTheFrameworkThread) {
         fake.identifyCallback(nullptr, WINBIO_E_CANCELED, 1, nullptr, 0, 3);
     });
     EXPECT_FALSE(g_wndProcOffThread);
-    EXPECT_EQ(Drain(),
-              (std::vector<Event>{Identify(0, 0), Identify(1, 0), Identify(3, 0x8000000A),
-                                  Identify(2, static_cast<LPARAM>(static_cast<LONG>(WINBIO_E_CANCELED)))}));
+    EXPECT_EQ(Drain(), (std::vector<Event>{Identify(0, 0), Identify(1, 0), Identify(3, 0x8000000A),
+                                           Identify(2, Status(WINBIO_E_CANCELED))}));
     EXPECT_EQ(fake.calls.back(), "Identify(51,null)") << "no new identification from the callback";
 }
 

@@ -49,6 +49,54 @@ bool SamePath(const std::string& a, const std::wstring& b) {
            CSTR_EQUAL;
 }
 
+// What an install after success traces, around the line that tells what became of the service.
+std::vector<std::wstring> InstallLines(const wchar_t* service) {
+    return {
+        kEntryLine2,
+        L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+        L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...",
+        L"##### Installer::Setup #####",
+        L"##### Installer::Run_NVDService #####",
+        service,
+        L"<CoInstallerEntry> ##### Setup Finish #####",
+    };
+}
+
+// What a removal after success traces, around the lines of running the uninstaller.
+std::vector<std::wstring> RemoveLines(const std::vector<std::wstring>& execute) {
+    std::vector<std::wstring> lines = {
+        kEntryLine5,
+        L"<CoInstallerEntry> ##### DIF_REMOVE #####",
+        L"<CoInstallerEntry> Context->PostProcessing = 1",
+        L"<CoInstallerEntry> Context->InstallResult = 0",
+        L"<CoInstallerEntry> DIF_REMOVE PostProcessing...",
+    };
+    lines.insert(lines.end(), execute.begin(), execute.end());
+    lines.push_back(L"<CoInstallerEntry> ##### Execute_NVDUninst Finish #####");
+    return lines;
+}
+
+// The same with the uninstaller's path taken and the run's outcome.
+std::vector<std::wstring> RemoveLines(const std::wstring& program, const std::vector<std::wstring>& outcome) {
+    std::vector<std::wstring> execute = {
+        L"<Execute_NVDUninst> tcharUnInstPath = " + program,
+        L"<Execute_NVDUninst> szCmdLine = /s /DEL_UNINSTALL_REG",
+    };
+    execute.insert(execute.end(), outcome.begin(), outcome.end());
+    return RemoveLines(execute);
+}
+
+// How long the co-installer waited for the uninstaller: from the trace line of its start to the
+// one with its exit code; -1 when the run did not trace those two lines.
+long long UninstallerWait(const DebugRun& run) {
+    EXPECT_EQ(run.strings.size(), 10u);
+    SYSTEMTIME started = {}, ended = {};
+    if (run.strings.size() != 10 || !ParsePrefix(run.strings[7].text, run.before, started) ||
+        !ParsePrefix(run.strings[8].text, run.before, ended))
+        return -1;
+    return MillisecondsBetween(started, ended);
+}
+
 // Puts the stand-ins where the co-installer looks for them, points their records at a file of
 // this test, and takes everything away again afterwards.
 class CoInstallerEntryTest : public ::testing::Test {
@@ -86,7 +134,7 @@ protected:
 
     void Install(const wchar_t* name) {
         const std::wstring target = m_folder + L"\\" + name;
-        ASSERT_TRUE(CopyFileW((TestBinFolder() + name).c_str(), target.c_str(), FALSE))
+        ASSERT_TRUE(CopyFileW((testwin::OwnFolder() + name).c_str(), target.c_str(), FALSE))
             << "copy to " << Utf8(target) << " failed, error " << GetLastError();
         m_installed.push_back(target);
     }
@@ -97,8 +145,9 @@ protected:
     }
 
     DebugRun Entry(DWORD function, BOOL postProcessing, DWORD installResult) {
-        const std::wstring command = L"\"" + TestBinFolder() + L"coinst_caller.exe\" entry " + Hex(function) +
-                                     L" " + std::to_wstring(postProcessing) + L" " + Hex(installResult);
+        const std::wstring command = L"\"" + testwin::OwnFolder() + L"coinst_caller.exe\" entry " +
+                                     Hex(function) + L" " + std::to_wstring(postProcessing) + L" " +
+                                     Hex(installResult);
         DebugRun run = RunUnderDebugger(command, 60000);
         EXPECT_TRUE(run.started && run.finished) << "the caller did not run to its end";
         EXPECT_TRUE(run.exceptions.empty())
@@ -155,15 +204,7 @@ TEST_F(CoInstallerEntryTest, InstallAfterSuccessStartsTheServiceHiddenInItsFolde
     SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", L"20000");
     const DebugRun run = Entry(2, TRUE, 0);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
-                                      kEntryLine2,
-                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
-                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...",
-                                      L"##### Installer::Setup #####",
-                                      L"##### Installer::Run_NVDService #####",
-                                      L"##### NVDService.exe Find #####",
-                                      L"<CoInstallerEntry> ##### Setup Finish #####",
-                                  }));
+    EXPECT_EQ(TraceMessages(run), InstallLines(L"##### NVDService.exe Find #####"));
     EXPECT_LT(MillisecondsBetween(run.before, run.after), 15000) << "waited for the service";
     ExpectProcessesInJob(run, 2);
 
@@ -197,15 +238,7 @@ TEST_F(CoInstallerEntryTest, InstallWithoutTheServiceProgramSaysNotFindAndSuccee
     Install(L"NVDUninst.exe");
     const DebugRun run = Entry(2, TRUE, 0);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
-                                      kEntryLine2,
-                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
-                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...",
-                                      L"##### Installer::Setup #####",
-                                      L"##### Installer::Run_NVDService #####",
-                                      L"##### NVDService.exe Not Find #####",
-                                      L"<CoInstallerEntry> ##### Setup Finish #####",
-                                  }));
+    EXPECT_EQ(TraceMessages(run), InstallLines(L"##### NVDService.exe Not Find #####"));
     ExpectNothingStarted(run);
 }
 
@@ -245,21 +278,6 @@ TEST_F(CoInstallerEntryTest, RemoveAfterFailureReturnsThatCodeAndStartsNothing) 
     }
 }
 
-std::vector<std::wstring> RemoveLines(const std::wstring& program, const std::vector<std::wstring>& outcome) {
-    std::vector<std::wstring> lines = {
-        kEntryLine5,
-        L"<CoInstallerEntry> ##### DIF_REMOVE #####",
-        L"<CoInstallerEntry> Context->PostProcessing = 1",
-        L"<CoInstallerEntry> Context->InstallResult = 0",
-        L"<CoInstallerEntry> DIF_REMOVE PostProcessing...",
-        L"<Execute_NVDUninst> tcharUnInstPath = " + program,
-        L"<Execute_NVDUninst> szCmdLine = /s /DEL_UNINSTALL_REG",
-    };
-    lines.insert(lines.end(), outcome.begin(), outcome.end());
-    lines.push_back(L"<CoInstallerEntry> ##### Execute_NVDUninst Finish #####");
-    return lines;
-}
-
 TEST_F(CoInstallerEntryTest, RemoveAfterSuccessRunsTheUninstallerAndWaitsForItsEnd) {
     InstallBoth();
     SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", L"3000");
@@ -273,12 +291,9 @@ TEST_F(CoInstallerEntryTest, RemoveAfterSuccessRunsTheUninstallerAndWaitsForItsE
     ExpectProcessesInJob(run, 2);
 
     // Between the start and the exit code lie the uninstaller's three seconds.
-    ASSERT_EQ(run.strings.size(), 10u);
-    SYSTEMTIME started = {}, ended = {};
-    ASSERT_TRUE(ParsePrefix(run.strings[7].text, run.before, started));
-    ASSERT_TRUE(ParsePrefix(run.strings[8].text, run.before, ended));
-    EXPECT_GE(MillisecondsBetween(started, ended), 2900);
-    EXPECT_LT(MillisecondsBetween(started, ended), 9000);
+    const long long waited = UninstallerWait(run);
+    EXPECT_GE(waited, 2900);
+    EXPECT_LT(waited, 9000);
 
     const std::vector<Record> records = ReadRecords(m_record);
     ASSERT_EQ(records.size(), 1u);
@@ -317,12 +332,9 @@ TEST_F(CoInstallerEntryTest, RemoveStopsWaitingAfterTenSecondsAndLeavesTheUninst
     EXPECT_EQ(TraceMessages(run), RemoveLines(m_folder + L"\\NVDUninst.exe",
                                               {L"<Execute_NVDUninst> dwUnInstallResult = 1",
                                                L"<Execute_NVDUninst> UnInstall success, exitCode: 259"}));
-    ASSERT_EQ(run.strings.size(), 10u);
-    SYSTEMTIME started = {}, ended = {};
-    ASSERT_TRUE(ParsePrefix(run.strings[7].text, run.before, started));
-    ASSERT_TRUE(ParsePrefix(run.strings[8].text, run.before, ended));
-    EXPECT_GE(MillisecondsBetween(started, ended), 9950);
-    EXPECT_LT(MillisecondsBetween(started, ended), 12000);
+    const long long waited = UninstallerWait(run);
+    EXPECT_GE(waited, 9950);
+    EXPECT_LT(waited, 12000);
 
     const std::vector<Record> records = ReadRecords(m_record);
     ASSERT_EQ(records.size(), 1u);
@@ -372,15 +384,7 @@ TEST_F(CoInstallerPathLengthTest, ServicePathOf256UnitsIsNotUsed) {
     UseProgramPathOfLength(256, L"NVDService.exe");
     const DebugRun run = Entry(2, TRUE, 0);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
-                                      kEntryLine2,
-                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
-                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing...",
-                                      L"##### Installer::Setup #####",
-                                      L"##### Installer::Run_NVDService #####",
-                                      L"##### NVDService.exe path does not fit in 256 units #####",
-                                      L"<CoInstallerEntry> ##### Setup Finish #####",
-                                  }));
+    EXPECT_EQ(TraceMessages(run), InstallLines(L"##### NVDService.exe path does not fit in 256 units #####"));
     ExpectNothingStarted(run);
 }
 
@@ -398,15 +402,9 @@ TEST_F(CoInstallerPathLengthTest, UninstallerPathOf256UnitsIsNotUsed) {
     UseProgramPathOfLength(256, L"NVDUninst.exe");
     const DebugRun run = Entry(5, TRUE, 0);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
-                                      kEntryLine5,
-                                      L"<CoInstallerEntry> ##### DIF_REMOVE #####",
-                                      L"<CoInstallerEntry> Context->PostProcessing = 1",
-                                      L"<CoInstallerEntry> Context->InstallResult = 0",
-                                      L"<CoInstallerEntry> DIF_REMOVE PostProcessing...",
+    EXPECT_EQ(TraceMessages(run), RemoveLines(std::vector<std::wstring>{
                                       L"<Execute_NVDUninst> tcharUnInstPath does not fit in 256 units",
                                       L"<Execute_NVDUninst> UnInstall fail",
-                                      L"<CoInstallerEntry> ##### Execute_NVDUninst Finish #####",
                                   }));
     ExpectNothingStarted(run);
 }

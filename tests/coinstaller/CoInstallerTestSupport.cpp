@@ -5,13 +5,6 @@
 
 namespace coinsttest {
 
-std::wstring TestBinFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 std::wstring Expand(const wchar_t* text) {
     wchar_t out[1024];
     const DWORD length = ExpandEnvironmentStringsW(text, out, 1024);

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "tests/coinstaller/DebugCapture.h"
+#include "tests/support/WinProcess.h"
 
 namespace coinsttest {
 
 using Record = std::map<std::string, std::string>;
 
-std::wstring TestBinFolder();
 std::wstring Expand(const wchar_t* text);
 std::string Utf8(const std::wstring& text);
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "database/Rijndael.h"
+#include "tests/support/WinProcess.h"
 
 #include <windows.h>
 
@@ -192,32 +193,13 @@ private:
     std::wstring m_path;
 };
 
-inline std::wstring ProgramBeside(const wchar_t* name) {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
-}
-
 // Starts db_peer.exe with the arguments; the process handle, or null.
 inline HANDLE StartPeer(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + ProgramBeside(L"db_peer.exe") + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        return nullptr;
-    CloseHandle(info.hThread);
-    return info.hProcess;
+    return testwin::StartProgram(testwin::ProgramBeside(L"db_peer.exe"), arguments);
 }
 
 inline DWORD WaitExit(HANDLE process, DWORD millis = 60000) {
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process, millis) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code;
+    return testwin::WaitExit(process, millis);
 }
 
 // A named manual-reset event for talking to a peer.

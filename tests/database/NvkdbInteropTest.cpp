@@ -1,18 +1,16 @@
 // nvkdb against an independent implementation of the format: a database laid out byte by byte
 // here and encrypted with libmcrypt's rijndael-256 in ECB mode is dumped correctly, and what
 // nvkdb writes decrypts with libmcrypt to the documented layout. Natively only (libmcrypt).
-#include "tools/nvkdb/Nvkdb.h"
+#include "tests/database/NvkdbTestSupport.h"
+#include "tests/support/McryptEcb.h"
 
 #include <gtest/gtest.h>
-#include <mcrypt.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,20 +35,7 @@ void PutAscii(std::vector<unsigned char>& image, std::size_t at, const std::stri
 }
 
 std::vector<unsigned char> Mcrypt(std::vector<unsigned char> data, bool encrypt) {
-    MCRYPT td =
-        mcrypt_module_open(const_cast<char*>("rijndael-256"), nullptr, const_cast<char*>("ecb"), nullptr);
-    const bool opened = td != MCRYPT_FAILED;
-    EXPECT_TRUE(opened);
-    if (!opened)
-        return {};
-    EXPECT_EQ(mcrypt_generic_init(td, const_cast<char*>(kKey), 32, nullptr), 0);
-    if (encrypt)
-        mcrypt_generic(td, data.data(), static_cast<int>(data.size()));
-    else
-        mdecrypt_generic(td, data.data(), static_cast<int>(data.size()));
-    mcrypt_generic_deinit(td);
-    mcrypt_module_close(td);
-    return data;
+    return testmcrypt::Ecb(32, std::vector<unsigned char>(kKey, kKey + 32), std::move(data), encrypt);
 }
 
 std::filesystem::path Scratch(const std::string& name) {
@@ -58,24 +43,10 @@ std::filesystem::path Scratch(const std::string& name) {
            ("nvkdb-interop-" + std::to_string(::getpid()) + "-" + name);
 }
 
-void WriteFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-std::vector<unsigned char> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-Result Nvkdb(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = nvkdb::Run(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using nvkdbtest::Nvkdb;
+using nvkdbtest::ReadFile;
+using nvkdbtest::Result;
+using nvkdbtest::WriteFile;
 
 // The foreign database: a header, two accounts, a template, a free record with leftovers.
 std::vector<unsigned char> ForeignImage() {

@@ -1,17 +1,15 @@
 // nvkdb's commands on files it did not make itself or was given wrong: clear messages and the
 // documented exit codes, never a crash; and what each editing command changes.
-#include "tools/nvkdb/Nvkdb.h"
-
 #include "database/Rijndael.h"
 #include "database/TemplateImage.h"
+#include "tests/database/NvkdbTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -20,24 +18,10 @@ std::filesystem::path Scratch(const std::string& name) {
     return std::filesystem::temp_directory_path() / ("nvkdb-tool-" + std::to_string(run) + "-" + name);
 }
 
-void WriteFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-std::vector<unsigned char> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-Result Nvkdb(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = nvkdb::Run(args, out, err);
-    return {code, out.str(), err.str()};
-}
+using nvkdbtest::Nvkdb;
+using nvkdbtest::ReadFile;
+using nvkdbtest::Result;
+using nvkdbtest::WriteFile;
 
 std::vector<unsigned char> Decrypted(const std::filesystem::path& path) {
     auto bytes = ReadFile(path);

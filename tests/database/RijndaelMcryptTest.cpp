@@ -2,33 +2,14 @@
 // mode are our 16-, 24- and 32-byte blocks, with any of the three key lengths.
 #include "database/Rijndael.h"
 
+#include "tests/support/McryptEcb.h"
+
 #include <gtest/gtest.h>
-#include <mcrypt.h>
 
 #include <random>
 #include <vector>
 
 namespace {
-
-std::vector<unsigned char> McryptEcb(int blockLength, std::vector<unsigned char> key,
-                                     std::vector<unsigned char> data, bool encrypt) {
-    std::string algorithm = "rijndael-" + std::to_string(blockLength * 8);
-    MCRYPT td = mcrypt_module_open(algorithm.data(), nullptr, const_cast<char*>("ecb"), nullptr);
-    // MCRYPT_FAILED is a null handle spelled as an integer cast.
-    const bool opened = td != MCRYPT_FAILED;
-    EXPECT_TRUE(opened) << algorithm;
-    if (!opened)
-        return {};
-    EXPECT_EQ(mcrypt_enc_get_block_size(td), blockLength);
-    EXPECT_EQ(mcrypt_generic_init(td, key.data(), static_cast<int>(key.size()), nullptr), 0);
-    if (encrypt)
-        mcrypt_generic(td, data.data(), static_cast<int>(data.size()));
-    else
-        mdecrypt_generic(td, data.data(), static_cast<int>(data.size()));
-    mcrypt_generic_deinit(td);
-    mcrypt_module_close(td);
-    return data;
-}
 
 TEST(RijndaelAgainstMcrypt, AllNineCombinationsOverRandomKeysAndData) {
     std::mt19937 random(20261209);
@@ -48,12 +29,14 @@ TEST(RijndaelAgainstMcrypt, AllNineCombinationsOverRandomKeysAndData) {
 
                 std::vector<unsigned char> ours(data.size());
                 r.EncipherBuffer(data.data(), ours.data(), data.size());
-                ASSERT_EQ(ours, McryptEcb(blockLength, key, data, true)) << keyLength << "/" << blockLength;
+                ASSERT_EQ(ours, testmcrypt::Ecb(blockLength, key, data, true))
+                    << keyLength << "/" << blockLength;
 
                 // Decipher something that is not our own ciphertext, too.
                 std::vector<unsigned char> back(data.size());
                 r.DecipherBuffer(data.data(), back.data(), data.size());
-                ASSERT_EQ(back, McryptEcb(blockLength, key, data, false)) << keyLength << "/" << blockLength;
+                ASSERT_EQ(back, testmcrypt::Ecb(blockLength, key, data, false))
+                    << keyLength << "/" << blockLength;
             }
         }
     }

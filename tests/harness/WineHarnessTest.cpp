@@ -1,4 +1,6 @@
 // Two processes of the prefix see each other's named mutex and files under C:\ProgramData.
+#include "tests/support/WinProcess.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -6,13 +8,6 @@
 #include <string>
 
 namespace {
-
-std::wstring PeerPath() {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"harness_peer.exe";
-}
 
 std::wstring ScratchFile(const wchar_t* tag) {
     CreateDirectoryW(L"C:\\ProgramData\\NorvikWbf", nullptr);
@@ -22,23 +17,11 @@ std::wstring ScratchFile(const wchar_t* tag) {
 
 // Starts the peer with the given arguments; returns its process handle (null on failure).
 HANDLE StartPeer(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + PeerPath() + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        return nullptr;
-    CloseHandle(info.hThread);
-    return info.hProcess;
+    return testwin::StartProgram(testwin::ProgramBeside(L"harness_peer.exe"), arguments);
 }
 
 DWORD WaitExit(HANDLE process) {
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process, 30000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code;
+    return testwin::WaitExit(process, 30000);
 }
 
 TEST(WineHarness, APeerSeesOurMutexAndFile) {

@@ -4,6 +4,8 @@
 #include "biometric/UserIdentity.h"
 #include "biometric/WbfInfo.h"
 #include "biometric/WinBioTable.h"
+#include "tests/biometric/ServiceEvent.h"
+#include "tests/support/WinProcess.h"
 
 #include <dbt.h>
 #include <sddl.h>
@@ -21,37 +23,16 @@ namespace {
 
 //--- Processes
 
-std::wstring BinDir() {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text)
         c = static_cast<wchar_t>(std::towlower(c));
     return text;
 }
 
-struct Event {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Event&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Event& e) {
-    return out << "{" << std::hex << e.message << ", " << e.wParam << ", " << e.lParam << std::dec << "}";
-}
-Event Enroll(WPARAM w, LPARAM l) {
-    return {WM_ENROLL_EVENT, w, l};
-}
-Event Identify(WPARAM w, LPARAM l) {
-    return {WM_IDENTIFY_EVENT, w, l};
-}
-LPARAM Status(HRESULT hr) {
-    return static_cast<LPARAM>(static_cast<LONG>(hr));
-}
+using nvbiotest::Enroll;
+using nvbiotest::Event;
+using nvbiotest::Identify;
+using nvbiotest::Status;
 
 // Every message of this thread goes through here, so that events posted while we wait for a
 // child process are kept, and the simulator's sent WM_DEVICECHANGE is answered.
@@ -125,7 +106,7 @@ RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments, con
 }
 
 DWORD Sim(const std::wstring& arguments) {
-    return RunProgram(BinDir() + L"winbio-sim.exe", arguments).code;
+    return RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", arguments).code;
 }
 
 // Events until `count` have arrived or the time is up.
@@ -218,7 +199,7 @@ TEST_F(SimulatorTest, TheFrameworkIsTheOneInSystem32NotTheOneBesideUs) {
     ASSERT_GT(WinBioModulePath(path, MAX_PATH), 0u);
     EXPECT_NE(Lower(path).find(L"\\windows\\system32\\winbio.dll"), std::wstring::npos) << path;
     // The build puts a winbio.dll right beside this test: it is not the one in use.
-    const std::wstring beside = BinDir() + L"winbio.dll";
+    const std::wstring beside = testwin::OwnFolder() + L"winbio.dll";
     ASSERT_NE(GetFileAttributesW(beside.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(Lower(path), Lower(beside));
 }
@@ -230,8 +211,8 @@ TEST_F(SimulatorTest, ADllPlantedInTheProgramsFolderIsNotLoaded) {
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring peer = folder + L"\\sim_peer.exe";
     const std::wstring planted = folder + L"\\winbio.dll";
-    ASSERT_TRUE(CopyFileW((BinDir() + L"sim_peer.exe").c_str(), peer.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW((BinDir() + L"decoy_winbio.dll").c_str(), planted.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((testwin::OwnFolder() + L"sim_peer.exe").c_str(), peer.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((testwin::OwnFolder() + L"decoy_winbio.dll").c_str(), planted.c_str(), FALSE));
 
     // Started from that folder, in that folder: both the program's and the current folder.
     const RunResult run = RunProgram(peer, L"module", folder);
@@ -263,7 +244,7 @@ TEST_F(SimulatorTest, WithoutWinbioDllEveryOperationFailsAndNothingCrashes) {
     GetTempPathW(MAX_PATH, temp);
     const std::wstring exeName = L"nv-nowinbio-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
     const std::wstring copy = std::wstring(temp) + exeName;
-    ASSERT_TRUE(CopyFileW((BinDir() + L"sim_peer.exe").c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((testwin::OwnFolder() + L"sim_peer.exe").c_str(), copy.c_str(), FALSE));
     const std::wstring keyPath = L"Software\\Wine\\AppDefaults\\" + exeName + L"\\DllOverrides";
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
@@ -316,7 +297,7 @@ TEST_F(SimulatorTest, AWholeEnrolmentFromTouchToTheList) {
     FingerFlags expected = {};
     expected[10] = 1;
     EXPECT_EQ(flags, expected);
-    const RunResult list = RunProgram(BinDir() + L"winbio-sim.exe", L"list");
+    const RunResult list = RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list");
     EXPECT_EQ(list.out, MySid() + " 0xF5 finger-a\n");
     EXPECT_EQ(OutstandingBlocks(), 0u) << "every block handed out was released";
 }
@@ -417,7 +398,7 @@ TEST_F(SimulatorTest, CommitRefusesAFingerOfAnotherAccountAndATakenPosition) {
     ASSERT_EQ(Sim(L"enroll . 0xF5 finger-y"), 0u);
     EXPECT_EQ(EnrolAndCommit(wbf, 0xF5, L"finger-z"), static_cast<HRESULT>(0x8009801C));
     EXPECT_EQ(EnrolAndCommit(wbf, 0xF6, L"finger-z"), S_OK);
-    const RunResult list = RunProgram(BinDir() + L"winbio-sim.exe", L"list");
+    const RunResult list = RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list");
     EXPECT_EQ(list.out, "S-1-5-21-7-7-7-1001 0x01 finger-x\n" + MySid() + " 0xF5 finger-y\n" + MySid() +
                             " 0xF6 finger-z\n");
 }
@@ -439,11 +420,11 @@ TEST_F(SimulatorTest, TheCommitPostsTheDuplicate) {
 TEST_F(SimulatorTest, EnrolmentsAreSeenByASecondProcessAndAfterARestart) {
     CWbfInfo wbf;
     ASSERT_EQ(EnrolAndCommit(wbf, 0xF7, L"finger-a"), S_OK);
-    const RunResult peer = RunProgram(BinDir() + L"sim_peer.exe", L"count");
+    const RunResult peer = RunProgram(testwin::OwnFolder() + L"sim_peer.exe", L"count");
     EXPECT_EQ(peer.out, "0x00000000 1\n");
     // Deleting in this process is seen by the next one as well.
     EXPECT_EQ(wbf.DeleteAll(), S_OK);
-    EXPECT_EQ(RunProgram(BinDir() + L"sim_peer.exe", L"count").out, "0x80098003 0\n");
+    EXPECT_EQ(RunProgram(testwin::OwnFolder() + L"sim_peer.exe", L"count").out, "0x80098003 0\n");
     EXPECT_EQ(wbf.DeleteAll(), WINBIO_E_UNKNOWN_ID);
     EXPECT_EQ(OutstandingBlocks(), 0u);
 }
@@ -488,10 +469,11 @@ TEST_F(SimulatorTest, RemoveReachesTheWindowsOfAnotherProcessToo) {
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
     ASSERT_NE(ready, nullptr);
     DWORD removeResult = 99;
-    const RunResult peer = RunProgram(BinDir() + L"sim_peer.exe", L"watch " + eventName, L"", nullptr, [&] {
-        if (WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0)
-            removeResult = Sim(L"remove");
-    });
+    const RunResult peer =
+        RunProgram(testwin::OwnFolder() + L"sim_peer.exe", L"watch " + eventName, L"", nullptr, [&] {
+            if (WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0)
+                removeResult = Sim(L"remove");
+        });
     CloseHandle(ready);
     EXPECT_EQ(removeResult, 0u);
     EXPECT_EQ(peer.code, 0u) << peer.out;
@@ -508,7 +490,7 @@ TEST_F(SimulatorTest, ADamagedStateFileStartsOverFromTheDefault) {
     DWORD written = 0;
     WriteFile(file, "\x01\x02garbage\tline\n", 15, &written, nullptr);
     CloseHandle(file);
-    EXPECT_EQ(RunProgram(BinDir() + L"winbio-sim.exe", L"list").out, "");
+    EXPECT_EQ(RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list").out, "");
     CWbfInfo wbf;
     EXPECT_EQ(wbf.m_Pid, 0x0106) << "the default sensor again";
 }
@@ -626,12 +608,13 @@ TEST_F(SimulatorTest, TheControlProgramRefusesBadInputAndDocumentsEveryCommand) 
     EXPECT_EQ(Sim(L"enroll . 1 finger-a"), 0u);
     EXPECT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 2 finger-a"), 1u) << "the finger is enrolled already";
     EXPECT_EQ(Sim(L"enroll . 1 finger-b"), 1u) << "the position is taken";
-    EXPECT_EQ(RunProgram(BinDir() + L"winbio-sim.exe", L"list").out, MySid() + " 0x01 finger-a\n");
+    EXPECT_EQ(RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list").out,
+              MySid() + " 0x01 finger-a\n");
     EXPECT_EQ(Sim(L"remove"), 0u);
     EXPECT_EQ(Sim(L"remove"), 0u) << "removing twice is not an error";
     EXPECT_EQ(Sim(L"plug"), 0u);
 
-    const RunResult help = RunProgram(BinDir() + L"winbio-sim.exe", L"--help");
+    const RunResult help = RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"--help");
     EXPECT_EQ(help.code, 0u);
     for (const char* command : {"reset", "units", "samples", "touch", "bad", "auto", "enroll", "list", "fail",
                                 "remove", "plug", "state"})
@@ -656,7 +639,7 @@ TEST_F(SimulatorTest, AutoModeCompletesRequestsWithFingersOfItsOwn) {
     EXPECT_EQ(wbf.EnrollCommit(), S_OK);
     WaitEvents(1);
     wbf.CloseSession();
-    const RunResult list = RunProgram(BinDir() + L"winbio-sim.exe", L"list");
+    const RunResult list = RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list");
     EXPECT_EQ(list.out.rfind(MySid() + " 0xF5 auto-finger-", 0), 0u) << list.out;
 }
 

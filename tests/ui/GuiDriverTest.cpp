@@ -2,6 +2,7 @@
 // second thread drives it through guidriver (wait, list, pixel, screenshot, click, key), and a
 // host window that answers registered messages sent and broadcast by name.
 #include "resources/ResourceIds.h"
+#include "tests/support/WinProcess.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgMessageBox.h"
 
@@ -20,13 +21,6 @@ struct DriverRun {
     std::string out;
 };
 
-std::wstring DriverPath() {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"guidriver.exe";
-}
-
 // Runs guidriver with these arguments and collects what it prints.
 DriverRun Driver(const std::wstring& arguments) {
     DriverRun run;
@@ -41,7 +35,7 @@ DriverRun Driver(const std::wstring& arguments) {
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + DriverPath() + L"\" " + arguments;
+    std::wstring commandLine = L"\"" + testwin::ProgramBeside(L"guidriver.exe") + L"\" " + arguments;
     PROCESS_INFORMATION info = {};
     const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                         nullptr, nullptr, &startup, &info);

@@ -1,6 +1,6 @@
 // The overlay as the user sees it: with xcompmgr compositing the display (with-compositor.sh
 // starts it), the parent shows through darkened by half, and is whole again once it is gone.
-#include "resources/ResourceIds.h"
+#include "tests/ui/ParentWindow.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 
@@ -10,23 +10,9 @@
 
 namespace {
 
-class ParentWindow : public CDialogEx {
-public:
-    ParentWindow() : CDialogEx(IDD_MAIN) {}
-    void Open(int x, int y) {
-        Create(nullptr);
-        SetWindowPos(m_hWnd, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE);
-        SetClientSize(716, 520);
-        SetBackgroundColor(0xFFFFFF);
-        // Only the white background: the template's controls would get in the way of the pixels.
-        for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            ::ShowWindow(child, SW_HIDE);
-        ShowWindow(SW_SHOW);
-        nvtest::PumpFor(80);
-    }
-
+// White on the left, red on the right: the blend shows in every channel.
+class WhiteAndRedParent : public nvtest::ParentWindow {
 protected:
-    // White on the left, red on the right: the blend shows in every channel.
     void OnPaint(HDC dc) override {
         RECT right = {358, 0, 716, 520};
         HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
@@ -37,7 +23,7 @@ protected:
 
 TEST(OverlayComposited, ShowsTheParentDarkenedByHalf) {
     ASSERT_NE(std::getenv("NV_COMPOSITOR"), nullptr) << "run through tests/ui/with-compositor.sh";
-    ParentWindow parent;
+    WhiteAndRedParent parent;
     parent.Open(150, 120);
     POINT probe = {100, 260}, redProbe = {600, 260};
     ClientToScreen(parent.GetSafeHwnd(), &probe);

@@ -1,6 +1,6 @@
 // The dimming overlay over a parent window: where it lies, how it is made, and the keyboard
 // rule. What it looks like composited is OverlayCompositedTest.cpp.
-#include "resources/ResourceIds.h"
+#include "tests/ui/ParentWindow.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 
@@ -10,21 +10,7 @@
 
 namespace {
 
-class ParentWindow : public CDialogEx {
-public:
-    ParentWindow() : CDialogEx(IDD_MAIN) {}
-    void Open(int x, int y) {
-        Create(nullptr);
-        SetWindowPos(m_hWnd, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE);
-        SetClientSize(716, 520);
-        SetBackgroundColor(0xFFFFFF);
-        // Only the white background: the template's controls would get in the way of the pixels.
-        for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            ::ShowWindow(child, SW_HIDE);
-        ShowWindow(SW_SHOW);
-        nvtest::PumpFor(80);
-    }
-};
+using nvtest::ParentWindow;
 
 // The overlay with a record of the commands that reach it.
 class ObservedOverlay : public CDlgBlackWnd {

@@ -5,6 +5,7 @@
 #include "database/Rijndael.h"
 #include "database/SecureWipe.h"
 #include "database/TemplateImage.h"
+#include "tools/nvkdb/CommandFailure.h"
 #include "tools/nvkdb/TextCodec.h"
 
 #include <algorithm>
@@ -59,10 +60,7 @@ exit codes:
 
 namespace {
 
-struct Failure {
-    int code;
-    std::string message;
-};
+using nvtools::Failure;
 
 //--- Arguments: positionals and --name value options; flags listed in `flags` take no value.
 struct Arguments {
@@ -504,7 +502,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << kUsageText;
         return kOk;
     }
-    try {
+    return nvtools::RunReportingFailure("nvkdb", kFileError, err, [&] {
         if (command == "create")
             return Create(args, out);
         if (command == "account")
@@ -516,14 +514,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         if (command == "dump")
             return Dump(args, out);
         err << "nvkdb: unknown command '" << command << "' (nvkdb --help lists them)\n";
-        return kUsage;
-    } catch (const Failure& failure) {
-        err << "nvkdb: " << failure.message << "\n";
-        return failure.code;
-    } catch (const std::exception& e) {
-        err << "nvkdb: " << e.what() << "\n";
-        return kFileError;
-    }
+        return static_cast<int>(kUsage);
+    });
 }
 
 } // namespace nvkdb

@@ -4,6 +4,7 @@
 
 #include "credentials/HandOffRecord.h"
 #include "database/SecureWipe.h"
+#include "tools/nvkdb/CommandFailure.h"
 #include "tools/nvkdb/TextCodec.h"
 
 #include <fstream>
@@ -38,10 +39,7 @@ exit codes:
 
 namespace {
 
-struct Failure {
-    int code;
-    std::string message;
-};
+using nvtools::Failure;
 
 std::uint32_t Number(const std::string& text, const std::string& what) {
     std::size_t used = 0;
@@ -162,15 +160,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << kUsageText;
         return kOk;
     }
-    try {
-        return Write(args, out);
-    } catch (const Failure& failure) {
-        err << "pwcn: " << failure.message << "\n";
-        return failure.code;
-    } catch (const std::exception& e) {
-        err << "pwcn: " << e.what() << "\n";
-        return kFileError;
-    }
+    return nvtools::RunReportingFailure("pwcn", kFileError, err, [&] { return Write(args, out); });
 }
 
 } // namespace pwcn
