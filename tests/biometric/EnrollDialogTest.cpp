@@ -531,7 +531,7 @@ TEST_F(EnrollDialogTest, FailuresShowTheFailureBoxWithTheCodeAndEndWithThree) {
 
 //--- Cancel
 
-// Cancels the dialog one way while it waits for a touch, in the state that `wait` names.
+// One way of cancelling, used while the dialog waits for a touch (identifying, or enrolling).
 struct CancelCase {
     const char* how;
     bool enrolling;
