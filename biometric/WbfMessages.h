@@ -7,7 +7,8 @@ constexpr unsigned int WM_ENROLL_EVENT = 0x7FD;   // enrolment callbacks and com
 constexpr unsigned int WM_IDENTIFY_EVENT = 0x7FE; // identification callback -> enrolment dialog
 constexpr unsigned int WM_FINGER_EXISTS = 0x801;  // enrolment dialog -> itself
 constexpr unsigned int WM_ENROLL_RESTART = 0x802; // enrolment dialog -> itself
-constexpr unsigned int WM_LABEL_CLICKED = 0x806;  // clickable label -> parent (sent), wParam = control id
+// WM_LABEL_CLICKED (0x806) belongs to the label and is declared in ui/FontStatic.h: a second
+// definition here broke every file that includes both, as a dialog with labels and a wrapper does.
 
 // wParam of WM_WBF_TRACE.
 constexpr unsigned int WBF_TRACE_OUTCOME = 0; // outcome lines of a single template deletion

@@ -1,0 +1,282 @@
+// The enrolment dialog: layout, the identification-then-enrolment sequence driven by the
+// framework's posted events, its three boxes and every way to cancel.
+#include "biometric/EnrollDialog.h"
+
+#include "app/Trace.h"
+#include "biometric/EnrollProgress.h"
+#include "resources/ResourceIds.h"
+#include "resources/StringIds.h"
+#include "ui/DlgMessageBox.h"
+#include "ui/ResourceText.h"
+
+#include <cwchar>
+
+namespace {
+constexpr int kWidth = 480;
+constexpr int kHeight = 270;
+constexpr int kMargin = 30;
+constexpr int kLine = 20;
+constexpr DWORD kSettleMs = 100;
+
+INT_PTR ShowBox(const std::wstring& text, std::uint32_t style, const std::wstring& caption) {
+    CDlgMessageBox box;
+    return box.ShowMessage(text.c_str(), style, caption.c_str());
+}
+} // namespace
+
+CDlgEnroll::CDlgEnroll(HWND parent) : CDialogEx(IDD_ENROLL, parent) {}
+
+CDlgEnroll::~CDlgEnroll() {
+    // The wrapper's destructor closes a session still open; the window goes first so no event
+    // can reach a half-destroyed dialog.
+    DestroyWindow();
+}
+
+void CDlgEnroll::DoDataExchange() {
+    m_stTitle.SubclassDlgItem(IDC_ENROLL_TITLE, m_hWnd);
+    m_stMessage.SubclassDlgItem(IDC_ENROLL_MESSAGE, m_hWnd);
+    m_picProgress.SubclassDlgItem(IDC_ENROLL_PICTURE, m_hWnd);
+    m_btnClose.SubclassDlgItem(IDC_ENROLL_CLOSE, m_hWnd);
+    m_stCancel.SubclassDlgItem(IDC_ENROLL_CANCEL, m_hWnd);
+}
+
+BOOL CDlgEnroll::OnInitDialog() {
+    m_bEnding = false;
+    CDialogEx::OnInitDialog();
+    Layout();
+    CWbfInfo::SetNotifyWindow(m_hWnd);
+    UpdateNextSubFactor();
+    // Without a session nothing runs and only a cancel leaves the dialog.
+    if (m_WbfInfo.OpenSession() == S_OK)
+        m_WbfInfo.IdentifyFingerPrint_WithCallback();
+    return TRUE;
+}
+
+void CDlgEnroll::Layout() {
+    SetClientSize(kWidth, kHeight);
+    SetBackgroundColor(m_clrBack, true);
+
+    m_strTitle = nvui::LoadResourceString(IDS_TOUCH_SENSOR);
+    m_stTitle.SetLabel(m_strTitle.c_str(), L"Segoe UI Semibold", 24, 0xFFFFFF, m_clrHeader, 0);
+    m_stTitle.MoveWindow(kMargin, 16, m_stTitle.GetTextExtent().cx, 24);
+
+    m_btnClose.SetBitmaps(IDB_CLOSE, IDB_CLOSE_HOVER);
+    m_btnClose.MoveWindow(kWidth - 38, 20, 18, 18);
+
+    m_picProgress.SetBitmaps(IDB_FINGER_OUTLINE, IDB_FINGER_OUTLINE);
+    m_picProgress.MoveWindow(2, 90, 96, 96);
+
+    m_strMessage = nvui::LoadResourceString(IDS_LIFT_AND_PLACE);
+    m_stMessage.SetLabel(m_strMessage.c_str(), L"Segoe UI", kLine, 0x000000, m_clrBack, 0);
+    m_stMessage.MoveWindow(100, 90, kWidth - 100 - kMargin, 4 * kLine);
+
+    const std::wstring cancel = nvui::LoadResourceString(IDS_CANCEL);
+    m_stCancel.SetLabel(cancel.c_str(), L"Segoe UI", kLine, 0xFFFFFF, 0xB3977F, LS_CENTER | LS_VCENTER);
+    m_stCancel.SetHoverColors(0xE7E3AA, 0x928A20, 0x999999);
+    m_stCancel.SetPressedColors(0xFFFFFF, 0xC2B82B, 0);
+    m_stCancel.EnableClick();
+    m_stCancel.MoveWindow(kMargin, 205, 420, 45);
+}
+
+void CDlgEnroll::UpdateNextSubFactor() {
+    FingerFlags flags = {};
+    // A failed enumeration leaves the flags zero: the first position is then the choice.
+    m_WbfInfo.EnumFingerPrint(flags);
+    m_nNextSubFactor = NextWindowsHelloSubFactor(flags, m_nNextSubFactor);
+}
+
+void CDlgEnroll::SetProgressPicture(int state) {
+    if (const int bitmap = EnrollProgressBitmap(state); bitmap != 0)
+        m_picProgress.SetBitmaps(bitmap, bitmap);
+    if (HWND picture = m_picProgress.GetSafeHwnd())
+        RedrawWindow(picture, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+}
+
+void CDlgEnroll::SetTitleText(const std::wstring& text) {
+    m_strTitle = text;
+    m_stTitle.SetLabelText(m_strTitle.c_str());
+}
+
+void CDlgEnroll::SetMessageText(const std::wstring& text) {
+    m_strMessage = text;
+    m_stMessage.SetLabelText(m_strMessage.c_str());
+}
+
+void CDlgEnroll::StartIdentify() {
+    if (m_WbfInfo.OpenSession() == S_OK)
+        m_WbfInfo.IdentifyFingerPrint_WithCallback();
+}
+
+void CDlgEnroll::ShowFailure(const wchar_t* format, LPARAM code) {
+    wchar_t text[64] = {};
+    std::swprintf(text, sizeof text / sizeof text[0], format, static_cast<unsigned int>(code));
+    ShowBox(text, MSGBOX_ICON_ERROR, L"Failure");
+    m_bEnding = true;
+    EndDialog(ENROLL_RESULT_FAILED);
+}
+
+LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
+    m_WbfInfo.CloseSession();
+    switch (wParam) {
+    case IDENTIFY_EVENT_MATCH:
+        PostMessageW(m_hWnd, WM_FINGER_EXISTS, 0, 0);
+        break;
+    case IDENTIFY_EVENT_UNKNOWN:
+        SetTitleText(nvui::LoadResourceString(IDS_ENROLL_TITLE));
+        SetMessageText(nvui::LoadResourceString(IDS_TOUCH_AGAIN));
+        SetProgressPicture(kEnrollStateEmpty);
+        // A begin that fails posts nothing: the dialog then waits for a cancel.
+        if (m_WbfInfo.OpenSession() == S_OK)
+            m_WbfInfo.EnrollFingerPrint_WithCallback(m_nNextSubFactor);
+        break;
+    case IDENTIFY_EVENT_FAILED:
+        if (lParam != 0)
+            ShowFailure(L"Identify failed. Error code = 0x%x", lParam);
+        break;
+    case IDENTIFY_EVENT_BAD_CAPTURE:
+        if (lParam != 0)
+            nvtrace::Trace("(OnIdentifyMessage) Identify reject. Detail = 0x%x",
+                           static_cast<unsigned int>(lParam));
+        StartIdentify();
+        break;
+    default:
+        break;
+    }
+    return 1;
+}
+
+LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
+    switch (wParam) {
+    case ENROLL_EVENT_MORE_DATA:
+        SetProgressPicture(EnrollSampleState(static_cast<long long>(lParam)));
+        break;
+    case ENROLL_EVENT_CAPTURED:
+        SetProgressPicture(kEnrollStateComplete);
+        // Lets the complete picture be seen before the commit blocks the thread.
+        Sleep(kSettleMs);
+        m_WbfInfo.EnrollCommit();
+        break;
+    case ENROLL_EVENT_COMMITTED: {
+        m_WbfInfo.CloseSession();
+        Sleep(kSettleMs);
+        const int position = WindowsHelloPosition(m_nNextSubFactor);
+        const std::uint32_t style =
+            position == 10 ? MSGBOX_ICON_SUCCESS : (MSGBOX_ICON_SUCCESS | MSGBOX_ANOTHER_FINGER);
+        wchar_t caption[128] = {};
+        std::swprintf(caption, sizeof caption / sizeof caption[0], L"%ls %d",
+                      nvui::LoadResourceString(IDS_SCANNED_FINGERPRINTS).c_str(), position);
+        if (ShowBox(nvui::LoadResourceString(IDS_CLICK_OK_TO_ENROLL), style, caption) ==
+            MSGBOX_RESULT_ANOTHER)
+            PostMessageW(m_hWnd, WM_ENROLL_RESTART, 0, 0);
+        else
+            OnOK();
+        break;
+    }
+    case ENROLL_EVENT_FAILED:
+        m_WbfInfo.CloseSession();
+        if (static_cast<HRESULT>(lParam) == WINBIO_E_DUPLICATE_TEMPLATE)
+            PostMessageW(m_hWnd, WM_FINGER_EXISTS, 0, 0);
+        else
+            ShowFailure(L"Enroll failed. Error code = 0x%x", lParam);
+        break;
+    default:
+        break;
+    }
+    return 1;
+}
+
+void CDlgEnroll::OnFingerExists() {
+    if (ShowBox(nvui::LoadResourceString(IDS_FINGER_EXISTS_TEXT), MSGBOX_ICON_INFO | MSGBOX_ANOTHER_FINGER,
+                nvui::LoadResourceString(IDS_FINGER_EXISTS_TITLE)) == MSGBOX_RESULT_ANOTHER)
+        PostMessageW(m_hWnd, WM_ENROLL_RESTART, 0, 0);
+    else
+        OnOK();
+}
+
+void CDlgEnroll::OnEnrollRestart() {
+    SetTitleText(nvui::LoadResourceString(IDS_TOUCH_SENSOR));
+    SetMessageText(nvui::LoadResourceString(IDS_LIFT_AND_PLACE));
+    SetProgressPicture(kEnrollStateOutline);
+    UpdateNextSubFactor();
+    StartIdentify();
+}
+
+void CDlgEnroll::CancelEnroll() {
+    m_WbfInfo.CancelOperation();
+    m_WbfInfo.CloseSession();
+    m_bEnding = true;
+    EndDialog(ENROLL_RESULT_CANCELLED);
+}
+
+void CDlgEnroll::OnOK() {
+    m_bEnding = true;
+    EndDialog(ENROLL_RESULT_DONE);
+}
+
+void CDlgEnroll::OnCancel() {
+    // The system's close (Alt+F4, the system menu) must not leave a capture running.
+    CancelEnroll();
+}
+
+bool CDlgEnroll::PreTranslateMessage(MSG* msg) {
+    return FilterEnterEscape(msg);
+}
+
+bool CDlgEnroll::OnCommand(WORD id, WORD code, HWND control) {
+    if (id == IDC_ENROLL_CLOSE) {
+        if (code == STN_CLICKED)
+            CancelEnroll();
+        return true;
+    }
+    return CDialogEx::OnCommand(id, code, control);
+}
+
+void CDlgEnroll::OnPaint(HDC dc) {
+    if (HBRUSH header = CreateSolidBrush(m_clrHeader)) {
+        FillRect(dc, &m_rcHeader, header);
+        DeleteObject(header);
+    }
+    if (HBRUSH accent = CreateSolidBrush(m_clrAccent)) {
+        FillRect(dc, &m_rcAccent, accent);
+        DeleteObject(accent);
+    }
+}
+
+bool CDlgEnroll::OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    const bool sequenceEvent = message == WM_IDENTIFY_EVENT || message == WM_ENROLL_EVENT ||
+                               message == WM_FINGER_EXISTS || message == WM_ENROLL_RESTART;
+    if (sequenceEvent && m_bEnding) {
+        *result = 1;
+        return true;
+    }
+    switch (message) {
+    case WM_IDENTIFY_EVENT:
+        *result = OnIdentifyMessage(wParam, lParam);
+        return true;
+    case WM_ENROLL_EVENT:
+        *result = OnEnrollMessage(wParam, lParam);
+        return true;
+    case WM_FINGER_EXISTS:
+        OnFingerExists();
+        *result = 0;
+        return true;
+    case WM_ENROLL_RESTART:
+        OnEnrollRestart();
+        *result = 0;
+        return true;
+    case WM_LABEL_CLICKED:
+        if (wParam == IDC_ENROLL_CANCEL)
+            CancelEnroll();
+        *result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CDlgEnroll::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT*) {
+    // Cancel before the system sleeps, then let the default handling answer the broadcast.
+    if (message == WM_POWERBROADCAST && wParam == PBT_APMSUSPEND)
+        CancelEnroll();
+    return false;
+}

@@ -1,0 +1,84 @@
+// CDlgEnroll: the modal dialog that adds one finger to the account's Windows Hello enrolments.
+// It identifies the touched finger against the whole system pool first (a finger enrolled for
+// any account is refused), then enrols it at the first free Windows Hello position while the
+// picture fills up, commits, and offers to scan another finger.
+//
+// DoModal returns ENROLL_RESULT_DONE (1) after the success or already-enrolled box was closed,
+// ENROLL_RESULT_CANCELLED (2) after a cancel (close button, Cancel label, system suspend or
+// CancelEnroll from the owner) and ENROLL_RESULT_FAILED (3) after a "Failure" box; -1 when the
+// window could not be created. The object can be run again: every run starts over.
+#pragma once
+
+#include "biometric/WbfInfo.h"
+#include "ui/DialogEx.h"
+#include "ui/FontStatic.h"
+#include "ui/HoverPicBtn.h"
+
+#include <string>
+
+inline constexpr INT_PTR ENROLL_RESULT_DONE = 1;
+inline constexpr INT_PTR ENROLL_RESULT_CANCELLED = 2;
+inline constexpr INT_PTR ENROLL_RESULT_FAILED = 3;
+
+class CDlgEnroll : public CDialogEx {
+public:
+    // Builds the dialog's own CWbfInfo, which discovers the sensor's unit right away.
+    explicit CDlgEnroll(HWND parent = nullptr);
+    ~CDlgEnroll() override;
+
+    // Cancels the pending framework operation, closes the session and ends the modal run with
+    // ENROLL_RESULT_CANCELLED. The owner calls it when the sensor goes away while the dialog is
+    // open; harmless when the dialog is not running.
+    void CancelEnroll();
+
+    // The sub-factor the next enrolment asks for (0 before the first run).
+    WINBIO_BIOMETRIC_SUBTYPE GetNextSubFactor() const { return m_nNextSubFactor; }
+    const std::wstring& GetTitleText() const { return m_strTitle; }
+    const std::wstring& GetMessageText() const { return m_strMessage; }
+    // The bitmap id the progress picture shows now.
+    int GetProgressBitmap() const { return m_picProgress.GetNormalBitmap(); }
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange() override;
+    bool PreTranslateMessage(MSG* msg) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnPaint(HDC dc) override;
+    bool OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    void Layout();
+    void UpdateNextSubFactor();
+    void SetProgressPicture(int state);
+    void SetTitleText(const std::wstring& text);
+    void SetMessageText(const std::wstring& text);
+    void StartIdentify();
+    LRESULT OnIdentifyMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEnrollMessage(WPARAM wParam, LPARAM lParam);
+    void OnFingerExists();
+    void OnEnrollRestart();
+    void ShowFailure(const wchar_t* format, LPARAM code);
+
+    CFontStatic m_stTitle;
+    CFontStatic m_stMessage;
+    CHoverPicBtn m_picProgress;
+    CHoverPicBtn m_btnClose;
+    CFontStatic m_stCancel;
+
+    CWbfInfo m_WbfInfo;
+    WINBIO_BIOMETRIC_SUBTYPE m_nNextSubFactor = 0;
+    std::wstring m_strTitle;
+    std::wstring m_strMessage;
+    RECT m_rcHeader = {0, 0, 480, 56};
+    RECT m_rcAccent = {0, 56, 480, 60};
+    COLORREF m_clrHeader = 0x2E2827;
+    COLORREF m_clrAccent = 0xC2B82B;
+    COLORREF m_clrBack = 0xF0F0F0;
+    // Set once the run has asked to end: events the framework still posts (a cancelled
+    // capture completes with WINBIO_E_CANCELED) may arrive before the modal loop is left, and
+    // must not open a box of a run that is over.
+    bool m_bEnding = false;
+};

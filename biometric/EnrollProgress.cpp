@@ -1,0 +1,35 @@
+// The enrolment dialog's picture table and its choice of position.
+#include "biometric/EnrollProgress.h"
+
+#include <array>
+
+namespace {
+// Indexed by state + 1: the print fills in steps, stepping back one now and then, so the
+// picture moves with every sample while the framework decides how many it needs.
+constexpr std::array<int, 20> kProgressBitmaps = {288, 289, 290, 291, 292, 291, 292, 293, 292, 293,
+                                                  294, 293, 294, 295, 294, 295, 296, 295, 296, 297};
+} // namespace
+
+int EnrollProgressBitmap(int state) {
+    if (state < kEnrollStateOutline || state > kEnrollStateComplete)
+        return 0;
+    return kProgressBitmaps[static_cast<std::size_t>(state + 1)];
+}
+
+int EnrollSampleState(long long sampleNumber) {
+    if (sampleNumber >= 18)
+        return static_cast<int>(16 + sampleNumber % 2);
+    return static_cast<int>(sampleNumber);
+}
+
+std::uint8_t NextWindowsHelloSubFactor(const FingerFlags& flags, std::uint8_t previous) {
+    for (std::uint32_t index = kFirstWindowsHelloIndex; index < kFingerIndexCount; ++index) {
+        if (flags[index] == 0)
+            return FingerIndex2Factor(index);
+    }
+    return previous;
+}
+
+int WindowsHelloPosition(std::uint8_t subFactor) {
+    return static_cast<int>(subFactor) - 0xF4;
+}

@@ -1,0 +1,27 @@
+// The enrolment dialog's rules that need no window: which bitmap a progress state shows, the
+// state of an accepted sample, and which Windows Hello position the next enrolment takes.
+#pragma once
+
+#include "biometric/FingerIds.h"
+
+#include <cstdint>
+
+// Progress states run from -1 (finger outline) over 0 (empty print) to 18 (complete).
+constexpr int kEnrollStateOutline = -1;
+constexpr int kEnrollStateEmpty = 0;
+constexpr int kEnrollStateComplete = 18;
+
+// The bitmap resource of a progress state, or 0 for a state outside -1..18 (the picture keeps
+// what it shows).
+int EnrollProgressBitmap(int state);
+
+// The progress state for the n-th accepted sample: beyond 17 the picture swings between the two
+// states before completion, so a long enrolment never looks finished before it is.
+int EnrollSampleState(long long sampleNumber);
+
+// The sub-factor of the first free Windows Hello position (finger indices 10..19, lowest first).
+// With all ten taken the previous choice stays.
+std::uint8_t NextWindowsHelloSubFactor(const FingerFlags& flags, std::uint8_t previous);
+
+// The Windows Hello position (1..10) of a sub-factor 0xF5..0xFE.
+int WindowsHelloPosition(std::uint8_t subFactor);
