@@ -62,7 +62,8 @@ nvkdb() { w "$bin/nvkdb.exe" "$@"; }
 user=$(w cmd.exe /c echo %USERNAME%)
 db='C:\ProgramData\NorvikWbf\NVKDB.edb'
 handoff='C:\ProgramData\NorvikWbf\pwcn.dat'
-new_password='demo-new-password'
+# The hand-off record carries at most 16 UTF-16 units of password.
+new_password='new-pass-2026'
 
 sim reset >/dev/null
 sim units 'USB\VID_2F1B&PID_0106\5&1a2b3c4d&0&1|Norvik Fingerprint Sensor|Norvik|FP-106|0001|1.6' >/dev/null
@@ -126,6 +127,14 @@ count_is() {
     echo "demo.sh: the count never showed \"$1\"" >&2
     return 1
 }
+# Under Xvfb the window is repainted a moment after the overlay over it has gone.
+painted() {
+    local i
+    for i in $(seq 1 50); do
+        [ "$(drive pixel "${main[@]}" 700 300)" = "F0F0F0" ] && return 0
+        sleep 0.2
+    done
+}
 fail() {
     echo "demo.sh: $*" >&2
     kill "$program" 2>/dev/null || true
@@ -152,7 +161,8 @@ drive click --has-control 1169 --id 1171 >/dev/null || fail "could not click OK"
 sim auto off >/dev/null
 count_is ' 1/10' || fail "the new finger was not counted"
 drive move-screen 2 1020 >/dev/null
-sleep 1
+painted
+sleep 0.3
 shot count-one
 
 drive click "${main[@]}" --id 1224 >/dev/null || fail "could not click Clear"
