@@ -41,6 +41,7 @@ void CDlgEnroll::DoDataExchange() {
 }
 
 BOOL CDlgEnroll::OnInitDialog() {
+    m_bEnding = false;
     CDialogEx::OnInitDialog();
     Layout();
     CWbfInfo::SetNotifyWindow(m_hWnd);
@@ -110,6 +111,7 @@ void CDlgEnroll::ShowFailure(const wchar_t* format, LPARAM code) {
     wchar_t text[64] = {};
     std::swprintf(text, sizeof text / sizeof text[0], format, static_cast<unsigned int>(code));
     ShowBox(text, MSGBOX_ICON_ERROR, L"Failure");
+    m_bEnding = true;
     EndDialog(ENROLL_RESULT_FAILED);
 }
 
@@ -202,10 +204,12 @@ void CDlgEnroll::OnEnrollRestart() {
 void CDlgEnroll::CancelEnroll() {
     m_WbfInfo.CancelOperation();
     m_WbfInfo.CloseSession();
+    m_bEnding = true;
     EndDialog(ENROLL_RESULT_CANCELLED);
 }
 
 void CDlgEnroll::OnOK() {
+    m_bEnding = true;
     EndDialog(ENROLL_RESULT_DONE);
 }
 
@@ -239,6 +243,12 @@ void CDlgEnroll::OnPaint(HDC dc) {
 }
 
 bool CDlgEnroll::OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    const bool sequenceEvent = message == WM_IDENTIFY_EVENT || message == WM_ENROLL_EVENT ||
+                               message == WM_FINGER_EXISTS || message == WM_ENROLL_RESTART;
+    if (sequenceEvent && m_bEnding) {
+        *result = 1;
+        return true;
+    }
     switch (message) {
     case WM_IDENTIFY_EVENT:
         *result = OnIdentifyMessage(wParam, lParam);

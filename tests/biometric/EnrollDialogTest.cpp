@@ -1,0 +1,661 @@
+// The enrolment dialog in a real window under Wine, against the simulated biometric service of
+// the prefix (winbio.dll in system32, driven by winbio-sim.exe). Each test runs the dialog
+// modally and works through a script of steps from a thread timer inside the modal loop: wait
+// for a state of the dialog or of a box, then touch the sensor, click with the mouse or press a
+// key. The pool is one per prefix: these tests run alone and reset it before and after.
+#include "biometric/EnrollDialog.h"
+
+#include "biometric/UserIdentity.h"
+#include "resources/ResourceIds.h"
+#include "resources/StringIds.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/ResourceText.h"
+
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+//--- The simulator
+
+std::wstring BinDir() {
+    wchar_t self[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring path(self, n);
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+struct RunResult {
+    DWORD code = 0xFFFFFFFF;
+    std::string out;
+};
+
+// Runs winbio-sim.exe to its end. It never sends us anything, so the dialog's thread may block
+// here: the events the simulator posts meanwhile wait in the queue.
+RunResult Sim(const std::wstring& arguments) {
+    static int runs = 0;
+    RunResult result;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring outPath = std::wstring(temp) + L"nv-enroll-test-" +
+                                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) +
+                                 L".out";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE out =
+        CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return result;
+    std::wstring commandLine = L"\"" + BinDir() + L"winbio-sim.exe\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &info);
+    CloseHandle(out);
+    if (started) {
+        CloseHandle(info.hThread);
+        WaitForSingleObject(info.hProcess, 30000);
+        GetExitCodeProcess(info.hProcess, &result.code);
+        CloseHandle(info.hProcess);
+        HANDLE in = CreateFileW(outPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+        if (in != INVALID_HANDLE_VALUE) {
+            char buffer[4096];
+            DWORD read = 0;
+            while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0)
+                result.out.append(buffer, read);
+            CloseHandle(in);
+        }
+    }
+    DeleteFileW(outPath.c_str());
+    result.out.erase(std::remove(result.out.begin(), result.out.end(), '\r'), result.out.end());
+    return result;
+}
+
+void SimOk(const std::wstring& arguments) {
+    const RunResult r = Sim(arguments);
+    EXPECT_EQ(r.code, 0u) << "winbio-sim " << std::string(arguments.begin(), arguments.end()) << ": "
+                          << r.out;
+}
+
+std::string MySid() {
+    WINBIO_IDENTITY identity;
+    if (FAILED(GetUserIdentity(&identity)))
+        return {};
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(identity.Value.AccountSid.Data, &text))
+        return {};
+    std::string narrow;
+    for (const wchar_t* p = text; *p; ++p)
+        narrow += static_cast<char>(*p);
+    LocalFree(text);
+    return narrow;
+}
+
+// Another account of the machine, as far as the pool is concerned.
+const wchar_t kOtherSid[] = L"S-1-5-21-1111111111-2222222222-3333333333-1002";
+
+//--- Windows of the dialog and its boxes
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+// The message box the dialog shows: a visible window of ours with the box's icon control.
+HWND FindBox() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            if (IsWindowVisible(window) && GetDlgItem(window, IDC_MSGBOX_ICON) != nullptr) {
+                *reinterpret_cast<HWND*>(param) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+struct BoxContent {
+    std::wstring caption, text;
+    bool link = false;
+};
+BoxContent ReadBox(HWND box) {
+    return {TextOf(GetDlgItem(box, IDC_MSGBOX_TITLE)), TextOf(GetDlgItem(box, IDC_MSGBOX_TEXT)),
+            IsWindowVisible(GetDlgItem(box, IDC_MSGBOX_ANOTHER)) != FALSE};
+}
+
+// A real click: the pointer moves onto the control, presses and releases.
+void ClickControl(HWND parent, int id) {
+    HWND control = GetDlgItem(parent, id);
+    ASSERT_NE(control, nullptr) << id;
+    const RECT rc = nvtest::RectInParent(control);
+    nvtest::MouseMoveToClient(parent, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    nvtest::MouseLeftDown();
+    nvtest::MouseLeftUp();
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::wstring Text(UINT id) {
+    return nvui::LoadResourceString(id);
+}
+
+//--- The script that runs inside the modal loop
+
+struct Step {
+    std::string what;
+    std::function<bool()> ready;
+    std::function<void()> act;
+};
+
+class Script {
+public:
+    explicit Script(CDlgEnroll& dialog) : m_dialog(dialog) {}
+
+    // Runs the dialog modally while the steps are worked through, one per timer tick once its
+    // condition holds. A step that waits too long fails the test and cancels the dialog.
+    INT_PTR Run(std::vector<Step> steps, DWORD stepTimeoutMs = 15000) {
+        m_steps = std::move(steps);
+        m_timeoutMs = stepTimeoutMs;
+        m_next = 0;
+        m_stepStart = GetTickCount();
+        s_current = this;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 15, &Script::Tick);
+        const INT_PTR result = m_dialog.DoModal();
+        KillTimer(nullptr, timer);
+        s_current = nullptr;
+        EXPECT_EQ(m_next, m_steps.size())
+            << "the dialog ended before: " << (m_next < m_steps.size() ? m_steps[m_next].what : "");
+        return result;
+    }
+
+    // Every bitmap the progress picture showed, in order (repeats of the same bitmap merged).
+    std::vector<int> pictures;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (s_current != nullptr)
+            s_current->OnTick();
+    }
+
+    void OnTick() {
+        if (m_busy)
+            return;
+        m_busy = true;
+        if (m_dialog.GetSafeHwnd() != nullptr) {
+            const int picture = m_dialog.GetProgressBitmap();
+            if (pictures.empty() || pictures.back() != picture)
+                pictures.push_back(picture);
+        }
+        if (m_next < m_steps.size()) {
+            Step& step = m_steps[m_next];
+            if (step.ready ? step.ready() : m_dialog.GetSafeHwnd() != nullptr) {
+                ++m_next;
+                m_stepStart = GetTickCount();
+                if (step.act)
+                    step.act();
+            } else if (GetTickCount() - m_stepStart > m_timeoutMs) {
+                ADD_FAILURE() << "timed out waiting for: " << step.what;
+                m_next = m_steps.size() + 1;
+                Abandon();
+            }
+        } else if (m_next == m_steps.size() && GetTickCount() - m_stepStart > m_timeoutMs) {
+            ADD_FAILURE() << "the dialog did not end after the last step";
+            if (HWND box = FindBox())
+                ADD_FAILURE() << "a box is open: " << Narrow(ReadBox(box).caption) << ": "
+                              << Narrow(ReadBox(box).text);
+            m_next = m_steps.size() + 1;
+            Abandon();
+        }
+        m_busy = false;
+    }
+
+    void Abandon() {
+        if (HWND box = FindBox())
+            if (CDialogEx* dialog = CDialogEx::FromHandle(box))
+                dialog->EndDialog(IDCANCEL);
+        m_dialog.CancelEnroll();
+    }
+
+    static inline Script* s_current = nullptr;
+    CDlgEnroll& m_dialog;
+    std::vector<Step> m_steps;
+    std::size_t m_next = 0;
+    DWORD m_stepStart = 0;
+    DWORD m_timeoutMs = 15000;
+    bool m_busy = false;
+};
+
+class EnrollDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Sim(L"reset").code, 0u);
+        me = MySid();
+        ASSERT_FALSE(me.empty());
+    }
+    void TearDown() override { Sim(L"reset"); }
+
+    HWND Dialog() const { return dialog.GetSafeHwnd(); }
+    HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
+    bool Shows(UINT title, UINT message, int picture) const {
+        return Dialog() != nullptr && IsWindowVisible(Dialog()) && FindBox() == nullptr &&
+               dialog.GetTitleText() == Text(title) && TextOf(Item(IDC_ENROLL_TITLE)) == Text(title) &&
+               TextOf(Item(IDC_ENROLL_MESSAGE)) == Text(message) && dialog.GetProgressBitmap() == picture;
+    }
+    bool Identifying() const { return Shows(IDS_TOUCH_SENSOR, IDS_LIFT_AND_PLACE, IDB_FINGER_OUTLINE); }
+    bool EnrollingAt(int picture) const { return Shows(IDS_ENROLL_TITLE, IDS_TOUCH_AGAIN, picture); }
+
+    // Steps.
+    Step WaitIdentifying(std::function<void()> then) {
+        return {"identifying", [this] { return Identifying(); }, std::move(then)};
+    }
+    Step Touch(const char* finger, std::function<bool()> when) {
+        std::wstring arguments = L"touch ";
+        for (const char* p = finger; *p; ++p)
+            arguments += static_cast<wchar_t>(*p);
+        return {std::string("touch ") + finger, std::move(when), [arguments] { SimOk(arguments); }};
+    }
+    Step Box(std::function<void(HWND)> act) {
+        return {"a box", [] { return FindBox() != nullptr; }, [act] { act(FindBox()); }};
+    }
+    Step ClickBoxOk() {
+        return Box([](HWND box) { ClickControl(box, IDC_MSGBOX_BUTTON1); });
+    }
+
+    // Steps of one whole enrolment of `finger` with `moreData` accepted samples before the
+    // last; the success box is then left to the following steps.
+    std::vector<Step> WholeEnrollment(const char* finger, int moreData, const wchar_t* midwayShot = nullptr) {
+        std::vector<Step> steps;
+        steps.push_back(Touch(finger, [this] { return Identifying(); }));
+        for (int sample = 1; sample <= moreData + 1; ++sample) {
+            // The picture before this touch: the empty print, then the one of the previous sample.
+            steps.push_back(Touch(finger, [this, sample] {
+                return Dialog() != nullptr && dialog.GetTitleText() == Text(IDS_ENROLL_TITLE) &&
+                       dialog.GetProgressBitmap() == EnrollPicture(sample - 1);
+            }));
+            if (midwayShot != nullptr && sample == moreData / 2 + 1)
+                steps.back().act = [act = steps.back().act, this, midwayShot] {
+                    nvtest::SaveWindowPng(Dialog(), midwayShot);
+                    act();
+                };
+        }
+        return steps;
+    }
+    static int EnrollPicture(int sample) {
+        if (sample == 0)
+            return 289;
+        const int state = sample >= 18 ? 16 + sample % 2 : sample;
+        const int table[19] = {289, 290, 291, 292, 291, 292, 293, 292, 293, 294,
+                               293, 294, 295, 294, 295, 296, 295, 296, 297};
+        return table[state];
+    }
+
+    std::string Pool() { return Sim(L"list").out; }
+    std::string State() { return Sim(L"state").out; }
+
+    CDlgEnroll dialog;
+    std::string me;
+};
+
+std::wstring Caption(int position) {
+    return Text(IDS_SCANNED_FINGERPRINTS) + L" " + std::to_wstring(position);
+}
+
+//--- A whole enrolment
+
+TEST_F(EnrollDialogTest, SevenSamplesFillThePictureByTheTableAndTheFingerLandsAtPositionOne) {
+    SimOk(L"samples 8");
+    Script script(dialog);
+    std::vector<Step> steps = {WaitIdentifying([this] {
+        // Layout as drawn: client area, header band, accent line, the Cancel label.
+        RECT client = {};
+        GetClientRect(Dialog(), &client);
+        EXPECT_EQ(client.right, 480);
+        EXPECT_EQ(client.bottom, 270);
+        EXPECT_EQ(nvtest::ClientPixel(Dialog(), 200, 5), 0x2E2827u);
+        EXPECT_EQ(nvtest::ClientPixel(Dialog(), 200, 58), 0xC2B82Bu);
+        EXPECT_EQ(nvtest::ClientPixel(Dialog(), 5, 260), 0xF0F0F0u);
+        const RECT cancel = nvtest::RectInParent(Item(IDC_ENROLL_CANCEL));
+        EXPECT_EQ(cancel.left, 30);
+        EXPECT_EQ(cancel.top, 205);
+        EXPECT_EQ(cancel.right - cancel.left, 420);
+        EXPECT_EQ(cancel.bottom - cancel.top, 45);
+        const RECT picture = nvtest::RectInParent(Item(IDC_ENROLL_PICTURE));
+        EXPECT_EQ(picture.left, 2);
+        EXPECT_EQ(picture.top, 90);
+        EXPECT_EQ(picture.right - picture.left, 96);
+        EXPECT_EQ(TextOf(Item(IDC_ENROLL_CANCEL)), Text(IDS_CANCEL));
+        EXPECT_EQ(dialog.GetNextSubFactor(), 0xF5);
+        nvtest::SaveWindowPng(Dialog(), L"enroll-identifying");
+    })};
+    for (Step& s : WholeEnrollment("finger-new", 7, L"enroll-enrolling"))
+        steps.push_back(std::move(s));
+    BoxContent success;
+    steps.push_back(Box([&success](HWND box) {
+        success = ReadBox(box);
+        nvtest::SaveWindowPng(box, L"enroll-success-box");
+        ClickControl(box, IDC_MSGBOX_BUTTON1);
+    }));
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+
+    EXPECT_EQ(script.pictures, (std::vector<int>{288, 289, 290, 291, 292, 291, 292, 293, 292, 297}));
+    EXPECT_EQ(success.caption, L"Scanned Fingerprints: 1");
+    EXPECT_EQ(success.text, Text(IDS_CLICK_OK_TO_ENROLL));
+    EXPECT_TRUE(success.link);
+    EXPECT_EQ(Pool(), me + " 0xF5 finger-new\n");
+}
+
+TEST_F(EnrollDialogTest, SamplesEighteenToTwentySwingBetweenTwoPicturesAndTheLinkStartsOver) {
+    // The simulator's own finger answers every request after half a second: 21 samples in all.
+    SimOk(L"samples 21");
+    SimOk(L"auto on");
+    Script script(dialog);
+    std::vector<int> afterRestart;
+    std::vector<Step> steps = {
+        WaitIdentifying({}),
+        Box([](HWND box) {
+            EXPECT_EQ(ReadBox(box).caption, L"Scanned Fingerprints: 1");
+            Sim(L"auto off");
+            ClickControl(box, IDC_MSGBOX_ANOTHER);
+        }),
+        {"identifying again", [this] { return Identifying(); },
+         [this] {
+             EXPECT_EQ(dialog.GetNextSubFactor(), 0xF6);
+             ClickControl(Dialog(), IDC_ENROLL_CANCEL);
+         }},
+    };
+    EXPECT_EQ(script.Run(std::move(steps), 30000), ENROLL_RESULT_CANCELLED);
+
+    std::vector<int> expected = {288, 289};
+    for (int sample = 1; sample <= 20; ++sample)
+        expected.push_back(EnrollPicture(sample));
+    expected.insert(expected.end(), {297, 288});
+    EXPECT_EQ(script.pictures, expected);
+    const std::vector<int> last(script.pictures.end() - 5, script.pictures.end() - 2);
+    EXPECT_EQ(last, (std::vector<int>{295, 296, 295}));
+    const std::string pool = Pool();
+    EXPECT_EQ(pool.rfind(me + " 0xF5 auto-finger-", 0), 0u) << pool;
+    EXPECT_EQ(std::count(pool.begin(), pool.end(), '\n'), 1);
+}
+
+//--- Positions
+
+TEST_F(EnrollDialogTest, WithPositionsOneAndThreeTakenTheFingerGoesToPositionTwo) {
+    SimOk(L"enroll . 0xF5 finger-one");
+    SimOk(L"enroll . 0xF7 finger-three");
+    SimOk(L"samples 2");
+    Script script(dialog);
+    std::vector<Step> steps = WholeEnrollment("finger-two", 1);
+    BoxContent success;
+    steps.push_back(Box([&success](HWND box) {
+        success = ReadBox(box);
+        ClickControl(box, IDC_MSGBOX_BUTTON1);
+    }));
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+    EXPECT_EQ(dialog.GetNextSubFactor(), 0xF6);
+    EXPECT_EQ(success.caption, Caption(2));
+    EXPECT_TRUE(success.link);
+    EXPECT_EQ(Pool(), me + " 0xF5 finger-one\n" + me + " 0xF7 finger-three\n" + me + " 0xF6 finger-two\n");
+}
+
+TEST_F(EnrollDialogTest, PositionTenAsTheLastFreeOneShowsTheSuccessBoxWithoutTheLink) {
+    std::string expectedPool;
+    for (int position = 1; position <= 9; ++position) {
+        wchar_t arguments[64];
+        swprintf(arguments, 64, L"enroll . 0x%X finger-%d", 0xF4 + position, position);
+        SimOk(arguments);
+        char line[32];
+        snprintf(line, sizeof line, " 0x%X finger-%d\n", 0xF4 + position, position);
+        expectedPool += me + line;
+    }
+    SimOk(L"samples 1");
+    Script script(dialog);
+    std::vector<Step> steps = WholeEnrollment("finger-10", 0);
+    BoxContent success;
+    steps.push_back(Box([&success](HWND box) {
+        success = ReadBox(box);
+        ClickControl(box, IDC_MSGBOX_BUTTON1);
+    }));
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+    EXPECT_EQ(success.caption, Caption(10));
+    EXPECT_FALSE(success.link);
+    EXPECT_EQ(Pool(), expectedPool + me + " 0xFE finger-10\n");
+}
+
+//--- Fingers enrolled already
+
+TEST_F(EnrollDialogTest, AFingerOfAnotherAccountIsRefusedItsLinkIdentifiesAgainAndOkEndsWithOne) {
+    SimOk(std::wstring(L"enroll ") + kOtherSid + L" 0xF5 finger-other");
+    const std::string poolBefore = Pool();
+    Script script(dialog);
+    std::vector<BoxContent> boxes;
+    std::vector<Step> steps = {
+        Touch("finger-other", [this] { return Identifying(); }),
+        Box([this, &boxes](HWND box) {
+            boxes.push_back(ReadBox(box));
+            nvtest::SaveWindowPng(box, L"enroll-already-enrolled-box");
+            // Under the box the dialog still identifies: nothing was reset yet.
+            EXPECT_EQ(dialog.GetTitleText(), Text(IDS_TOUCH_SENSOR));
+            ClickControl(box, IDC_MSGBOX_ANOTHER);
+        }),
+        Touch("finger-other", [this] { return Identifying(); }),
+        Box([&boxes](HWND box) {
+            boxes.push_back(ReadBox(box));
+            ClickControl(box, IDC_MSGBOX_BUTTON1);
+        }),
+    };
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const BoxContent& box : boxes) {
+        EXPECT_EQ(box.caption, Text(IDS_FINGER_EXISTS_TITLE));
+        EXPECT_EQ(box.text, Text(IDS_FINGER_EXISTS_TEXT));
+        EXPECT_TRUE(box.link);
+    }
+    EXPECT_EQ(Pool(), poolBefore);
+}
+
+TEST_F(EnrollDialogTest, ADuplicateFoundAtCommitShowsTheAlreadyEnrolledBoxNotAFailure) {
+    SimOk(std::wstring(L"enroll ") + kOtherSid + L" 0xF5 finger-other");
+    // The identification misses the finger, so only the commit finds it.
+    SimOk(L"fail IdentifyResult 0x80098003");
+    SimOk(L"samples 2");
+    const std::string poolBefore = Pool();
+    Script script(dialog);
+    std::vector<Step> steps = WholeEnrollment("finger-other", 1);
+    BoxContent box;
+    steps.push_back(Box([&box](HWND window) {
+        box = ReadBox(window);
+        ClickControl(window, IDC_MSGBOX_BUTTON1);
+    }));
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+    EXPECT_EQ(script.pictures, (std::vector<int>{288, 289, 290, 297}));
+    EXPECT_EQ(box.caption, Text(IDS_FINGER_EXISTS_TITLE));
+    EXPECT_EQ(box.text, Text(IDS_FINGER_EXISTS_TEXT));
+    EXPECT_EQ(Pool(), poolBefore);
+}
+
+//--- Failures
+
+struct FailureCase {
+    const wchar_t* injection;
+    int enrolTouches; // touches after the identification; -1: none, the identification fails
+    const wchar_t* text;
+};
+
+TEST_F(EnrollDialogTest, FailuresShowTheFailureBoxWithTheCodeAndEndWithThree) {
+    const FailureCase cases[] = {
+        {L"fail IdentifyResult 0x80098010", -1, L"Identify failed. Error code = 0x80098010"},
+        {L"fail CaptureResult 0x8007048F", 0, L"Enroll failed. Error code = 0x8007048f"},
+        {L"fail EnrollCommit 0x80004005", 1, L"Enroll failed. Error code = 0x80004005"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(std::string(c.text, c.text + wcslen(c.text)));
+        ASSERT_EQ(Sim(L"reset").code, 0u);
+        SimOk(L"samples 2");
+        SimOk(c.injection);
+        Script script(dialog);
+        std::vector<Step> steps = {Touch("finger-x", [this] { return Identifying(); })};
+        for (int touch = 0; touch <= c.enrolTouches; ++touch)
+            steps.push_back(Touch("finger-x", [this, touch] { return EnrollingAt(EnrollPicture(touch)); }));
+        BoxContent box;
+        steps.push_back(Box([&box](HWND window) {
+            box = ReadBox(window);
+            ClickControl(window, IDC_MSGBOX_BUTTON1);
+        }));
+        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_FAILED);
+        EXPECT_EQ(box.caption, L"Failure");
+        EXPECT_EQ(box.text, c.text);
+        EXPECT_FALSE(box.link);
+        EXPECT_EQ(Pool(), "");
+    }
+}
+
+//--- Cancel
+
+// Cancels the dialog one way while it waits for a touch, in the state that `wait` names.
+struct CancelCase {
+    const char* how;
+    bool enrolling;
+    std::function<void(CDlgEnroll&)> cancel;
+};
+
+TEST_F(EnrollDialogTest, EveryCancelEndsWithTwoAndCancelsTheFrameworkOperation) {
+    const CancelCase cases[] = {
+        {"Cancel label", false, [](CDlgEnroll& d) { ClickControl(d.GetSafeHwnd(), IDC_ENROLL_CANCEL); }},
+        {"close button", false, [](CDlgEnroll& d) { ClickControl(d.GetSafeHwnd(), IDC_ENROLL_CLOSE); }},
+        {"suspend", false,
+         [](CDlgEnroll& d) { SendMessageW(d.GetSafeHwnd(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0); }},
+        {"owner", false, [](CDlgEnroll& d) { d.CancelEnroll(); }},
+        {"Cancel label while enrolling", true,
+         [](CDlgEnroll& d) { ClickControl(d.GetSafeHwnd(), IDC_ENROLL_CANCEL); }},
+        {"suspend while enrolling", true,
+         [](CDlgEnroll& d) { SendMessageW(d.GetSafeHwnd(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0); }},
+    };
+    for (const CancelCase& c : cases) {
+        SCOPED_TRACE(c.how);
+        ASSERT_EQ(Sim(L"reset").code, 0u);
+        // A success code injected into WinBioCancel changes nothing but is used up by the call.
+        SimOk(L"fail WinBioCancel 1");
+        Script script(dialog);
+        std::vector<Step> steps;
+        if (c.enrolling)
+            steps.push_back(Touch("finger-c", [this] { return Identifying(); }));
+        steps.push_back({"waiting for a touch",
+                         [this, &c] { return c.enrolling ? EnrollingAt(289) : Identifying(); },
+                         [this, &c] { c.cancel(dialog); }});
+        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+        const std::string state = State();
+        EXPECT_EQ(state.find("fail\tCancel"), std::string::npos) << state;
+        EXPECT_EQ(state.find("fail\tWinBioCancel"), std::string::npos) << state;
+        // Nothing of ours waits for a touch any more: the next one stays queued.
+        SimOk(L"touch finger-late");
+        Sleep(400);
+        EXPECT_NE(State().find("sample\tgood\tfinger-late"), std::string::npos);
+        EXPECT_EQ(Pool(), "");
+    }
+}
+
+//--- Keys, bad samples, idle
+
+TEST_F(EnrollDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
+    Script script(dialog);
+    const auto press = [this](WPARAM key) {
+        HWND focus = GetFocus();
+        HWND target = focus != nullptr && GetAncestor(focus, GA_ROOT) == Dialog() ? focus : Dialog();
+        PostMessageW(target, WM_KEYDOWN, key, 1);
+        PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        nvtest::PumpFor(300);
+    };
+    std::vector<Step> steps = {
+        WaitIdentifying([press] {
+            press(VK_RETURN);
+            press(VK_ESCAPE);
+        }),
+        // Still there, and the identification still runs: a touch moves it on.
+        Touch("finger-k", [this] { return Identifying(); }),
+        {"enrolling", [this] { return EnrollingAt(289); },
+         [press] {
+             press(VK_ESCAPE);
+             press(VK_RETURN);
+         }},
+        {"still enrolling", [this] { return EnrollingAt(289); },
+         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+    };
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+}
+
+TEST_F(EnrollDialogTest, ABadSampleWhileIdentifyingIdentifiesAgain) {
+    SimOk(L"samples 2");
+    Script script(dialog);
+    std::vector<Step> steps = {
+        {"identifying", [this] { return Identifying(); }, [] { SimOk(L"bad 5"); }},
+        {"the bad sample taken", [] { return Sim(L"state").out.find("sample\tbad") == std::string::npos; },
+         [] {}},
+        {"identifying after the bad sample",
+         [this] {
+             nvtest::PumpFor(300);
+             return Identifying();
+         },
+         [] { SimOk(L"touch finger-b"); }},
+        {"enrolling", [this] { return EnrollingAt(289); },
+         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+    };
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+}
+
+TEST_F(EnrollDialogTest, ASessionThatDoesNotOpenLeavesTheDialogIdleUntilCancelled) {
+    // The first open is the enumeration's, the second the identification's.
+    SimOk(L"fail OpenSession 0x80004005 2");
+    Script script(dialog);
+    std::vector<Step> steps = {
+        WaitIdentifying([] { SimOk(L"touch finger-i"); }),
+        {"idle",
+         [this] {
+             nvtest::PumpFor(500);
+             return Identifying() && Sim(L"state").out.find("sample\tgood\tfinger-i") != std::string::npos;
+         },
+         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+    };
+    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+}
+
+TEST_F(EnrollDialogTest, EachRunStartsOverWithTheInitialTextsAndAFreshPosition) {
+    SimOk(L"samples 1");
+    Script first(dialog);
+    std::vector<Step> steps = WholeEnrollment("finger-1", 0);
+    steps.push_back(ClickBoxOk());
+    ASSERT_EQ(first.Run(std::move(steps)), ENROLL_RESULT_DONE);
+    EXPECT_EQ(dialog.GetNextSubFactor(), 0xF5);
+
+    Script second(dialog);
+    std::vector<Step> again = {
+        {"identifying", [this] { return Identifying(); },
+         [this] {
+             EXPECT_EQ(dialog.GetNextSubFactor(), 0xF6);
+             dialog.CancelEnroll();
+         }},
+    };
+    EXPECT_EQ(second.Run(std::move(again)), ENROLL_RESULT_CANCELLED);
+    EXPECT_EQ(second.pictures.front(), IDB_FINGER_OUTLINE);
+}
+
+} // namespace
