@@ -1,16 +1,178 @@
 #!/usr/bin/env bash
-# The main job: builds the program and shows it working with the simulated sensor. Until the
-# program itself exists this builds everything and says what is there.
+# The main job: builds NorvikFingerprint.exe and shows it working with the simulated sensor.
+#
+#   scripts/demo.sh [--headless] [--auto]
+#
+# It installs what is missing, builds the windows preset, and prepares a Wine prefix of its own
+# (build/demo/wineprefix): the simulated biometric service with one sensor of vendor 0x2F1B, a
+# template database holding this prefix's user and one other account, "ShowWelcome" = 0 and a
+# pending password hand-off for the user. Then it starts the program.
+#
+# With a display ($DISPLAY set, no --headless) you use the window yourself; the script prints the
+# winbio-sim commands that touch the sensor, give a bad sample or unplug it (--auto: the
+# simulator touches by itself). Without one it runs the program on an Xvfb display of its own,
+# walks a short tour with the GUI driver and saves a screenshot of each step in
+# build/demo/screenshots/. Either way it ends by showing with `nvkdb dump` that the hand-off
+# password was applied.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+
+headless=0
+auto=0
+for arg in "$@"; do
+    case "$arg" in
+        --headless) headless=1 ;;
+        --auto) auto=1 ;;
+        -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "demo.sh: unknown option $arg (try --help)" >&2; exit 2 ;;
+    esac
+done
+[ -n "${DISPLAY:-}" ] || headless=1
+
 source scripts/deps.sh
 nv_install_deps
-cmake --preset windows >/dev/null && cmake --build --preset windows -j "$(nproc)" >/dev/null
-cmake --preset native >/dev/null && cmake --build --preset native -j "$(nproc)" >/dev/null
-echo "Built: build/windows/bin and build/native/bin."
-if [ ! -f build/windows/bin/NorvikFingerprint.exe ]; then
-    echo "NorvikFingerprint.exe is not part of the build yet: there is no program to start."
-    echo "What exists today: the cipher benchmark (build/native/bin/cipher_bench) and the test suites (scripts/test.sh)."
+echo "== Building (windows preset; log in build/logs/demo-build.log)"
+mkdir -p build/logs
+if ! { cmake --preset windows && cmake --build --preset windows -j "$(nproc)"; } >build/logs/demo-build.log 2>&1; then
+    tail -n 30 build/logs/demo-build.log
+    echo "demo.sh: the build failed" >&2
+    exit 1
+fi
+
+bin="$root/build/windows/bin"
+demo="$root/build/demo"
+shots="$demo/screenshots"
+prefix="$demo/wineprefix"
+mkdir -p "$demo"
+[ $headless -eq 1 ] && unset DISPLAY
+source scripts/wine-env.sh
+echo "== Preparing the Wine prefix $prefix"
+nv_wine_prepare "$prefix"
+exec 7>&- 9>&-
+# The simulator's winbio.dll comes from build/windows/bin, which is not beside this prefix.
+cp -p "$bin/winbio.dll" "$prefix/drive_c/windows/system32/winbio.dll"
+trap 'nv_wine_shutdown "$prefix"' EXIT
+
+w() { "$NV_WINE" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
+sim() { w "$bin/winbio-sim.exe" "$@"; }
+drive() { w "$bin/guidriver.exe" "$@"; }
+nvkdb() { w "$bin/nvkdb.exe" "$@"; }
+
+user=$(w cmd.exe /c echo %USERNAME%)
+db='C:\ProgramData\NorvikWbf\NVKDB.edb'
+handoff='C:\ProgramData\NorvikWbf\pwcn.dat'
+# The hand-off record carries at most 16 UTF-16 units of password.
+new_password='new-pass-2026'
+
+sim reset >/dev/null
+sim units 'USB\VID_2F1B&PID_0106\5&1a2b3c4d&0&1|Norvik Fingerprint Sensor|Norvik|FP-106|0001|1.6' >/dev/null
+w cmd.exe /c mkdir 'C:\ProgramData\NorvikWbf' >/dev/null || true
+nvkdb create "$db" --force >/dev/null
+nvkdb account "$db" 0 --user "$user" --password old-password >/dev/null
+nvkdb account "$db" 1 --user someone-else --password their-password >/dev/null
+w reg.exe add 'HKCU\SOFTWARE\NORVIK\Printkeep' /v ShowWelcome /t REG_DWORD /d 0 /f >/dev/null
+w "$bin/pwcn.exe" "$handoff" --user "$user" --password "$new_password" >/dev/null
+echo "   sensor USB\\VID_2F1B&PID_0106, database with \"$user\" and \"someone-else\", ShowWelcome = 0,"
+echo "   hand-off file giving \"$user\" the password \"$new_password\""
+
+show_database() {
+    echo "== The database after the program ran (nvkdb dump --show-passwords)"
+    nvkdb dump "$db" --show-passwords | sed 's/^/   /'
+    if [ -f "$prefix/drive_c/ProgramData/NorvikWbf/pwcn.dat" ]; then
+        echo "   the hand-off file is still there: it was not applied"
+    elif nvkdb dump "$db" --show-passwords | grep -q "$new_password"; then
+        echo "   => the hand-off file was applied (password \"$new_password\") and deleted"
+    fi
+}
+
+"$NV_WINE" "$bin/NorvikFingerprint.exe" </dev/null >/dev/null 2>&1 &
+program=$!
+
+if [ $headless -eq 0 ]; then
+    [ $auto -eq 1 ] && sim auto on >/dev/null
+    cat <<EOF
+== NorvikFingerprint.exe runs on $DISPLAY. Drive the sensor from another terminal:
+   export WINEPREFIX=$prefix
+   wine $bin/winbio-sim.exe touch finger-a     # a good sample of a finger
+   wine $bin/winbio-sim.exe bad                # an unusable sample
+   wine $bin/winbio-sim.exe auto on            # touches happen by themselves
+   wine $bin/winbio-sim.exe remove             # unplug the sensor (the program ends)
+   wine $bin/winbio-sim.exe list               # the enrolments in the pool
+An enrolment takes 8 good samples of the same finger. Close the window to end the demo.
+EOF
+    wait $program || true
+    show_database
     exit 0
 fi
+
+echo "== Headless tour on Xvfb $DISPLAY; screenshots in $shots"
+rm -rf "$shots"
+mkdir -p "$shots"
+main=(--title "Norvik Fingerprint")
+step=0
+shot() {
+    step=$((step + 1))
+    local file
+    file=$(printf '%s/%02d-%s.png' "$shots" "$step" "$1")
+    drive screenshot "${main[@]}" "$(w winepath.exe -w "$file")" >/dev/null || echo "   (screenshot $1 failed)"
+    [ -f "$file" ] && echo "   $file"
+}
+count_is() {
+    local i
+    for i in $(seq 1 150); do
+        drive list "${main[@]}" --timeout 1000 | grep -q "^id=1207 .*text=\"$1\"" && return 0
+        sleep 0.2
+    done
+    echo "demo.sh: the count never showed \"$1\"" >&2
+    return 1
+}
+# Under Xvfb the window is repainted a moment after the overlay over it has gone.
+painted() {
+    local i
+    for i in $(seq 1 50); do
+        [ "$(drive pixel "${main[@]}" 700 300)" = "F0F0F0" ] && return 0
+        sleep 0.2
+    done
+}
+fail() {
+    echo "demo.sh: $*" >&2
+    kill "$program" 2>/dev/null || true
+    exit 1
+}
+
+drive wait "${main[@]}" --timeout 30000 >/dev/null || fail "the main window did not appear"
+count_is ' 0/10' || fail "the start-up chain did not finish"
+drive move-screen 2 1020 >/dev/null
+sleep 0.5
+shot main-window
+
+sim auto on >/dev/null
+drive click "${main[@]}" --id 1223 >/dev/null || fail "could not click Enroll"
+drive wait --has-control 1228 --timeout 20000 >/dev/null || fail "the enrolment dialog did not open"
+sleep 0.8
+shot enroll-dialog
+sleep 2.5
+shot enroll-progress
+drive wait --has-control 1169 --timeout 30000 >/dev/null || fail "no success box"
+sleep 0.5
+shot success-box
+drive click --has-control 1169 --id 1171 >/dev/null || fail "could not click OK"
+sim auto off >/dev/null
+count_is ' 1/10' || fail "the new finger was not counted"
+drive move-screen 2 1020 >/dev/null
+painted
+sleep 0.3
+shot count-one
+
+drive click "${main[@]}" --id 1224 >/dev/null || fail "could not click Clear"
+count_is ' 0/10' || fail "Clear did not empty the count"
+drive move-screen 2 1020 >/dev/null
+sleep 0.5
+shot after-clear
+
+drive click "${main[@]}" --id 1219 >/dev/null || true
+wait $program || true
+echo "== The pool afterwards (winbio-sim list): $(sim list | wc -l) enrolments"
+show_database
+echo "Screenshots of the tour: $shots"

@@ -1,0 +1,323 @@
+// The main window: construction, layout, display state, painting and the four commands.
+#include "app/DlgMain.h"
+
+#include "app/MainWindowRules.h"
+#include "app/Trace.h"
+#include "config/OsVersionProbe.h"
+#include "resources/ResourceIds.h"
+#include "resources/StringIds.h"
+#include "ui/DlgBlackWnd.h"
+#include "ui/ResourceText.h"
+#include "ui/WinApp.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kProgramName[] = L"Norvik Fingerprint";
+constexpr wchar_t kFace[] = L"Segoe UI";
+constexpr wchar_t kTitleFace[] = L"Segoe UI Semibold";
+constexpr int kTextSize = 20;
+constexpr int kSmallTextSize = 16;
+constexpr COLORREF kBlack = 0x000000;
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kCountColour = 0x985000;
+
+// The two looks of the Enroll and Clear labels.
+constexpr COLORREF kActiveBack = 0xB3977F;
+constexpr COLORREF kActiveText = 0xFFFFFF;
+constexpr COLORREF kActiveHoverText = 0xE7E3AA, kActiveHoverFill = 0x928A20, kActiveHoverBorder = 0x999999;
+constexpr COLORREF kActivePressedText = 0xFFFFFF, kActivePressedFill = 0xC2B82B, kActivePressedBorder = 0;
+constexpr COLORREF kInactiveBack = 0x3C3C3C;
+constexpr COLORREF kInactiveText = 0x717171;
+
+constexpr int kCommandWidth = 420;
+constexpr int kCommandHeight = 45;
+constexpr int kButtonSize = 18;
+
+RECT ToRect(const mainwnd::Rect& r) {
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
+
+void FillRect(HDC dc, const RECT& rc, COLORREF colour) {
+    if (IsRectEmpty(&rc))
+        return;
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (brush == nullptr)
+        return;
+    ::FillRect(dc, &rc, brush);
+    DeleteObject(brush);
+}
+
+} // namespace
+
+CDlgMain::CDlgMain(HWND parent)
+    : CDialogEx(IDD_MAIN, parent), m_nOSClass(GetOSSupportClass()),
+      m_hIcon(LoadIconW(nvui::ResourceInstance(), MAKEINTRESOURCEW(IDI_APPLICATION_ICON))) {}
+
+// Members go in reverse order of construction; the window, if any, goes with the base.
+CDlgMain::~CDlgMain() = default;
+
+void CDlgMain::DoDataExchange() {
+    m_btnMinimize.SubclassDlgItem(IDC_MAIN_MINIMIZE, m_hWnd);
+    m_btnClose.SubclassDlgItem(IDC_MAIN_CLOSE, m_hWnd);
+    m_stTitle.SubclassDlgItem(IDC_MAIN_TITLE, m_hWnd);
+    m_stEnrollCaption.SubclassDlgItem(IDC_MAIN_ENROLL_CAPTION, m_hWnd);
+    m_stAdminCaption.SubclassDlgItem(IDC_MAIN_ADMIN_CAPTION, m_hWnd);
+    m_stCount.SubclassDlgItem(IDC_MAIN_COUNT, m_hWnd);
+    m_stCountText.SubclassDlgItem(IDC_MAIN_COUNT_TEXT, m_hWnd);
+    m_stEnrollHint.SubclassDlgItem(IDC_MAIN_ENROLL_HINT, m_hWnd);
+    m_stHelloText.SubclassDlgItem(IDC_MAIN_HELLO_TEXT, m_hWnd);
+    m_stHelloName.SubclassDlgItem(IDC_MAIN_HELLO_NAME, m_hWnd);
+    m_stHelloLink.SubclassDlgItem(IDC_MAIN_HELLO_LINK, m_hWnd);
+    m_stPbaText.SubclassDlgItem(IDC_MAIN_PBA_TEXT, m_hWnd);
+    m_stImport.SubclassDlgItem(IDC_MAIN_IMPORT, m_hWnd);
+    m_stSettings.SubclassDlgItem(IDC_MAIN_SETTINGS, m_hWnd);
+    m_stBattery.SubclassDlgItem(IDC_MAIN_BATTERY, m_hWnd);
+    m_stPlugAc.SubclassDlgItem(IDC_MAIN_PLUG_AC, m_hWnd);
+    m_stUpToDate.SubclassDlgItem(IDC_MAIN_UP_TO_DATE, m_hWnd);
+    m_stClearHint.SubclassDlgItem(IDC_MAIN_CLEAR_HINT, m_hWnd);
+    m_stEnroll.SubclassDlgItem(IDC_MAIN_ENROLL, m_hWnd);
+    m_stClear.SubclassDlgItem(IDC_MAIN_CLEAR, m_hWnd);
+    m_picEnroll.SubclassDlgItem(IDC_MAIN_ENROLL_PICTURE, m_hWnd);
+    m_picAdmin.SubclassDlgItem(IDC_MAIN_ADMIN_PICTURE, m_hWnd);
+    m_picSide.SubclassDlgItem(IDC_MAIN_SIDE_PICTURE, m_hWnd);
+}
+
+//--- Layout and display state
+
+void CDlgMain::HideControl(int id) {
+    if (HWND control = GetDlgItem(id))
+        ::ShowWindow(control, SW_HIDE);
+}
+
+void CDlgMain::LayoutMainWindow() {
+    SetWindowTextW(m_hWnd, kProgramName);
+    SetClientSize(mainwnd::kClientWidth, mainwnd::kClientHeight);
+
+    m_clrPanel = mainwnd::kClrPanel;
+    m_clrBack = mainwnd::kClrBack;
+    SetBackgroundColor(m_clrBack, true);
+    m_clrHeader = mainwnd::kClrHeader;
+    m_clrAccent = mainwnd::kClrAccent;
+    m_rcHeader = ToRect(mainwnd::kHeaderRect);
+    m_rcAccent = ToRect(mainwnd::kAccentRect);
+
+    m_stTitle.SetLabel(kProgramName, kTitleFace, 24, kWhite, m_clrHeader, 0);
+    m_stTitle.MoveWindow(30, 16, m_stTitle.GetTextExtent().cx, 24);
+
+    m_btnClose.SetBitmaps(IDB_CLOSE, IDB_CLOSE_HOVER);
+    m_btnClose.MoveWindow(mainwnd::kClientWidth - 38, 20, kButtonSize, kButtonSize);
+    m_btnMinimize.SetBitmaps(IDB_MINIMIZE, IDB_MINIMIZE_HOVER);
+    m_btnMinimize.MoveWindow(m_btnClose.GetRectInParent().left - 38, 20, kButtonSize, kButtonSize);
+
+    m_picSide.SetBitmaps(IDB_SIDE_PANEL, 0);
+    m_picSide.MoveWindow(0, 60, 266, 460);
+
+    HideControl(IDC_MAIN_ENROLL_PICTURE);
+    HideControl(IDC_MAIN_ADMIN_PICTURE);
+    HideControl(IDC_MAIN_ENROLL_CAPTION);
+
+    if (m_nOSClass == 3) {
+        m_rcEnrollPanel = ToRect(mainwnd::kEnrollPanel);
+        m_rcClearPanel = ToRect(mainwnd::kClearPanel);
+
+        m_stCount.SetLabel(L"--/10", kFace, kTextSize, kCountColour, m_clrPanel, 0);
+        const SIZE count = m_stCount.GetTextExtent();
+        m_stCount.MoveWindow(m_rcEnrollPanel.left + 18, m_rcEnrollPanel.top + 20, count.cx + 5, count.cy);
+        const RECT countRect = m_stCount.GetRectInParent();
+
+        m_stCountText.SetLabel(nvui::LoadResourceString(IDS_DATA_IMPORTED).c_str(), kFace, kTextSize, kBlack,
+                               m_clrPanel, 0);
+        const SIZE countText = m_stCountText.GetTextExtent();
+        m_stCountText.MoveWindow(countRect.right + 2, countRect.top, countText.cx, countText.cy);
+
+        m_stEnrollHint.SetLabel(nvui::LoadResourceString(IDS_ENROLL_HINT).c_str(), kFace, kTextSize, kBlack,
+                                m_clrPanel, 0);
+        m_stEnrollHint.MoveWindow(countRect.left, countRect.bottom,
+                                  m_rcEnrollPanel.right - countRect.left - 2,
+                                  2 * m_stEnrollHint.GetTextExtent().cy);
+
+        m_stEnroll.SetLabel(nvui::LoadResourceString(IDS_ENROLL).c_str(), kFace, kTextSize, kActiveText,
+                            kActiveBack, LS_CENTER | LS_VCENTER);
+        ApplyCommandStyle(m_stEnroll, true);
+        m_stEnroll.MoveWindow(m_rcEnrollPanel.left, m_rcEnrollPanel.bottom + 14, kCommandWidth,
+                              kCommandHeight);
+
+        m_stClearHint.SetLabel(nvui::LoadResourceString(IDS_CLEAR_HINT).c_str(), kFace, kTextSize, kBlack,
+                               m_clrPanel, 0);
+        const SIZE clearHint = m_stClearHint.GetTextExtent();
+        m_stClearHint.MoveWindow(m_rcClearPanel.left + 18, m_rcClearPanel.top + 20, clearHint.cx,
+                                 clearHint.cy);
+
+        m_stClear.SetLabel(nvui::LoadResourceString(IDS_CLEAR).c_str(), kFace, kTextSize, kActiveText,
+                           kActiveBack, LS_CENTER | LS_VCENTER);
+        ApplyCommandStyle(m_stClear, true);
+        m_stClear.MoveWindow(m_rcClearPanel.left, m_rcClearPanel.bottom + 14, kCommandWidth, kCommandHeight);
+
+        HideControl(IDC_MAIN_HELLO_TEXT);
+        HideControl(IDC_MAIN_HELLO_NAME);
+        HideControl(IDC_MAIN_BULLET);
+        HideControl(IDC_MAIN_HELLO_LINK);
+        HideControl(IDC_MAIN_IMPORT);
+
+        // Set up although never shown: the battery rule they describe is not checked.
+        const RECT hint = m_stEnrollHint.GetRectInParent();
+        m_stBattery.SetLabel(nvui::LoadResourceString(IDS_BATTERY_NEEDED).c_str(), kFace, kSmallTextSize,
+                             kBlack, m_clrPanel, LS_RIGHT);
+        const SIZE battery = m_stBattery.GetTextExtent();
+        m_stBattery.MoveWindow(hint.left, hint.bottom, battery.cx, battery.cy);
+        const RECT batteryRect = m_stBattery.GetRectInParent();
+        m_stPlugAc.SetLabel(nvui::LoadResourceString(IDS_PLUG_IN_AC).c_str(), kFace, kSmallTextSize, kBlack,
+                            m_clrPanel, LS_RIGHT);
+        const SIZE plug = m_stPlugAc.GetTextExtent();
+        m_stPlugAc.MoveWindow(batteryRect.left, batteryRect.bottom, plug.cx, plug.cy);
+
+        HideControl(IDC_MAIN_ADMIN_CAPTION);
+        HideControl(IDC_MAIN_PBA_TEXT);
+        HideControl(IDC_MAIN_SETTINGS);
+
+        UpdateCommandLabels();
+    }
+
+    HideControl(IDC_MAIN_BATTERY);
+    HideControl(IDC_MAIN_PLUG_AC);
+    HideControl(IDC_MAIN_UP_TO_DATE);
+}
+
+void CDlgMain::ApplyCommandStyle(CFontStatic& label, bool active) {
+    if (active) {
+        label.SetBackColor(kActiveBack);
+        label.SetTextColor(kActiveText);
+        label.SetHoverColors(kActiveHoverText, kActiveHoverFill, kActiveHoverBorder);
+        label.SetPressedColors(kActivePressedText, kActivePressedFill, kActivePressedBorder);
+        label.EnableClick();
+    } else {
+        label.SetBackColor(kInactiveBack);
+        label.SetTextColor(kInactiveText);
+        label.ClearHoverColors();
+        label.ClearPressedColors();
+        label.DisableClick();
+    }
+}
+
+void CDlgMain::RefreshFingerCount() {
+    FingerFlags flags = {};
+    m_WbfInfo.EnumFingerPrint(flags);
+    const int count = mainwnd::CountEnrolledFingers(flags);
+    const std::u16string text = mainwnd::FingerCountText(count);
+    m_stCount.SetLabelText(reinterpret_cast<const wchar_t*>(text.c_str()));
+    if (HWND label = m_stCount.GetSafeHwnd())
+        InvalidateRect(label, nullptr, TRUE);
+    m_nFingerCount = count;
+}
+
+void CDlgMain::UpdateCommandLabels() {
+    const auto redraw = [](CFontStatic& label) {
+        if (HWND hwnd = label.GetSafeHwnd())
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    };
+    ApplyCommandStyle(m_stClear, mainwnd::IsClearActive(m_nFingerCount));
+    redraw(m_stClear);
+    ApplyCommandStyle(m_stEnroll, mainwnd::IsEnrollActive(m_nFingerCount));
+    redraw(m_stEnroll);
+}
+
+void CDlgMain::OnPaint(HDC dc) {
+    FillRect(dc, m_rcHeader, m_clrHeader);
+    FillRect(dc, m_rcAccent, m_clrAccent);
+    FillRect(dc, m_rcEnrollPanel, m_clrPanel);
+    FillRect(dc, m_rcClearPanel, m_clrPanel);
+}
+
+//--- Commands
+
+void CDlgMain::OnEnrollTextClicked() {
+    if (m_bBusy)
+        return;
+    SetUIEnabled(false);
+    CDlgBlackWnd overlay;
+    overlay.Create(IDD_BLACKWND, m_hWnd);
+    overlay.ShowWindow(SW_SHOW);
+
+    const INT_PTR result = m_dlgEnroll.DoModal();
+    if (result == ENROLL_RESULT_FAILED) {
+        // The enrolment failed in a way the dialog has already told the user about; the program
+        // ends here, the normal way out of the process but without unwinding this frame.
+        std::exit(0);
+    }
+    RefreshFingerCount();
+    UpdateCommandLabels();
+    SetUIEnabled(true);
+}
+
+void CDlgMain::OnClearTextClicked() {
+    if (m_bBusy)
+        return;
+    SetUIEnabled(false);
+    const HRESULT hr = m_WbfInfo.DeleteAll();
+    if (hr != S_OK)
+        nvtrace::Trace("(OnClearTextClicked) Wbf DeleteAll Fail hr = 0x%x\r\n", static_cast<unsigned>(hr));
+    RefreshFingerCount();
+    UpdateCommandLabels();
+    SetUIEnabled(true);
+}
+
+void CDlgMain::OnMinimize() {
+    if (!m_bBusy)
+        PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+}
+
+void CDlgMain::OnCloseButton() {
+    if (m_bBusy)
+        return;
+    if (m_hDevNotify != nullptr) {
+        UnregisterDeviceNotification(m_hDevNotify);
+        m_hDevNotify = nullptr;
+    }
+    EndDialog(IDCANCEL);
+}
+
+bool CDlgMain::PreTranslateMessage(MSG* msg) {
+    // Enter and Escape go to the control they are meant for, never to the dialog manager: no
+    // default button, no cancel, the window stays.
+    return FilterEnterEscape(msg);
+}
+
+bool CDlgMain::OnCommand(WORD id, WORD code, HWND control) {
+    if (code == STN_CLICKED && id == IDC_MAIN_MINIMIZE) {
+        OnMinimize();
+        return true;
+    }
+    if (code == STN_CLICKED && id == IDC_MAIN_CLOSE) {
+        OnCloseButton();
+        return true;
+    }
+    // IDCANCEL from the system close (Alt+F4, the system menu) ends the dialog even while busy.
+    return CDialogEx::OnCommand(id, code, control);
+}
+
+bool CDlgMain::OnCustomMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+    if (message != WM_LABEL_CLICKED)
+        return false;
+    if (wParam == IDC_MAIN_ENROLL)
+        OnEnrollTextClicked();
+    else if (wParam == IDC_MAIN_CLEAR)
+        OnClearTextClicked();
+    *result = 1;
+    return true;
+}
+
+bool CDlgMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (message) {
+    case WM_DEVICECHANGE:
+        *result = OnDeviceChange(wParam, lParam);
+        return true;
+    case WM_QUERYDRAGICON:
+        *result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,107 @@
+// CDlgMain: the main window (template 229). It owns every long-lived object of the program,
+// shows how many fingers of the signed-in account are enrolled, runs the start-up checks once,
+// and offers Enroll, Clear, minimise and close. Members are declared in construction order.
+#pragma once
+
+#include "biometric/EnrollDialog.h"
+#include "biometric/WbfInfo.h"
+#include "database/TemplateDatabase.h"
+#include "ui/DialogEx.h"
+#include "ui/FontStatic.h"
+#include "ui/HoverPicBtn.h"
+
+#include <dbt.h>
+
+inline constexpr UINT_PTR IDT_STARTUP_CHECKS = 0xA002;
+inline constexpr UINT kStartupDelayMs = 500;
+
+class CDlgMain : public CDialogEx {
+public:
+    explicit CDlgMain(HWND parent = nullptr);
+    ~CDlgMain() override;
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange() override;
+    bool PreTranslateMessage(MSG* msg) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnPaint(HDC dc) override;
+    void OnTimer(UINT_PTR id) override;
+    bool OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool OnRegisteredMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    //--- Layout and display state (DlgMain.cpp)
+    void LayoutMainWindow();
+    void RefreshFingerCount();
+    void UpdateCommandLabels();
+    void SetUIEnabled(bool enabled) { m_bBusy = enabled ? FALSE : TRUE; }
+    void ApplyCommandStyle(CFontStatic& label, bool active);
+    void HideControl(int id);
+
+    //--- Commands (DlgMain.cpp)
+    void OnEnrollTextClicked();
+    void OnClearTextClicked();
+    void OnMinimize();
+    void OnCloseButton();
+
+    //--- Start-up checks and system events (DlgMainStartup.cpp)
+    void RegisterForDeviceNotifications();
+    void RunStartupChecks();
+    void CheckStoredAccounts();
+    void CheckSensorDevice();
+    void CheckWindowsPassword();
+    void CheckOSVersion();
+    // Dims the window and shows an information box; the caller ends the dialog afterwards.
+    void ShowStartupMessage(UINT textId, UINT titleId);
+    BOOL OnDeviceChange(WPARAM eventType, LPARAM data);
+    bool IsSensorRemoval(const DEV_BROADCAST_HDR* data) const;
+
+    CTemplateDatabase m_TemplateDatabase;
+    CWbfInfo m_WbfInfo;
+    int m_nFingerCount = 0;
+    BOOL m_bBusy = FALSE;
+    UINT_PTR m_nStartupTimer = 0;
+    CDlgEnroll m_dlgEnroll;
+    RECT m_rcHeader = {};
+    RECT m_rcAccent = {};
+    RECT m_rcEnrollPanel = {};
+    RECT m_rcClearPanel = {};
+    int m_nOSClass;
+
+    CHoverPicBtn m_btnMinimize;
+    CHoverPicBtn m_btnClose;
+
+    CFontStatic m_stTitle;         // 1220
+    CFontStatic m_stEnrollCaption; // 1203
+    CFontStatic m_stAdminCaption;  // 1204
+    CFontStatic m_stCount;         // 1207
+    CFontStatic m_stCountText;     // 1208
+    CFontStatic m_stEnrollHint;    // 1209
+    CFontStatic m_stHelloText;     // 1210
+    CFontStatic m_stHelloName;     // 1211
+    CFontStatic m_stHelloLink;     // 1212
+    CFontStatic m_stPbaText;       // 1213
+    CFontStatic m_stImport;        // 1214
+    CFontStatic m_stSettings;      // 1215
+    CFontStatic m_stBattery;       // 1216
+    CFontStatic m_stPlugAc;        // 1217
+    CFontStatic m_stUpToDate;      // 1225
+    CFontStatic m_stClearHint;     // 1222
+    CFontStatic m_stEnroll;        // 1223
+    CFontStatic m_stClear;         // 1224
+
+    CHoverPicBtn m_picEnroll; // 1205
+    CHoverPicBtn m_picAdmin;  // 1206
+    CHoverPicBtn m_picSide;   // 1232
+
+    HDEVNOTIFY m_hDevNotify = nullptr;
+    HICON m_hIcon;
+
+    COLORREF m_clrBack = 0;
+    COLORREF m_clrPanel = 0;
+    COLORREF m_clrHeader = 0;
+    COLORREF m_clrAccent = 0;
+    GUID m_guidDevInterface = {};
+};

@@ -1,0 +1,168 @@
+// The main window's start-up: device notifications, the one-shot timer and the chain of checks
+// it runs, sensor removal and the administrator program's two messages.
+#include "app/AppMessages.h"
+#include "app/DlgMain.h"
+#include "app/MainWindowRules.h"
+#include "config/OsVersion.h"
+#include "config/Registry.h"
+#include "credentials/DlgWinPW.h"
+#include "credentials/NoPasswordMessage.h"
+#include "resources/ResourceIds.h"
+#include "resources/StringIds.h"
+#include "ui/DlgBlackWnd.h"
+#include "ui/DlgMessageBox.h"
+#include "ui/ResourceText.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// GUID_DEVINTERFACE_USB_DEVICE: every USB device, the sensor among them.
+constexpr GUID kUsbDeviceInterface = {
+    0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+
+static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32, "the filter record as registered");
+static_assert(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) == mainwnd::kBroadcastNameOffset);
+static_assert(sizeof(DEV_BROADCAST_HDR) == mainwnd::kBroadcastHeaderSize);
+static_assert(DBT_DEVTYP_DEVICEINTERFACE == mainwnd::kDeviceTypeInterface);
+
+} // namespace
+
+BOOL CDlgMain::OnInitDialog() {
+    CDialogEx::OnInitDialog();
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    m_guidDevInterface = kUsbDeviceInterface;
+    RegisterForDeviceNotifications();
+    // Busy until the start-up chain has run: no command before the checks.
+    SetUIEnabled(false);
+    LayoutMainWindow();
+    if (m_nStartupTimer == 0)
+        m_nStartupTimer = SetTimer(m_hWnd, IDT_STARTUP_CHECKS, kStartupDelayMs, nullptr);
+    return TRUE;
+}
+
+void CDlgMain::RegisterForDeviceNotifications() {
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_reserved = 0;
+    filter.dbcc_classguid = m_guidDevInterface;
+    // Without it a removal goes unnoticed; nothing else depends on it.
+    m_hDevNotify = RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void CDlgMain::OnTimer(UINT_PTR id) {
+    if (id == IDT_STARTUP_CHECKS && m_nStartupTimer != 0)
+        RunStartupChecks();
+}
+
+// Every step runs, whatever the one before it found: ending the dialog takes effect only once
+// this handler returns, so a machine with several problems hears about each of them.
+void CDlgMain::RunStartupChecks() {
+    if (m_nStartupTimer != 0) {
+        KillTimer(m_hWnd, m_nStartupTimer);
+        m_nStartupTimer = 0;
+    }
+    CheckStoredAccounts();
+    RefreshFingerCount();
+    UpdateCommandLabels();
+    CheckSensorDevice();
+    CheckWindowsPassword();
+    CheckOSVersion();
+    SetUIEnabled(true);
+}
+
+void CDlgMain::CheckStoredAccounts() {
+    std::int32_t showWelcome = 1;
+    GetShowWelcome(showWelcome);
+    if (showWelcome != 0)
+        return;
+    m_TemplateDatabase.ApplyPasswordFile();
+    int wiped[10] = {};
+    m_TemplateDatabase.CheckAccount(wiped);
+}
+
+void CDlgMain::ShowStartupMessage(UINT textId, UINT titleId) {
+    CDlgBlackWnd overlay;
+    overlay.Create(IDD_BLACKWND, m_hWnd);
+    overlay.ShowWindow(SW_SHOW);
+    const std::wstring text = nvui::LoadResourceString(textId);
+    const std::wstring title = titleId != 0 ? nvui::LoadResourceString(titleId) : std::wstring();
+    CDlgMessageBox box;
+    box.ShowMessage(text.c_str(), MSGBOX_ICON_INFO, title.c_str());
+}
+
+void CDlgMain::CheckSensorDevice() {
+    SIZE_T units = 0;
+    m_WbfInfo.EnumSensors(&units, &m_WbfInfo.m_UnitId);
+    if (m_WbfInfo.m_Vid == mainwnd::kSensorVendorId && m_WbfInfo.m_Pid != 0)
+        return;
+    ShowStartupMessage(IDS_NO_DEVICE_TEXT, IDS_NO_DEVICE_TITLE);
+    EndDialog(IDCANCEL);
+}
+
+void CDlgMain::CheckWindowsPassword() {
+    CDlgWinPW check(&LogonUserW, NoPasswordMessageOver(m_hWnd));
+    std::copy(std::begin(m_TemplateDatabase.m_szUserName), std::end(m_TemplateDatabase.m_szUserName),
+              check.m_szUserName);
+    if (!check.CheckPasswordSet())
+        EndDialog(IDCANCEL);
+}
+
+void CDlgMain::CheckOSVersion() {
+    if (m_nOSClass != kOsClassUnsupported)
+        return;
+    ShowStartupMessage(IDS_OS_UNSUPPORTED, 0);
+    EndDialog(IDCANCEL);
+}
+
+//--- System events
+
+bool CDlgMain::IsSensorRemoval(const DEV_BROADCAST_HDR* data) const {
+    return mainwnd::IsSensorBroadcast(reinterpret_cast<const unsigned char*>(data), m_WbfInfo.m_Vid,
+                                      m_WbfInfo.m_Pid);
+}
+
+BOOL CDlgMain::OnDeviceChange(WPARAM eventType, LPARAM data) {
+    if (eventType != DBT_DEVICEREMOVECOMPLETE || data == 0 ||
+        !IsSensorRemoval(reinterpret_cast<const DEV_BROADCAST_HDR*>(data)))
+        return TRUE;
+    CDlgBlackWnd overlay;
+    if (m_dlgEnroll.GetSafeHwnd() != nullptr) {
+        // The enrolment dialog's overlay dims the window already. Its run ends only once this
+        // handler has returned, so it is hidden now, as a system dialog is when it is ended.
+        m_dlgEnroll.CancelEnroll();
+        m_dlgEnroll.ShowWindow(SW_HIDE);
+    } else {
+        overlay.Create(IDD_BLACKWND, m_hWnd);
+        overlay.ShowWindow(SW_SHOW);
+    }
+    const std::wstring text = nvui::LoadResourceString(IDS_DEVICE_REMOVED);
+    CDlgMessageBox box;
+    box.ShowMessage(text.c_str(), MSGBOX_ICON_INFO, L"");
+    EndDialog(IDCANCEL);
+    // This notice is sent, so it is handled inside a modal loop's wait for the next posted
+    // message; without one to wake up to, that loop (the enrolment dialog's or ours) would not
+    // see that its run has ended until the user moves the mouse.
+    if (HWND enroll = m_dlgEnroll.GetSafeHwnd())
+        PostMessageW(enroll, WM_NULL, 0, 0);
+    PostMessageW(m_hWnd, WM_NULL, 0, 0);
+    return TRUE;
+}
+
+bool CDlgMain::OnRegisteredMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
+    // Either may come at any time, from any sender; they only hold the commands back.
+    if (message == g_nRegMsgAdminStart && message != 0) {
+        SetUIEnabled(false);
+        *result = 1;
+        return true;
+    }
+    if (message == g_nRegMsgAdminStop && message != 0) {
+        SetUIEnabled(true);
+        *result = 1;
+        return true;
+    }
+    return false;
+}

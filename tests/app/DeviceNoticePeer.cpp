@@ -1,0 +1,31 @@
+// device_notice: sends a window of another process the WM_DEVICECHANGE of a device interface's
+// removal, as the system does when a USB device goes away.
+//   device_notice HWND INTERFACE-NAME [EVENT]   (EVENT defaults to 0x8004, remove complete)
+#include <windows.h>
+
+#include <dbt.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3)
+        return 2;
+    HWND target = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::wcstoull(argv[1], nullptr, 0)));
+    const std::wstring name = argv[2];
+    const WPARAM event =
+        argc > 3 ? static_cast<WPARAM>(std::wcstoul(argv[3], nullptr, 0)) : DBT_DEVICEREMOVECOMPLETE;
+    std::vector<BYTE> buffer(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + name.size() * sizeof(wchar_t));
+    auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(buffer.data());
+    record->dbcc_size = static_cast<DWORD>(buffer.size());
+    record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    record->dbcc_classguid = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+    std::wmemcpy(record->dbcc_name, name.c_str(), name.size() + 1);
+    DWORD_PTR result = 0;
+    // Posting cannot carry the record across processes; a send can.
+    if (!SendMessageTimeoutW(target, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record), SMTO_NORMAL,
+                             5000, &result))
+        return 1;
+    return 0;
+}

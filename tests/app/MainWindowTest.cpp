@@ -1,0 +1,294 @@
+// The real NorvikFingerprint.exe under Wine with the simulated sensor: the main window's layout,
+// colours and count texts, the commands and their busy rule, the keyboard, the administrator
+// program's messages and the single-instance rule. Screenshots of each state are artefacts.
+#include "tests/app/ProgramTestFixture.h"
+
+#include <map>
+#include <set>
+
+namespace apptest {
+namespace {
+
+constexpr COLORREF kHeader = 0x2E2827, kAccent = 0xC2B82B, kPanel = 0xFFFFFF, kBack = 0xF0F0F0;
+constexpr COLORREF kActive = 0xB3977F, kInactive = 0x3C3C3C;
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+void ExpectRect(HWND main, int id, int x, int y, int w, int h) {
+    const RECT rc = ControlRect(main, id);
+    EXPECT_EQ(rc.left, x) << "control " << id;
+    EXPECT_EQ(rc.top, y) << "control " << id;
+    if (w >= 0) {
+        EXPECT_EQ(rc.right - rc.left, w) << "control " << id;
+    }
+    if (h >= 0) {
+        EXPECT_EQ(rc.bottom - rc.top, h) << "control " << id;
+    }
+}
+
+// A point inside a command label that its text never covers.
+COLORREF EnrollFill(HWND main) {
+    return Pixel(main, 270, 250);
+}
+COLORREF ClearFill(HWND main) {
+    return Pixel(main, 270, 459);
+}
+
+// Enrolments of the signed-in account at these sub-factors, as a commit would add them.
+void EnrollInPool(const std::vector<std::wstring>& subFactors) {
+    int finger = 0;
+    for (const std::wstring& s : subFactors)
+        ASSERT_EQ(Sim(L"enroll . " + s + L" finger-" + std::to_wstring(++finger)), 0u) << Narrow(s);
+}
+
+using MainWindow = ProgramTest;
+
+TEST_F(MainWindow, ShowsExactlyTheControlsOfASupportedSystemWhereTheLayoutPutsThem) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    MouseAway();
+    const SIZE client = ClientSize(main);
+    EXPECT_EQ(client.cx, 716);
+    EXPECT_EQ(client.cy, 520);
+    wchar_t title[64] = {};
+    GetWindowTextW(main, title, 64);
+    EXPECT_STREQ(title, L"Norvik Fingerprint");
+
+    const std::set<int> shown = {1220, 1218, 1219, 1232, 1207, 1208, 1209, 1223, 1222, 1224};
+    const std::set<int> hidden = {1203, 1204, 1205, 1206, 1210, 1211, 1212,
+                                  1213, 1214, 1215, 1216, 1217, 1221, 1225};
+    std::set<int> seen;
+    for (const ControlInfo& c : Controls(main)) {
+        seen.insert(c.id);
+        if (shown.count(c.id))
+            EXPECT_TRUE(c.visible) << "control " << c.id << " should be shown";
+        else
+            EXPECT_FALSE(c.visible) << "control " << c.id << " should be hidden";
+    }
+    for (int id : shown)
+        EXPECT_TRUE(seen.count(id)) << id;
+    for (int id : hidden)
+        EXPECT_TRUE(seen.count(id)) << id;
+
+    ExpectRect(main, 1220, 30, 16, -1, 24);
+    ExpectRect(main, 1219, 678, 20, 18, 18);
+    ExpectRect(main, 1218, 640, 20, 18, 18);
+    ExpectRect(main, 1232, 0, 60, 266, 460);
+    ExpectRect(main, 1207, 284, 96, -1, -1);
+    const RECT count = ControlRect(main, 1207);
+    ExpectRect(main, 1208, count.right + 2, count.top, -1, count.bottom - count.top);
+    ExpectRect(main, 1209, 284, count.bottom, 686 - 284 - 2, -1);
+    const RECT hint = ControlRect(main, 1209);
+    EXPECT_EQ(hint.bottom - hint.top, 2 * (count.bottom - count.top)) << "two lines of the same font";
+    ExpectRect(main, 1223, 266, 246, 420, 45);
+    ExpectRect(main, 1222, 284, 327, -1, -1);
+    ExpectRect(main, 1224, 266, 455, 420, 45);
+    // The title's width is its text's: it ends well before the minimise button.
+    EXPECT_LT(ControlRect(main, 1220).right, 640);
+
+    EXPECT_EQ(ControlText(main, 1220), L"Norvik Fingerprint");
+    EXPECT_EQ(ControlText(main, 1208), L"fingerprint data have been import.");
+    EXPECT_EQ(ControlText(main, 1209), L"Enroll new fingerprint data with this account.");
+    EXPECT_EQ(ControlText(main, 1223), L"Enroll");
+    EXPECT_EQ(ControlText(main, 1222), L"Clear this account's fingerprint data.");
+    EXPECT_EQ(ControlText(main, 1224), L"Clear");
+    EXPECT_EQ(ControlText(main, 1217), L"Please plug in the AC adapter.") << "set up, though hidden";
+    EXPECT_EQ(ControlText(main, 1216).substr(0, 8), std::wstring(L"At\u00a0least")) << "no-break spaces";
+    Screenshot(main, L"main-window-empty");
+}
+
+TEST_F(MainWindow, PaintsTheHeaderTheAccentLineAndThePanels) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    MouseAway();
+    EXPECT_EQ(Pixel(main, 300, 0), kHeader);
+    EXPECT_EQ(Pixel(main, 700, 55), kHeader) << "last row of the header";
+    EXPECT_EQ(Pixel(main, 300, 56), kAccent);
+    EXPECT_EQ(Pixel(main, 715, 59), kAccent) << "the line runs the whole width";
+    EXPECT_EQ(Pixel(main, 300, 60), kBack) << "the line is four rows";
+    EXPECT_EQ(Pixel(main, 300, 70), kBack);
+    // The panels: 266..685 wide, rows 76..231 and 307..440.
+    EXPECT_EQ(Pixel(main, 266, 76), kPanel);
+    EXPECT_EQ(Pixel(main, 685, 231), kPanel);
+    EXPECT_EQ(Pixel(main, 686, 200), kBack) << "30-pixel right margin";
+    EXPECT_EQ(Pixel(main, 680, 232), kBack);
+    EXPECT_EQ(Pixel(main, 680, 240), kBack) << "between the panel and Enroll";
+    EXPECT_EQ(Pixel(main, 680, 306), kBack);
+    EXPECT_EQ(Pixel(main, 266, 307), kPanel);
+    EXPECT_EQ(Pixel(main, 685, 440), kPanel);
+    EXPECT_EQ(Pixel(main, 680, 441), kBack);
+    EXPECT_EQ(Pixel(main, 700, 510), kBack);
+    // Count 0: Enroll active, Clear inactive.
+    EXPECT_EQ(EnrollFill(main), kActive);
+    EXPECT_EQ(ClearFill(main), kInactive);
+    EXPECT_EQ(ControlText(main, 1207), L" 0/10");
+}
+
+TEST_F(MainWindow, BeforeTheStartUpChainTheCountIsDashesAndTheWindowIsBusy) {
+    // With "ShowWelcome" 0 the chain begins with the credential upkeep, which waits for the
+    // database mutex held here: the window stays in its state from before the checks.
+    ASSERT_TRUE(m_showWelcome.Set(0));
+    SharedFilesGuard files;
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Norvik Fingerprint Database");
+    ASSERT_NE(mutex, nullptr);
+    EnrollInPool({L"1"});
+    ASSERT_TRUE(m_program.Start());
+    HWND main = m_program.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    Sleep(1500); // well past the 500 ms of the start-up timer
+    MouseAway();
+    EXPECT_EQ(ControlText(main, 1207), L"--/10");
+    EXPECT_EQ(EnrollFill(main), kActive);
+    EXPECT_EQ(ClearFill(main), kInactive) << "styled for count 0 during the layout";
+    Screenshot(main, L"main-window-before-start-up");
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    ASSERT_NE(m_program.WaitReady(), nullptr);
+    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+}
+
+TEST_F(MainWindow, CountsTheAccountsEnrolmentsOnly) {
+    EnrollInPool({L"1"});
+    ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 2 finger-other"), 0u);
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    MouseAway();
+    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+    EXPECT_EQ(EnrollFill(main), kActive);
+    EXPECT_EQ(ClearFill(main), kActive);
+    Screenshot(main, L"main-window-one-finger");
+}
+
+TEST_F(MainWindow, TwelveEnrolmentsShowAsTwelveOfTenWithEnrollInactive) {
+    EnrollInPool({L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10", L"0xF5", L"0xF6"});
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    MouseAway();
+    EXPECT_EQ(ControlText(main, 1207), L"12/10");
+    EXPECT_EQ(EnrollFill(main), kInactive);
+    EXPECT_EQ(ClearFill(main), kActive);
+    // The box measured for "--/10" is kept; the next text sits where it was.
+    const RECT count = ControlRect(main, 1207);
+    EXPECT_EQ(ControlRect(main, 1208).left, count.right + 2);
+    Screenshot(main, L"main-window-twelve-fingers");
+}
+
+TEST_F(MainWindow, WithTenFingersEnrollIgnoresClicks) {
+    EnrollInPool({L"1", L"2", L"3", L"4", L"5", L"0xF5", L"0xF6", L"0xF7", L"0xF8", L"0xF9"});
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    MouseAway();
+    EXPECT_EQ(ControlText(main, 1207), L"10/10");
+    EXPECT_EQ(EnrollFill(main), kInactive);
+    ASSERT_TRUE(Click(main, 1223));
+    Sleep(1500);
+    EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "an inactive Enroll reports no click";
+    EXPECT_EQ(m_program.Overlay(), nullptr);
+    EXPECT_TRUE(m_program.Running());
+    Screenshot(main, L"main-window-ten-fingers");
+}
+
+TEST_F(MainWindow, ClearRemovesTheAccountsEnrolmentsAndKeepsOthers) {
+    EnrollInPool({L"1", L"0xF5", L"0xF6"});
+    ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 3 finger-other"), 0u);
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, 1207), L" 3/10");
+    ASSERT_TRUE(Click(main, 1224));
+    ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    const ToolRun pool = RunTool(L"winbio-sim.exe", L"list");
+    EXPECT_EQ(pool.out, "S-1-5-21-7-7-7-1001 0x03 finger-other\r\n")
+        << "only the other account's finger stays";
+    MouseAway();
+    EXPECT_TRUE(WaitFor([&] { return ClearFill(main) == kInactive; }, 5000));
+    EXPECT_EQ(EnrollFill(main), kActive);
+    Screenshot(main, L"main-window-after-clear");
+    EXPECT_EQ(m_program.Overlay(), nullptr) << "Clear shows no overlay";
+}
+
+TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(Key(main, L"enter"));
+    ASSERT_TRUE(Key(main, L"escape"));
+    ASSERT_TRUE(Key(main, L"enter --sendinput"));
+    ASSERT_TRUE(Key(main, L"escape --sendinput"));
+    EXPECT_FALSE(m_program.WaitExit(1500).has_value()) << "a key ended the main window";
+    EXPECT_EQ(m_program.MainWindow(), main);
+}
+
+TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {
+    EnrollInPool({L"1"});
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
+    ASSERT_TRUE(Click(main, 1224)); // Clear
+    ASSERT_TRUE(Click(main, 1223)); // Enroll
+    ASSERT_TRUE(Click(main, 1218)); // minimise
+    ASSERT_TRUE(Click(main, 1219)); // close
+    Sleep(1500);
+    EXPECT_TRUE(m_program.Running()) << "close while busy is ignored";
+    EXPECT_EQ(m_program.EnrollDialog(), nullptr);
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+    EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out.empty(), false) << "Clear did nothing";
+
+    // Broadcast, as the administrator program may send it; then the commands work again.
+    ASSERT_TRUE(BroadcastRegistered(L"RegMsgAdminStop"));
+    Sleep(300);
+    ASSERT_TRUE(Click(main, 1224));
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+}
+
+TEST_F(MainWindow, MinimiseIconisesTheWindow) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(Click(main, 1218));
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }, 5000));
+    EXPECT_TRUE(m_program.Running());
+}
+
+TEST_F(MainWindow, CloseButtonEndsTheProgram) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(Click(main, 1219));
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+TEST_F(MainWindow, SystemCloseEndsTheProgramEvenWhileBusy) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
+    // What Alt+F4 and the system menu's Close become.
+    ASSERT_EQ(Driver(L"post --title \"Norvik Fingerprint\" --message 0x112 --wparam 0xF060").exitCode, 0u);
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+TEST_F(MainWindow, ASecondStartEndsAtOnceWithoutAWindow) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(m_second.Start());
+    bool sawWindow = false;
+    WaitFor(
+        [&] {
+            sawWindow = sawWindow || !m_second.Windows().empty();
+            return !m_second.Running();
+        },
+        15000);
+    const std::optional<DWORD> code = m_second.WaitExit(0);
+    ASSERT_TRUE(code.has_value()) << "the second instance is still running";
+    EXPECT_FALSE(sawWindow);
+    EXPECT_TRUE(m_program.Running()) << "the first one is untouched";
+
+    ASSERT_TRUE(Click(main, 1219));
+    ASSERT_TRUE(m_program.WaitExit(10000).has_value());
+    // The mutex is free again: a new start runs.
+    Program third;
+    ASSERT_TRUE(third.Start());
+    EXPECT_NE(third.WaitReady(), nullptr);
+}
+
+} // namespace
+} // namespace apptest

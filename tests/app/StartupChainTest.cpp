@@ -1,0 +1,265 @@
+// The real program's start-up chain and system events under Wine: a missing or foreign sensor,
+// an unsupported Windows version, "ShowWelcome" and the shared files, sensor removal while idle
+// and during an enrolment, another device's removal, and the Enroll command end to end.
+#include "tests/app/ProgramTestFixture.h"
+
+namespace apptest {
+namespace {
+
+constexpr wchar_t kNoDevice[] =
+    L"Unable to detect fingerprint device. Please press \"OK\" to exit Norvik Fingerprint.";
+constexpr wchar_t kNoDeviceTitle[] = L"Unable to detect fingerprint device";
+constexpr wchar_t kUnsupported[] = L"Please check OS version, Only support Windows 7 / Windows 8.";
+constexpr wchar_t kRemoved[] =
+    L"Fingerprint device is remove. Please check device and restrat Norvik Fingerprint.";
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+// Waits for a box, checks its text and title, saves it, closes it with OK.
+void ExpectBoxAndClose(Program& program, const std::wstring& text, const std::wstring& title,
+                       const std::wstring& artefact, bool overlay = true) {
+    HWND box = program.WaitMessageBox();
+    ASSERT_NE(box, nullptr) << "no box for: " << Narrow(text);
+    EXPECT_EQ(BoxText(box), text);
+    EXPECT_EQ(BoxTitle(box), title);
+    if (overlay) {
+        EXPECT_NE(program.Overlay(), nullptr) << "the main window is dimmed behind the box";
+    }
+    if (HWND main = program.MainWindow())
+        Screenshot(main, artefact);
+    ASSERT_TRUE(ClickBoxOk(box));
+    ASSERT_TRUE(WaitFor([&] { return program.MessageBox() != box; }, 10000));
+}
+
+using StartupChain = ProgramTest;
+
+TEST_F(StartupChain, WithoutASensorTheProgramSaysSoAndEnds) {
+    ASSERT_EQ(Sim(L"units"), 0u);
+    ASSERT_TRUE(m_program.Start());
+    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-no-sensor");
+    const std::optional<DWORD> code = m_program.WaitExit(10000);
+    EXPECT_TRUE(code.has_value()) << "the program should end after the box";
+}
+
+TEST_F(StartupChain, ASensorOfTheVendorWithProductIdZeroIsNoSensor) {
+    ASSERT_EQ(Sim(L"units USB\\VID_2F1B&PID_0000\\5&1a2b3c&0&1"), 0u);
+    ASSERT_TRUE(m_program.Start());
+    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-product-zero");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+TEST_F(StartupChain, ASensorOfAnotherVendorIsNoSensor) {
+    ASSERT_EQ(Sim(L"units USB\\VID_138A&PID_0106\\5&1a2b3c&0&1"), 0u);
+    ASSERT_TRUE(m_program.Start());
+    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-other-vendor");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+TEST_F(StartupChain, AnyProductOfTheVendorPasses) {
+    ASSERT_EQ(Sim(L"units USB\\VID_2F1B&PID_ABCD\\7&99&0&2"), 0u);
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, 1207), L" 0/10");
+    EXPECT_TRUE(m_program.Running());
+}
+
+TEST_F(StartupChain, OnWindows10TheSensorCheckStillRunsThenTheVersionEndsIt) {
+    WindowsVersionGuard version;
+    ASSERT_TRUE(version.Switch(L"win10"));
+    ASSERT_EQ(Sim(L"units"), 0u);
+    ASSERT_TRUE(m_program.Start());
+    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-win10-no-sensor");
+    // Ending the dialog does not stop the chain: the version check follows.
+    ExpectBoxAndClose(m_program, kUnsupported, L"Norvik Fingerprint", L"main-window-win10-unsupported");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+TEST_F(StartupChain, OnWindows81WithTheSensorOnlyTheVersionMessageComes) {
+    WindowsVersionGuard version;
+    ASSERT_TRUE(version.Switch(L"win81"));
+    ASSERT_TRUE(m_program.Start());
+    HWND main = m_program.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    ExpectBoxAndClose(m_program, kUnsupported, L"Norvik Fingerprint", L"main-window-win81-unsupported");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+    EXPECT_EQ(m_program.MessageBox(), nullptr);
+}
+
+// The shared files seeded as the vendor's programs leave them: the signed-in user with an old
+// password and one other account in the database, and a hand-off naming the user.
+class SharedFiles : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        const std::wstring db = L"\"" + DatabasePath() + L"\"";
+        ASSERT_EQ(RunTool(L"nvkdb.exe", L"create " + db + L" --force").exitCode, 0u);
+        ASSERT_EQ(RunTool(L"nvkdb.exe",
+                          L"account " + db + L" 0 --user \"" + UserName() + L"\" --password old-secret")
+                      .exitCode,
+                  0u);
+        ASSERT_EQ(
+            RunTool(L"nvkdb.exe", L"account " + db + L" 1 --user someone-else --password theirs").exitCode,
+            0u);
+        ASSERT_EQ(RunTool(L"pwcn.exe",
+                          L"\"" + HandOffPath() + L"\" --user \"" + UserName() + L"\" --password new-secret")
+                      .exitCode,
+                  0u);
+        m_databaseBefore = ReadFileBytes(DatabasePath());
+        m_handOffBefore = ReadFileBytes(HandOffPath());
+        m_databaseTime = LastWriteTime(DatabasePath());
+        ASSERT_EQ(m_databaseBefore.size(), 9014528u);
+        ASSERT_EQ(m_handOffBefore.size(), 272u);
+    }
+
+    std::string Dump() {
+        return RunTool(L"nvkdb.exe", L"dump \"" + DatabasePath() + L"\" --show-passwords").out;
+    }
+
+    void ExpectUntouched() {
+        EXPECT_TRUE(ReadFileBytes(DatabasePath()) == m_databaseBefore) << "the database changed";
+        const FILETIME now = LastWriteTime(DatabasePath());
+        EXPECT_EQ(CompareFileTime(&now, &m_databaseTime), 0) << "the database was written";
+        EXPECT_TRUE(ReadFileBytes(HandOffPath()) == m_handOffBefore) << "the hand-off file changed or went";
+    }
+
+    SharedFilesGuard m_files;
+    std::vector<char> m_databaseBefore, m_handOffBefore;
+    FILETIME m_databaseTime = {};
+};
+
+TEST_F(SharedFiles, ShowWelcomeZeroAppliesTheHandOffAndDeletesIt) {
+    ASSERT_TRUE(m_showWelcome.Set(0));
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(FileExists(HandOffPath())) << "the hand-off file is consumed";
+    const std::string dump = Dump();
+    EXPECT_NE(dump.find("new-secret"), std::string::npos) << dump;
+    EXPECT_EQ(dump.find("old-secret"), std::string::npos) << dump;
+    // Under Wine every stored logon succeeds: the other account stays as it was.
+    EXPECT_NE(dump.find("someone-else"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("theirs"), std::string::npos) << dump;
+}
+
+TEST_F(SharedFiles, ShowWelcomeOneTouchesNeitherFile) {
+    ASSERT_TRUE(m_showWelcome.Set(1));
+    ASSERT_NE(StartReady(), nullptr);
+    ExpectUntouched();
+}
+
+TEST_F(SharedFiles, NoShowWelcomeTouchesNeitherFileNorTakesTheMutex) {
+    // The key is gone (fixture). Holding the database mutex would stall the upkeep: it must not
+    // be asked for at all.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Norvik Fingerprint Database");
+    ASSERT_NE(mutex, nullptr);
+    ASSERT_NE(StartReady(), nullptr);
+    ExpectUntouched();
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
+TEST_F(SharedFiles, ShowWelcomeValueMissingUnderAnExistingKeyTouchesNeitherFile) {
+    ASSERT_TRUE(m_showWelcome.Set(0));
+    ASSERT_TRUE(m_showWelcome.RemoveValue());
+    ASSERT_NE(StartReady(), nullptr);
+    ExpectUntouched();
+}
+
+using SystemEvents = ProgramTest;
+
+TEST_F(SystemEvents, SensorRemovalWhileIdleEndsTheProgram) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_EQ(Sim(L"remove"), 0u);
+    ExpectBoxAndClose(m_program, kRemoved, L"Norvik Fingerprint", L"main-window-sensor-removed");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+TEST_F(SystemEvents, RemovalOfAnotherUsbDeviceDoesNothing) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    wchar_t handle[32];
+    swprintf(handle, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(main)));
+    const std::wstring other =
+        L"\\\\?\\USB#VID_046D&PID_C52B#6&2f1b&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    EXPECT_EQ(RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + other + L"\"").exitCode, 0u);
+    // The sensor's own name with another product id is another device too.
+    const std::wstring sibling =
+        L"\\\\?\\USB#VID_2F1B&PID_0107#6&2f1b&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    EXPECT_EQ(RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + sibling + L"\"").exitCode, 0u);
+    // And the sensor's arrival is not its removal.
+    const std::wstring sensor =
+        L"\\\\?\\USB#VID_2F1B&PID_0106#5&1&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    EXPECT_EQ(RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + sensor + L"\" 0x8000").exitCode,
+              0u);
+    Sleep(800);
+    EXPECT_EQ(m_program.MessageBox(), nullptr);
+    EXPECT_TRUE(m_program.Running());
+
+    // The same way of telling, with the sensor's name, is acted on: the message above was heard.
+    RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + sensor + L"\"", 2000);
+    ExpectBoxAndClose(m_program, kRemoved, L"Norvik Fingerprint", L"main-window-sensor-removed-notice");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentCancelsItAndEndsTheProgram) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(Click(main, 1223));
+    HWND enroll = m_program.WaitEnrollDialog();
+    ASSERT_NE(enroll, nullptr);
+    Sleep(500);
+    Screenshot(main, L"main-window-enrolling");
+    ASSERT_EQ(Sim(L"remove"), 0u);
+    HWND box = m_program.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), kRemoved);
+    EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "the enrolment dialog goes before the box";
+    Screenshot(main, L"main-window-removed-while-enrolling");
+    ASSERT_TRUE(ClickBoxOk(box));
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
+
+using EnrollCommand = ProgramTest;
+
+TEST_F(EnrollCommand, AnEnrolmentThenOkCountsTheNewFinger) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_EQ(Sim(L"auto on"), 0u);
+    ASSERT_TRUE(Click(main, 1223));
+    ASSERT_NE(m_program.WaitEnrollDialog(), nullptr);
+    EXPECT_NE(m_program.Overlay(), nullptr) << "the main window is dimmed";
+    HWND box = m_program.WaitMessageBox(30000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxTitle(box), L"Scanned Fingerprints: 1");
+    ASSERT_TRUE(ClickBoxOk(box));
+    ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 15000));
+    ASSERT_TRUE(
+        WaitFor([&] { return m_program.Overlay() == nullptr && m_program.EnrollDialog() == nullptr; }, 5000));
+    MouseAway();
+    // Painting follows the overlay's removal a moment later.
+    EXPECT_TRUE(WaitFor([&] { return Pixel(main, 270, 459) == 0xB3977Fu; }, 5000))
+        << "Clear turns active: " << std::hex << Pixel(main, 270, 459);
+    EXPECT_NE(RunTool(L"winbio-sim.exe", L"list").out.find(" 0xF5 "), std::string::npos)
+        << "the first Windows Hello position";
+    Screenshot(main, L"main-window-after-enroll");
+}
+
+TEST_F(EnrollCommand, AFailedEnrolmentEndsTheProcess) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_EQ(Sim(L"fail EnrollCommit 0x80004005"), 0u);
+    ASSERT_EQ(Sim(L"auto on"), 0u);
+    ASSERT_TRUE(Click(main, 1223));
+    HWND box = m_program.WaitMessageBox(30000);
+    ASSERT_NE(box, nullptr);
+    Screenshot(main, L"main-window-enrol-failure");
+    ASSERT_TRUE(ClickBoxOk(box));
+    const std::optional<DWORD> code = m_program.WaitExit(10000);
+    ASSERT_TRUE(code.has_value()) << "the process should end after the failure box";
+    EXPECT_EQ(*code, 0u);
+}
+
+} // namespace
+} // namespace apptest
