@@ -77,6 +77,11 @@ void CDialogEx::ShowWindow(int command) {
 void CDialogEx::EndDialog(INT_PTR result) {
     m_nModalResult = result;
     m_bEndRequested = true;
+    // The modal loop looks at the request after each message it retrieves. A handler running for
+    // a sent message (a device broadcast, say) is not one of those, so the loop would sleep on
+    // until something else arrived: wake it.
+    if (m_hWnd != nullptr)
+        PostMessageW(m_hWnd, WM_NULL, 0, 0);
 }
 
 INT_PTR CDialogEx::DoModal() {

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,36 @@ TEST(ModalLoop, EndTakesEffectAfterTheHandlerReturns) {
     EXPECT_TRUE(windowAliveAfterEnd);
     EXPECT_FALSE(laterMessageSeen) << "the loop must stop right after the handler that ended it";
     EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);
+}
+
+TEST(ModalLoop, AnEndAskedForBySentMessageEndsTheRunWithoutFurtherMessages) {
+    // Another thread's SendMessage is handled inside the loop's wait; no message is retrieved for
+    // it, so the end must wake the loop itself. The watchdog's WM_NULL only comes 5 s later.
+    ScriptedDialog dialog;
+    std::thread sender, watchdog;
+    dialog.onInit = [&](ScriptedDialog& d) {
+        const HWND hwnd = d.Hwnd();
+        sender = std::thread([hwnd] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            SendMessageW(hwnd, kStep, 0, 0);
+        });
+        watchdog = std::thread([hwnd] {
+            std::this_thread::sleep_for(std::chrono::seconds(5));
+            PostMessageW(hwnd, WM_NULL, 0, 0);
+        });
+    };
+    dialog.onCustom = [&](UINT message, WPARAM, LPARAM, LRESULT*) {
+        if (message != kStep)
+            return false;
+        dialog.EndDialog(7);
+        return true;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(dialog.DoModal(), 7);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    sender.join();
+    watchdog.join();
+    EXPECT_LT(elapsed, std::chrono::seconds(3));
 }
 
 TEST(ModalLoop, DisablesTheOwnerWhileRunningAndEnablesItAfter) {
