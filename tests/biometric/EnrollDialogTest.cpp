@@ -13,6 +13,8 @@
 
 #include <sddl.h>
 
+#include "tests/support/WinProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,62 +26,12 @@ namespace {
 
 //--- The simulator
 
-std::wstring BinDir() {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
-struct RunResult {
-    DWORD code = 0xFFFFFFFF;
-    std::string out;
-};
+using testwin::RunResult;
 
 // Runs winbio-sim.exe to its end. It never sends us anything, so the dialog's thread may block
 // here: the events the simulator posts meanwhile wait in the queue.
 RunResult Sim(const std::wstring& arguments) {
-    static int runs = 0;
-    RunResult result;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring outPath = std::wstring(temp) + L"nv-enroll-test-" +
-                                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) +
-                                 L".out";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE out =
-        CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return result;
-    std::wstring commandLine = L"\"" + BinDir() + L"winbio-sim.exe\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &info);
-    CloseHandle(out);
-    if (started) {
-        CloseHandle(info.hThread);
-        WaitForSingleObject(info.hProcess, 30000);
-        GetExitCodeProcess(info.hProcess, &result.code);
-        CloseHandle(info.hProcess);
-        HANDLE in = CreateFileW(outPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-        if (in != INVALID_HANDLE_VALUE) {
-            char buffer[4096];
-            DWORD read = 0;
-            while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0)
-                result.out.append(buffer, read);
-            CloseHandle(in);
-        }
-    }
-    DeleteFileW(outPath.c_str());
-    result.out.erase(std::remove(result.out.begin(), result.out.end(), '\r'), result.out.end());
-    return result;
+    return testwin::RunCaptured(testwin::ProgramBeside(L"winbio-sim.exe"), arguments);
 }
 
 void SimOk(const std::wstring& arguments) {

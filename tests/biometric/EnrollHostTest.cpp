@@ -3,6 +3,8 @@
 // real mouse input and broadcasts the suspend notice; winbio-sim plays the sensor.
 #include <windows.h>
 
+#include "tests/support/WinProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,82 +12,13 @@
 
 namespace {
 
-std::wstring BinDir() {
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
+using testwin::RunResult;
 
-struct RunResult {
-    DWORD code = 0xFFFFFFFF;
-    std::string out;
-};
-
-// A started program whose output goes to a file of its own.
-class Process {
+// A program of the build, started with its output going to a file of its own.
+class Process : public testwin::CapturedProcess {
 public:
-    Process(const std::wstring& exe, const std::wstring& arguments) {
-        static int runs = 0;
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        m_outPath = std::wstring(temp) + L"nv-enroll-host-test-" + std::to_wstring(GetCurrentProcessId()) +
-                    L"-" + std::to_wstring(++runs) + L".out";
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE out = CreateFileW(m_outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                 0, nullptr);
-        if (out == INVALID_HANDLE_VALUE)
-            return;
-        std::wstring commandLine = L"\"" + BinDir() + exe + L"\" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        PROCESS_INFORMATION info = {};
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                           &info)) {
-            CloseHandle(info.hThread);
-            m_process = info.hProcess;
-        }
-        CloseHandle(out);
-    }
-    ~Process() {
-        if (m_process != nullptr) {
-            if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT)
-                TerminateProcess(m_process, 99);
-            CloseHandle(m_process);
-        }
-        DeleteFileW(m_outPath.c_str());
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool Started() const { return m_process != nullptr; }
-    bool Running() const { return m_process != nullptr && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; }
-    // Waits for the end; the exit code, or 0xFFFFFFFF when it did not end in time.
-    RunResult Wait(DWORD ms = 30000) {
-        RunResult result;
-        if (m_process == nullptr || WaitForSingleObject(m_process, ms) != WAIT_OBJECT_0)
-            return result;
-        GetExitCodeProcess(m_process, &result.code);
-        HANDLE in = CreateFileW(m_outPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-        if (in != INVALID_HANDLE_VALUE) {
-            char buffer[4096];
-            DWORD read = 0;
-            while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0)
-                result.out.append(buffer, read);
-            CloseHandle(in);
-        }
-        result.out.erase(std::remove(result.out.begin(), result.out.end(), '\r'), result.out.end());
-        return result;
-    }
-
-private:
-    std::wstring m_outPath;
-    HANDLE m_process = nullptr;
+    Process(const std::wstring& exe, const std::wstring& arguments)
+        : CapturedProcess(testwin::ProgramBeside(exe.c_str()), arguments) {}
 };
 
 RunResult Run(const std::wstring& exe, const std::wstring& arguments) {

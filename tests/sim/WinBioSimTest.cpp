@@ -47,62 +47,18 @@ void Pump() {
     }
 }
 
-struct RunResult {
-    DWORD code = 0xFFFFFFFF;
-    std::string out;
-};
+using testwin::RunResult;
 
-// Runs the program to its end; `whileRunning` is called once it has started.
+// Runs the program to its end; `whileRunning` is called once it has started. Our own windows keep
+// answering meanwhile: the program may broadcast to them.
 RunResult RunProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"",
                      const wchar_t* environment = nullptr, const std::function<void()>& whileRunning = {}) {
-    static int runs = 0; // a file per run: runs may nest
-    RunResult result;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring outPath = std::wstring(temp) + L"nv-sim-test-" +
-                                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) +
-                                 L".out";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE out =
-        CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return result;
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(
-        nullptr, commandLine.data(), nullptr, nullptr, TRUE, environment ? CREATE_UNICODE_ENVIRONMENT : 0,
-        const_cast<wchar_t*>(environment), folder.empty() ? nullptr : folder.c_str(), &startup, &info);
-    CloseHandle(out);
-    if (!started)
-        return result;
-    CloseHandle(info.hThread);
+    testwin::CapturedProcess process(exe, arguments, folder, environment);
+    if (!process.Started())
+        return {};
     if (whileRunning)
         whileRunning();
-    const DWORD deadline = GetTickCount() + 30000;
-    while (MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0 &&
-           GetTickCount() < deadline)
-        Pump();
-    GetExitCodeProcess(info.hProcess, &result.code);
-    CloseHandle(info.hProcess);
-    HANDLE in = CreateFileW(outPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-    if (in != INVALID_HANDLE_VALUE) {
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            result.out.append(buffer, read);
-        CloseHandle(in);
-    }
-    DeleteFileW(outPath.c_str());
-    // Text-mode output ends its lines with CR LF.
-    result.out.erase(std::remove(result.out.begin(), result.out.end(), '\r'), result.out.end());
-    return result;
+    return process.Wait(30000, Pump);
 }
 
 DWORD Sim(const std::wstring& arguments) {
