@@ -2,7 +2,7 @@
 #include "app/DlgMain.h"
 
 #include "app/MainWindowRules.h"
-#include "app/Trace.h"
+#include "base/Trace.h"
 #include "config/OsVersionProbe.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"

@@ -95,8 +95,10 @@ void CDlgMain::ShowStartupMessage(UINT textId, UINT titleId) {
 }
 
 void CDlgMain::CheckSensorDevice() {
+    // Only the ids are re-checked: the unit the wrapper works with stays the one it chose.
     SIZE_T units = 0;
-    m_WbfInfo.EnumSensors(&units, &m_WbfInfo.m_UnitId);
+    WINBIO_UNIT_ID unitId = 0;
+    m_WbfInfo.EnumSensors(&units, &unitId);
     if (m_WbfInfo.m_Vid == mainwnd::kSensorVendorId && m_WbfInfo.m_Pid != 0)
         return;
     ShowStartupMessage(IDS_NO_DEVICE_TEXT, IDS_NO_DEVICE_TITLE);

@@ -1,7 +1,7 @@
 // The main window's portable rules.
 #include "app/MainWindowRules.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 
 #include <algorithm>
 #include <cstring>

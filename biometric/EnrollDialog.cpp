@@ -2,7 +2,7 @@
 // framework's posted events, its three boxes and every way to cancel.
 #include "biometric/EnrollDialog.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 #include "biometric/EnrollProgress.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"

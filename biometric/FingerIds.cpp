@@ -1,7 +1,7 @@
 // Finger identifiers: the two mappings and the finger names.
 #include "biometric/FingerIds.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 
 namespace {
 constexpr std::uint32_t kUnspecifiedOffset = kFirstUnspecifiedSubFactor - kFirstWindowsHelloIndex; // 235

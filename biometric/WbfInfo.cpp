@@ -1,7 +1,7 @@
 // CWbfInfo: discovery, sessions, the two callbacks and the template operations.
 #include "biometric/WbfInfo.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 #include "biometric/DeviceInstanceId.h"
 #include "biometric/UserIdentity.h"
 #include "biometric/WinBioTable.h"

@@ -1,7 +1,7 @@
 // Registry readers.
 #include "config/Registry.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 
 const wchar_t kProductKeyPath[] = L"SOFTWARE\\NORVIK\\Printkeep";
 const wchar_t kWinNtVersionPath[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";

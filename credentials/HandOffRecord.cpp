@@ -1,7 +1,7 @@
 // Decoding of the password hand-off record.
 #include "credentials/HandOffRecord.h"
 
-#include "database/SecureWipe.h"
+#include "base/SecureWipe.h"
 
 namespace nvcred {
 
@@ -23,19 +23,19 @@ void ExtractText(const unsigned char* bytes, std::uint32_t count, char16_t (&out
 // The unmasked copy holds the plaintext password; it never outlives the decode.
 struct PlainRecord {
     unsigned char bytes[kHandOffSize] = {};
-    ~PlainRecord() { nvdb::SecureWipe(bytes, sizeof bytes); }
+    ~PlainRecord() { nvbase::SecureWipe(bytes, sizeof bytes); }
 };
 
 } // namespace
 
 HandOffCredentials::~HandOffCredentials() {
-    nvdb::SecureWipe(userName, sizeof userName);
-    nvdb::SecureWipe(password, sizeof password);
+    nvbase::SecureWipe(userName, sizeof userName);
+    nvbase::SecureWipe(password, sizeof password);
 }
 
 HandOffStatus DecodeHandOff(const unsigned char* masked, std::size_t length, HandOffCredentials& out) {
-    nvdb::SecureWipe(out.userName, sizeof out.userName);
-    nvdb::SecureWipe(out.password, sizeof out.password);
+    nvbase::SecureWipe(out.userName, sizeof out.userName);
+    nvbase::SecureWipe(out.password, sizeof out.password);
     if (masked == nullptr || length < kHandOffSize)
         return HandOffStatus::Short;
 

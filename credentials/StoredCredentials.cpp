@@ -2,11 +2,13 @@
 // file, and clearing every stored account whose password Windows no longer accepts.
 #include "database/TemplateDatabase.h"
 
-#include "app/Trace.h"
+#include "credentials/Logon.h"
+
+#include "base/Trace.h"
 #include "credentials/HandOffRecord.h"
-#include "database/SecureWipe.h"
+#include "base/SecureWipe.h"
 #include "database/TemplateImage.h"
-#include "database/Win32Handle.h"
+#include "base/Win32Handle.h"
 
 namespace {
 
@@ -18,7 +20,7 @@ bool FileExists(const std::wstring& path) {
 struct HandOffBytes {
     unsigned char bytes[nvcred::kHandOffSize] = {};
     DWORD length = 0;
-    ~HandOffBytes() { nvdb::SecureWipe(bytes, sizeof bytes); }
+    ~HandOffBytes() { nvbase::SecureWipe(bytes, sizeof bytes); }
 };
 
 // Reads up to 272 bytes. False on a read error (as opposed to a short file).
@@ -47,9 +49,9 @@ struct StoredCredential {
         Copy(nvdb::PasswordField(record), password);
     }
     ~StoredCredential() {
-        nvdb::SecureWipe(userName, sizeof userName);
-        nvdb::SecureWipe(domain, sizeof domain);
-        nvdb::SecureWipe(password, sizeof password);
+        nvbase::SecureWipe(userName, sizeof userName);
+        nvbase::SecureWipe(domain, sizeof domain);
+        nvbase::SecureWipe(password, sizeof password);
     }
     StoredCredential(const StoredCredential&) = delete;
     StoredCredential& operator=(const StoredCredential&) = delete;
@@ -60,7 +62,7 @@ private:
         nvdb::ReadText(field, text);
         for (std::size_t i = 0; i <= nvdb::kTextUnits; ++i)
             out[i] = static_cast<wchar_t>(text[i]);
-        nvdb::SecureWipe(text, sizeof text);
+        nvbase::SecureWipe(text, sizeof text);
     }
 };
 
@@ -76,8 +78,9 @@ int CTemplateDatabase::ApplyPasswordFile() {
             DeleteFileW(m_handOffPath.c_str());
             return 0;
         }
-        nvwin::FileHandle file(CreateFileW(m_handOffPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        nvwin::FileHandle file(m_files->createFile(m_handOffPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                                   nullptr));
         if (!file)
             return 0;
         // A read error says nothing about the content: the file stays for the next start.
@@ -98,8 +101,8 @@ int CTemplateDatabase::ApplyPasswordFile() {
         password[i] = static_cast<wchar_t>(credentials.password[i]);
     }
     const int result = UpdatePassword(userName, password);
-    nvdb::SecureWipe(userName, sizeof userName);
-    nvdb::SecureWipe(password, sizeof password);
+    nvbase::SecureWipe(userName, sizeof userName);
+    nvbase::SecureWipe(password, sizeof password);
     return result;
 }
 

@@ -4,6 +4,8 @@
 // row-shift offsets are constants and the state stays in registers.
 #include "database/Rijndael.h"
 
+#include "base/SecureWipe.h"
+
 #include <array>
 #include <cstring>
 #include <stdexcept>
@@ -203,7 +205,29 @@ bool ValidLength(int length) {
     return length == 16 || length == 24 || length == 32;
 }
 
+// The block functions keep the state in registers where they can; what the compiler spills, and
+// the registers saved across calls, land on the stack. So each cipher call runs its blocks in a
+// frame of its own, called through a volatile pointer that keeps it from being inlined into the
+// caller, and then overwrites the stack below the caller, where that frame was.
+void ScrubStackBelow() {
+    unsigned char area[4096];
+    nvbase::SecureWipe(area, sizeof area);
+}
+
+template <typename Work, typename... Args> void RunScrubbed(Work* work, Args&&... args) {
+    Work* volatile call = work;
+    call(std::forward<Args>(args)...);
+    void (*volatile scrub)() = ScrubStackBelow;
+    scrub();
+}
+
 } // namespace
+
+CRijndael::~CRijndael() {
+    nvbase::SecureWipe(m_encRoundKeys, sizeof m_encRoundKeys);
+    nvbase::SecureWipe(m_decRoundKeys, sizeof m_decRoundKeys);
+    nvbase::SecureWipe(m_tk, sizeof m_tk);
+}
 
 void CRijndael::SetKey(const unsigned char* key, int keyLength, int blockLength) {
     if (key == nullptr)
@@ -254,6 +278,7 @@ void CRijndael::SetKey(const unsigned char* key, int keyLength, int blockLength)
         for (int j = 0; j < nb; ++j)
             m_decRoundKeys[r][j] = InvMixColumn(m_decRoundKeys[r][j]);
 
+    nvbase::SecureWipe(m_tk, sizeof m_tk);
     m_bKeySet = true;
 }
 
@@ -271,13 +296,13 @@ void CRijndael::EncipherBlock(const unsigned char* in, unsigned char* out) {
     CheckKeySet();
     switch (m_nBlockSize) {
     case 16:
-        EncryptBlock<4>(m_encRoundKeys, m_nRounds, in, out);
+        RunScrubbed(&EncryptBlock<4>, m_encRoundKeys, m_nRounds, in, out);
         break;
     case 24:
-        EncryptBlock<6>(m_encRoundKeys, m_nRounds, in, out);
+        RunScrubbed(&EncryptBlock<6>, m_encRoundKeys, m_nRounds, in, out);
         break;
     default:
-        EncryptBlock<8>(m_encRoundKeys, m_nRounds, in, out);
+        RunScrubbed(&EncryptBlock<8>, m_encRoundKeys, m_nRounds, in, out);
         break;
     }
 }
@@ -286,13 +311,13 @@ void CRijndael::DecipherBlock(const unsigned char* in, unsigned char* out) {
     CheckKeySet();
     switch (m_nBlockSize) {
     case 16:
-        DecryptBlock<4>(m_decRoundKeys, m_nRounds, in, out);
+        RunScrubbed(&DecryptBlock<4>, m_decRoundKeys, m_nRounds, in, out);
         break;
     case 24:
-        DecryptBlock<6>(m_decRoundKeys, m_nRounds, in, out);
+        RunScrubbed(&DecryptBlock<6>, m_decRoundKeys, m_nRounds, in, out);
         break;
     default:
-        DecryptBlock<8>(m_decRoundKeys, m_nRounds, in, out);
+        RunScrubbed(&DecryptBlock<8>, m_decRoundKeys, m_nRounds, in, out);
         break;
     }
 }
@@ -302,13 +327,13 @@ void CRijndael::EncipherBuffer(const unsigned char* in, unsigned char* out, std:
     CheckBufferLength(length);
     switch (m_nBlockSize) {
     case 16:
-        RunBlocks<EncryptBlock<4>>(m_encRoundKeys, m_nRounds, 16, in, out, length);
+        RunScrubbed(&RunBlocks<EncryptBlock<4>>, m_encRoundKeys, m_nRounds, 16, in, out, length);
         break;
     case 24:
-        RunBlocks<EncryptBlock<6>>(m_encRoundKeys, m_nRounds, 24, in, out, length);
+        RunScrubbed(&RunBlocks<EncryptBlock<6>>, m_encRoundKeys, m_nRounds, 24, in, out, length);
         break;
     default:
-        RunBlocks<EncryptBlock<8>>(m_encRoundKeys, m_nRounds, 32, in, out, length);
+        RunScrubbed(&RunBlocks<EncryptBlock<8>>, m_encRoundKeys, m_nRounds, 32, in, out, length);
         break;
     }
 }
@@ -318,13 +343,13 @@ void CRijndael::DecipherBuffer(const unsigned char* in, unsigned char* out, std:
     CheckBufferLength(length);
     switch (m_nBlockSize) {
     case 16:
-        RunBlocks<DecryptBlock<4>>(m_decRoundKeys, m_nRounds, 16, in, out, length);
+        RunScrubbed(&RunBlocks<DecryptBlock<4>>, m_decRoundKeys, m_nRounds, 16, in, out, length);
         break;
     case 24:
-        RunBlocks<DecryptBlock<6>>(m_decRoundKeys, m_nRounds, 24, in, out, length);
+        RunScrubbed(&RunBlocks<DecryptBlock<6>>, m_decRoundKeys, m_nRounds, 24, in, out, length);
         break;
     default:
-        RunBlocks<DecryptBlock<8>>(m_decRoundKeys, m_nRounds, 32, in, out, length);
+        RunScrubbed(&RunBlocks<DecryptBlock<8>>, m_decRoundKeys, m_nRounds, 32, in, out, length);
         break;
     }
 }

@@ -8,13 +8,17 @@
 class CRijndael {
 public:
     CRijndael() = default;
-    virtual ~CRijndael() = default;
+    // Wipes the key schedule.
+    virtual ~CRijndael();
+    CRijndael(const CRijndael&) = default;
+    CRijndael& operator=(const CRijndael&) = default;
 
     // Throws "Empty key", "Incorrect key length" or "Incorrect block length" (checked in that
     // order); on a throw the object is left as it was.
     void SetKey(const unsigned char* key, int keyLength, int blockLength);
 
-    // In and out are each one block long; they may be the same buffer.
+    // In and out are each one block long; they may be the same buffer. Every call leaves no round
+    // state behind on the stack.
     void EncipherBlock(const unsigned char* in, unsigned char* out);
     void DecipherBlock(const unsigned char* in, unsigned char* out);
 

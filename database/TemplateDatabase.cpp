@@ -1,7 +1,7 @@
 // CTemplateDatabase: the mutex, the signed-in user's name, loading, saving and finding accounts.
 #include "database/TemplateDatabase.h"
 
-#include "database/SecureWipe.h"
+#include "base/SecureWipe.h"
 #include "database/TemplateImage.h"
 
 #include <algorithm>
@@ -15,12 +15,12 @@ CFieldText::CFieldText(const wchar_t* text) {
 }
 
 CFieldText::~CFieldText() {
-    nvdb::SecureWipe(m_units, sizeof m_units);
+    nvbase::SecureWipe(m_units, sizeof m_units);
 }
 
-CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, LogonFunction logon)
+CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, LogonFunction logon, const FileOperations& files)
     : m_databasePath(std::wstring(folder) + L"\\" + kDatabaseFileName),
-      m_handOffPath(std::wstring(folder) + L"\\" + kHandOffFileName), m_logon(logon) {
+      m_handOffPath(std::wstring(folder) + L"\\" + kHandOffFileName), m_logon(logon), m_files(&files) {
     m_hMutex = CreateMutexW(nullptr, FALSE, kDatabaseMutexName);
     DWORD capacity = 32;
     if (!GetUserNameW(m_szUserName, &capacity))
@@ -50,7 +50,7 @@ int CTemplateDatabase::LoadDatabase(unsigned char* image) {
         return 0;
     std::fill(image, image + nvdb::kImageSize, static_cast<unsigned char>(0));
     CDatabaseLock lock(*this);
-    return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image);
+    return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image, *m_files);
 }
 
 namespace {
@@ -77,7 +77,7 @@ int CTemplateDatabase::SaveDatabase(const unsigned char* image) {
         return 0;
     CDatabaseLock lock(*this);
     RemoveStaleTemporaries(m_databasePath);
-    return WriteEncryptedFile(image, nvdb::kImageSize, m_databasePath.c_str());
+    return WriteEncryptedFile(image, nvdb::kImageSize, m_databasePath.c_str(), *m_files);
 }
 
 int CTemplateDatabase::FindAccount(const unsigned char* image, const wchar_t* name, int* index) const {

@@ -3,7 +3,7 @@
 // helpers it is built on. The credential upkeep members live in credentials/StoredCredentials.cpp.
 #pragma once
 
-#include "credentials/Logon.h"
+#include "database/FileOperations.h"
 
 #include <windows.h>
 
@@ -18,19 +18,30 @@ inline constexpr wchar_t kDatabaseMutexName[] = L"Norvik Fingerprint Database";
 // Reads the first size bytes' worth of whole cipher blocks of the file straight into output and
 // decrypts them there. 0 when the file cannot be opened, is empty, is not a whole number of
 // blocks, is shorter than size, or a read fails; output is then all zero.
-int ReadEncryptedFile(const wchar_t* path, std::uint32_t size, unsigned char* output);
+int ReadEncryptedFile(const wchar_t* path, std::uint32_t size, unsigned char* output,
+                      const FileOperations& files = kSystemFileOperations);
 
 // Encrypts data into a new file beside path, flushes it, gives it the old file's DACL and
 // attribute bits, and renames it over path in one step (with no old file, moves it into place).
-// A read-only file, or one that another process has open for writing, is not replaced. A size
-// that is not a whole number of blocks is padded with zero bytes. 0 on any failure: the old file
-// is then exactly as it was and no temporary file is left.
-int WriteEncryptedFile(const unsigned char* data, std::uint32_t size, const wchar_t* path);
+// Where the folder or the old file refuses that (no right to create a file beside it, to set its
+// access rules or to replace it, or a reader that holds it open without delete sharing), the data
+// is written into the old file in place instead, whole, from its start, and flushed.
+// A read-only file, or one that another process has open for writing, is not written at all.
+// A size that is not a whole number of blocks is padded with zero bytes. 0 on failure: the old
+// file then holds its old content where the write did not reach (all of it unless the in-place
+// write broke off), and no temporary file is left.
+int WriteEncryptedFile(const unsigned char* data, std::uint32_t size, const wchar_t* path,
+                       const FileOperations& files = kSystemFileOperations);
+
+// How the stored credentials are tried: a function with the shape of LogonUserW.
+using LogonFunction = decltype(&LogonUserW);
 
 class CTemplateDatabase {
 public:
     // folder: where NVKDB.edb and pwcn.dat live. logon: how the stored credentials are tried.
-    explicit CTemplateDatabase(const wchar_t* folder = kDatabaseFolder, LogonFunction logon = &LogonUserW);
+    // files: how both files are opened, and the database replaced.
+    explicit CTemplateDatabase(const wchar_t* folder = kDatabaseFolder, LogonFunction logon = &LogonUserW,
+                               const FileOperations& files = kSystemFileOperations);
     ~CTemplateDatabase();
     CTemplateDatabase(const CTemplateDatabase&) = delete;
     CTemplateDatabase& operator=(const CTemplateDatabase&) = delete;
@@ -62,6 +73,7 @@ private:
     std::wstring m_databasePath;
     std::wstring m_handOffPath;
     LogonFunction m_logon;
+    const FileOperations* m_files;
 };
 
 // A wide text as UTF-16 for the image code: at most 33 units are taken, one more than a field

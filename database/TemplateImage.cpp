@@ -1,7 +1,7 @@
 // Field access and record edits on a decrypted template database image.
 #include "database/TemplateImage.h"
 
-#include "database/SecureWipe.h"
+#include "base/SecureWipe.h"
 
 #include <cstring>
 
@@ -83,7 +83,7 @@ int FindAccount(const unsigned char* image, const char16_t* name) {
 }
 
 void ClearAccount(unsigned char* image, int record) {
-    SecureWipe(Record(image, record), kRecordSize);
+    nvbase::SecureWipe(Record(image, record), kRecordSize);
 }
 
 bool SetPassword(unsigned char* image, int record, const char16_t* password) {
@@ -99,7 +99,7 @@ bool SetPassword(unsigned char* image, int record, const char16_t* password) {
 ImageBuffer::ImageBuffer() : m_bytes(std::make_unique<unsigned char[]>(kImageSize)) {}
 
 ImageBuffer::~ImageBuffer() {
-    SecureWipe(m_bytes.get(), kImageSize);
+    nvbase::SecureWipe(m_bytes.get(), kImageSize);
 }
 
 } // namespace nvdb

@@ -1,7 +1,7 @@
 // Finger index <-> sub-factor mappings over their whole ranges, and the finger names.
 #include "biometric/FingerIds.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 
 #include <gtest/gtest.h>
 

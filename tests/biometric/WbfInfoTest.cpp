@@ -2,7 +2,7 @@
 // events the callbacks post (from another thread), commit, enumeration and deletion.
 #include "biometric/WbfInfo.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 #include "biometric/UserIdentity.h"
 #include "biometric/WinBioTable.h"
 #include "tests/biometric/ServiceEvent.h"

@@ -2,7 +2,7 @@
 // of its own or the product key, and removes them again.
 #include "config/Registry.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,13 @@
 // a folder of the test's own, and a logon function that answers as the test tells it.
 #include "database/TemplateDatabase.h"
 
-#include "app/Trace.h"
+#include "base/Trace.h"
 #include "tests/database/DatabaseTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -313,9 +314,9 @@ TEST_F(Upkeep, CheckAccountClearsOnlyRecordsRejectedWith1326) {
         const bool cleared = (i >= At(4, 0) && i < At(5, 0)) || i >= At(9, 0);
         ASSERT_EQ(after[i], cleared ? 0 : image[i]) << i;
     }
-    const std::vector<std::u16string> trace = {u"(1)(CheckAccount) Pass", u"(4)(CheckAccount) Fail = 52e",
-                                               u"(6)(CheckAccount) Fail = 52f",
-                                               u"(9)(CheckAccount) Fail = 52e"};
+    const std::vector<std::u16string> trace = {
+        u"(1)(CheckAccount) Pass", u"(4)(CheckAccount) Fail = 52e", u"(6)(CheckAccount) Fail = 52f",
+        u"(9)(CheckAccount) Fail = 52e", u"(WriteEncryptedFile) replaced"};
     EXPECT_EQ(g_trace, trace);
 }
 
@@ -457,6 +458,80 @@ TEST_F(Upkeep, CheckAccountHoldsTheMutexSoAPeersWriteIsNotLost) {
     EXPECT_EQ(Get32(after, At(4, 4)), 0u) << "our clear of bob survives";
     EXPECT_EQ(GetText(after, At(6, 80)), L"peer") << "the peer's write survives";
     EXPECT_EQ(GetText(after, At(1, 80)), L"old-alice");
+}
+
+// The peer is let go when we open one file for reading: the hand-off file (inside the pass that
+// consumes it) or the database (inside the update, between its read and its write).
+std::wstring g_releaseOn;
+bool g_released = false;
+HANDLE WINAPI ReleasingCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                  DWORD disposition, DWORD flags, HANDLE model) {
+    if (!g_released && access == GENERIC_READ && std::wstring_view(path).ends_with(g_releaseOn)) {
+        g_released = true;
+        ReleasePeerAndGiveItTime();
+    }
+    return CreateFileW(path, access, share, security, disposition, flags, model);
+}
+const FileOperations kReleasingFileOperations = {ReleasingCreateFile, MoveFileExW, SetFileSecurityW};
+
+TEST_F(Upkeep, APeersWriteWhileWeHoldTheMutexWaitsAndSurvives) {
+    struct Row {
+        const wchar_t* what;
+        const wchar_t* releaseOn;
+    };
+    for (const Row row : {Row{L"apply", L"\\pwcn.dat"}, Row{L"update", L"\\NVKDB.edb"}}) {
+        const std::string what(row.what, row.what + wcslen(row.what));
+        ScratchFolder folder(std::wstring(L"peer-") + row.what);
+        ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+        const bool handOff = g_releaseOn.assign(row.releaseOn) == L"\\pwcn.dat";
+        if (handOff) {
+            ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"n3w")));
+        }
+        const std::wstring event =
+            L"NvCredBetween-" + std::to_wstring(GetCurrentProcessId()) + L"-" + row.what;
+        g_goEvent = event + L"-go";
+        HANDLE go = MakeEvent(g_goEvent);
+        HANDLE peer = StartPeer(L"modify \"" + folder.Path() + L"\" " + event + L" 6");
+        ASSERT_NE(peer, nullptr);
+        g_released = false;
+        CTemplateDatabase database(folder.Path().c_str(), FakeLogon, kReleasingFileOperations);
+        EXPECT_EQ(handOff ? database.ApplyPasswordFile() : database.UpdatePassword(L"alice", L"n3w"), 1)
+            << what;
+        EXPECT_TRUE(g_released) << what;
+        EXPECT_EQ(WaitExit(peer), 0u)
+            << what << " (7: the peer had the mutex while the hand-off file was there)";
+        CloseHandle(go);
+
+        const auto after = Decrypt(ReadRaw(folder.Database()));
+        EXPECT_EQ(GetText(after, At(1, 80)), L"n3w") << what << ": ours";
+        EXPECT_EQ(GetText(after, At(6, 80)), L"peer") << what << ": the peer's";
+    }
+}
+
+// A reader of the vendor's keeps the database open, sharing reading and writing but not deletion:
+// the file cannot be replaced, and the password is written into it in place.
+TEST_F(Upkeep, AReaderHoldingTheDatabaseOpenDoesNotCostTheHandOff) {
+    ScratchFolder folder(L"shared");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"n3w-pass")));
+    const std::wstring event = L"NvCredShare-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE ready = MakeEvent(event + L"-ready");
+    HANDLE go = MakeEvent(event + L"-go");
+    HANDLE peer = StartPeer(L"share \"" + folder.Path() + L"\" " + event);
+    ASSERT_NE(peer, nullptr);
+    ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
+
+    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"n3w-pass");
+    EXPECT_NE(std::find(g_trace.begin(), g_trace.end(), u"(WriteEncryptedFile) written in place"),
+              g_trace.end());
+    SetEvent(go);
+    EXPECT_EQ(WaitExit(peer), 0u);
+    CloseHandle(go);
+    CloseHandle(ready);
+    EXPECT_EQ(FilesIn(folder.Path()).size(), 1u) << "no unfinished file stays";
 }
 
 } // namespace

@@ -4,7 +4,11 @@
 //                                       save image C (all 0xC3) while still holding it, release
 //   db_peer abandon EVENT               take the mutex, signal EVENT-ready, end without releasing it
 //   db_peer modify FOLDER EVENT INDEX   wait for EVENT-go, then under the mutex load, set record
-//                                       INDEX's password to "peer" and save
+//                                       INDEX's password to "peer" and save; exit code 7 when the
+//                                       hand-off file was still there once the mutex was ours
+//   db_peer share FOLDER EVENT          open the database for reading, sharing reading and writing
+//                                       but not deletion, as a reader of the vendor's may; signal
+//                                       EVENT-ready, keep it open until EVENT-go
 // Exit code 0 on success; 2 for bad arguments; 3.. for the step that failed.
 #include "database/TemplateDatabase.h"
 #include "database/TemplateImage.h"
@@ -73,12 +77,30 @@ int wmain(int argc, wchar_t** argv) {
         CloseHandle(go);
         CTemplateDatabase database(argv[2]);
         CDatabaseLock lock(database);
+        const bool handOffSeen =
+            GetFileAttributesW(database.HandOffPath().c_str()) != INVALID_FILE_ATTRIBUTES;
         nvdb::ImageBuffer image;
         if (!database.LoadDatabase(image.data()))
             return 4;
         if (!nvdb::SetPassword(image.data(), _wtoi(argv[4]), u"peer"))
             return 5;
-        return database.SaveDatabase(image.data()) ? 0 : 6;
+        if (!database.SaveDatabase(image.data()))
+            return 6;
+        return handOffSeen ? 7 : 0;
+    }
+    if (command == L"share" && argc >= 4) {
+        CTemplateDatabase database(argv[2]);
+        HANDLE file = CreateFileW(database.DatabasePath().c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return 3;
+        Signal(std::wstring(argv[3]) + L"-ready");
+        HANDLE go = OpenNamedEvent(std::wstring(argv[3]) + L"-go");
+        const bool released = go != nullptr && WaitForSingleObject(go, 60000) == WAIT_OBJECT_0;
+        if (go != nullptr)
+            CloseHandle(go);
+        CloseHandle(file);
+        return released ? 0 : 4;
     }
     return 2;
 }

@@ -8,7 +8,9 @@
 #include <cctype>
 #include <functional>
 #include <stdexcept>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 using testhex::Bytes;
 using testhex::Hex;
@@ -208,6 +210,59 @@ TEST(RijndaelKey, SetKeyAgainReplacesKeyAndBlockLength) {
     r.SetKey(key32.data(), 32, 32);
     r.EncipherBlock(plain32.data(), out);
     EXPECT_EQ(Hex(out, 32), Nb8Nk8().cipher);
+}
+
+} // namespace
+
+namespace {
+
+// The stack below a caller, once a cipher call has returned: a frame that is never written, read
+// through a volatile pointer, holds whatever the calls before left there.
+#if defined(__GNUC__)
+#define NV_NOINLINE __attribute__((noinline))
+#else
+#define NV_NOINLINE
+#endif
+
+NV_NOINLINE void EncipherOneBlock(const unsigned char* key, const unsigned char* in, unsigned char* out) {
+    CRijndael cipher;
+    cipher.SetKey(key, 32, 32);
+    cipher.EncipherBuffer(in, out, 32);
+}
+
+NV_NOINLINE bool LeftOnTheStack(const std::vector<std::uint32_t>& words) {
+    unsigned char frame[16384];
+    const volatile unsigned char* area = frame;
+    for (std::size_t at = 0; at + 4 <= sizeof frame; ++at) {
+        const std::uint32_t value =
+            static_cast<std::uint32_t>(area[at]) | static_cast<std::uint32_t>(area[at + 1]) << 8 |
+            static_cast<std::uint32_t>(area[at + 2]) << 16 | static_cast<std::uint32_t>(area[at + 3]) << 24;
+        if (std::find(words.begin(), words.end(), value) != words.end())
+            return true;
+    }
+    return false;
+}
+
+TEST(Rijndael, LeavesNeitherKeyScheduleNorRoundStateOnTheStack) {
+    unsigned char key[32], plain[32], out[32];
+    for (int i = 0; i < 32; ++i) {
+        key[i] = static_cast<unsigned char>(0x5A ^ (i * 29 + 7));
+        plain[i] = static_cast<unsigned char>(0xC3 ^ (i * 53 + 11));
+    }
+    // The first round key is the key itself, as big-endian column words; the state after it is
+    // the plaintext's words XORed with them.
+    std::vector<std::uint32_t> secrets;
+    for (int j = 0; j < 8; ++j) {
+        const auto word = [&](const unsigned char* p) {
+            return static_cast<std::uint32_t>(p[4 * j]) << 24 |
+                   static_cast<std::uint32_t>(p[4 * j + 1]) << 16 |
+                   static_cast<std::uint32_t>(p[4 * j + 2]) << 8 | p[4 * j + 3];
+        };
+        secrets.push_back(word(key));
+        secrets.push_back(word(key) ^ word(plain));
+    }
+    EncipherOneBlock(key, plain, out);
+    EXPECT_FALSE(LeftOnTheStack(secrets));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "tools/nvkdb/Nvkdb.h"
 
 #include "database/Rijndael.h"
-#include "database/SecureWipe.h"
+#include "base/SecureWipe.h"
 #include "database/TemplateImage.h"
 #include "tools/nvkdb/CommandFailure.h"
 #include "tools/nvkdb/TextCodec.h"
@@ -210,7 +210,7 @@ CRijndael DatabaseCipher() {
 // The decrypted image, wiped when done with.
 struct Image {
     std::vector<unsigned char> bytes;
-    ~Image() { nvdb::SecureWipe(bytes.data(), bytes.size()); }
+    ~Image() { nvbase::SecureWipe(bytes.data(), bytes.size()); }
 };
 
 void Load(const std::string& path, Image& image) {
@@ -359,7 +359,7 @@ std::string FieldText(const unsigned char* field) {
     char16_t units[nvdb::kTextUnits + 1];
     nvdb::ReadText(field, units);
     std::string text = nvtools::Utf16ToUtf8(units);
-    nvdb::SecureWipe(units, sizeof units);
+    nvbase::SecureWipe(units, sizeof units);
     return text;
 }
 
@@ -486,7 +486,7 @@ int Dump(const std::vector<std::string>& args, std::ostream& out) {
         text << "\n  ]\n}\n";
     std::string result = text.str();
     out << result;
-    nvdb::SecureWipe(result.data(), result.size());
+    nvbase::SecureWipe(result.data(), result.size());
     return kOk;
 }
 

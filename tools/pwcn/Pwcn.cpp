@@ -3,7 +3,7 @@
 #include "tools/pwcn/Pwcn.h"
 
 #include "credentials/HandOffRecord.h"
-#include "database/SecureWipe.h"
+#include "base/SecureWipe.h"
 #include "tools/nvkdb/CommandFailure.h"
 #include "tools/nvkdb/TextCodec.h"
 
@@ -80,7 +80,7 @@ void PutText(unsigned char* p, const std::u16string& text) {
 
 struct Record {
     unsigned char bytes[nvcred::kHandOffSize] = {};
-    ~Record() { nvdb::SecureWipe(bytes, sizeof bytes); }
+    ~Record() { nvbase::SecureWipe(bytes, sizeof bytes); }
 };
 
 int Write(const std::vector<std::string>& args, std::ostream& out) {
@@ -132,7 +132,7 @@ int Write(const std::vector<std::string>& args, std::ostream& out) {
           passwordLength.value_or(static_cast<std::uint32_t>(passwordText.size() * 2)));
     PutText(record.bytes + nvcred::kHandOffUserOffset, userText);
     PutText(record.bytes + nvcred::kHandOffPasswordOffset, passwordText);
-    nvdb::SecureWipe(passwordText.data(), passwordText.size() * sizeof(char16_t));
+    nvbase::SecureWipe(passwordText.data(), passwordText.size() * sizeof(char16_t));
     if (mask)
         for (auto& b : record.bytes)
             b = static_cast<unsigned char>(b ^ nvcred::kHandOffMask);

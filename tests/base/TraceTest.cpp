@@ -1,5 +1,5 @@
 // The trace formatter: printf's own conversions, UTF-16 text arguments, the sink.
-#include "app/Trace.h"
+#include "base/Trace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // A memset reached through a volatile function pointer: the compiler cannot prove what it calls,
 // so the wipe of a buffer that is freed right after survives optimisation.
-#include "database/SecureWipe.h"
+#include "base/SecureWipe.h"
 
 #include <cstring>
 
-namespace nvdb {
+namespace nvbase {
 
 namespace {
 void* (*const volatile g_memset)(void*, int, std::size_t) = std::memset;
@@ -15,4 +15,4 @@ void SecureWipe(void* data, std::size_t size) {
         g_memset(data, 0, size);
 }
 
-} // namespace nvdb
+} // namespace nvbase

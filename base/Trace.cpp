@@ -1,7 +1,7 @@
 // Trace formatting. The format strings are ASCII, the text arguments UTF-16; numbers are converted
 // by the C library one conversion at a time, which keeps every flag and width exactly as printf
 // has them.
-#include "app/Trace.h"
+#include "base/Trace.h"
 
 #include <algorithm>
 #include <atomic>

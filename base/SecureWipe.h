@@ -3,8 +3,8 @@
 
 #include <cstddef>
 
-namespace nvdb {
+namespace nvbase {
 
 void SecureWipe(void* data, std::size_t size);
 
-} // namespace nvdb
+} // namespace nvbase
