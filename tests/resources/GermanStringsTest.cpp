@@ -1,6 +1,6 @@
 // The texts a user with a German display language gets (CTest runs this under
-// LC_ALL=de_DE.UTF-8): the German block where the language has it, an empty text for the id its
-// block lacks, and English for the block that only English and Chinese (Taiwan) carry.
+// LC_ALL=de_DE.UTF-8): the German block where the language has it, and English for the block that
+// only English and Chinese (Taiwan) carry.
 #include "resources/StringIds.h"
 #include "ui/ResourceText.h"
 
@@ -13,7 +13,11 @@ namespace {
 TEST(GermanStrings, TheLoaderPicksGermanBlocksAndFallsBackPerBlock) {
     ASSERT_EQ(GetUserDefaultUILanguage(), 1031) << "not a German UI: is the de_DE.UTF-8 locale there?";
     EXPECT_EQ(nvui::LoadResourceString(IDS_CLEAR), L"L\u00F6schen");
-    EXPECT_EQ(nvui::LoadResourceString(IDS_DEVICE_REMOVED), L"") << "its block is German, without this id";
+    EXPECT_EQ(
+        nvui::LoadResourceString(IDS_DEVICE_REMOVED),
+        L"Das Fingerabdruckger\u00E4t wurde entfernt. Bitte \u00FCberpr\u00FCfen Sie das Ger\u00E4t und "
+        L"starten Sie Norvik Fingerprint neu.")
+        << "the block of ids 176 to 191 is German, so without a German text the box is blank";
     EXPECT_EQ(nvui::LoadResourceString(IDS_OS_UNSUPPORTED),
               L"Please check OS version, Only support Windows 7 / Windows 8.");
     for (const UINT id : {IDS_CANCEL, IDS_DATA_IMPORTED, IDS_ENROLL_HINT, IDS_CLEAR_HINT, IDS_TOUCH_SENSOR,

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <cwctype>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -324,27 +325,118 @@ std::vector<std::wstring> BlockEntries(int block, LANGID language) {
     return entries;
 }
 
-TEST(StringTable, ThirtyThreeLanguagesCarryEveryBlockAndOnlyTwoTheLastIds) {
-    std::vector<LANGID> all = {20,   1025, 1026, 1028, 1029, 1030, 1031, 1032, 1033, 1035, 1036,
-                               1037, 1038, 1040, 1041, 1042, 1043, 1045, 1046, 1048, 1049, 1050,
-                               1051, 1053, 1054, 1055, 1058, 1060, 2052, 2070, 3076, 3082, 9242};
+// The writing system a language's texts are in. Latin also stands for no script at all (digits,
+// punctuation), as every language has "Windows", "OK" or "Norvik Fingerprint" in Latin letters.
+enum class Script { Latin, Greek, Cyrillic, Hebrew, Arabic, Thai, Hangul, Kana, Han };
+
+Script ScriptOf(wchar_t c) {
+    const struct {
+        wchar_t first, last;
+        Script script;
+    } ranges[] = {{0x0370, 0x03FF, Script::Greek},  {0x0400, 0x04FF, Script::Cyrillic},
+                  {0x0590, 0x05FF, Script::Hebrew}, {0x0600, 0x06FF, Script::Arabic},
+                  {0x0E00, 0x0E7F, Script::Thai},   {0x3040, 0x30FF, Script::Kana},
+                  {0x4E00, 0x9FFF, Script::Han},    {0xAC00, 0xD7AF, Script::Hangul}};
+    for (const auto& r : ranges)
+        if (c >= r.first && c <= r.last)
+            return r.script;
+    return Script::Latin;
+}
+
+// Characters written differently in Simplified and Traditional Chinese, pair by pair, among those
+// the Chinese texts use: set up, fingerprint, start, check, OK, please, unable, detect, scan, account.
+constexpr std::wstring_view kSimplifiedOnly = L"\u8BBE\u7EB9\u542F\u68C0\u786E\u8BF7\u65E0\u6D4B\u626B\u6237";
+constexpr std::wstring_view kTraditionalOnly =
+    L"\u8A2D\u7D0B\u555F\u6AA2\u78BA\u8ACB\u7121\u6E2C\u6383\u6236";
+
+enum class Han { None, Simplified, Traditional };
+
+// Whether the texts are written in the script (and the Chinese variant) the language id says, and
+// in no other but Latin, so that two blocks filed under each other's language id fail.
+testing::AssertionResult WrittenIn(const std::wstring& texts, Script script, Han han) {
+    std::vector<Script> found;
+    for (const wchar_t c : texts) {
+        const Script s = ScriptOf(c);
+        if (s != Script::Latin && std::find(found.begin(), found.end(), s) == found.end())
+            found.push_back(s);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<Script> expected;
+    if (script == Script::Kana)
+        expected = {Script::Kana, Script::Han}; // Japanese writes kanji beside its kana
+    else if (script != Script::Latin)
+        expected = {script};
+    if (found != expected) {
+        const char* const names[] = {"Latin", "Greek",  "Cyrillic", "Hebrew", "Arabic",
+                                     "Thai",  "Hangul", "Kana",     "Han"};
+        testing::AssertionResult failure = testing::AssertionFailure() << "written in Latin";
+        for (const Script s : found)
+            failure << " and " << names[static_cast<int>(s)];
+        return failure;
+    }
+    const auto uses = [&](std::wstring_view set) { return texts.find_first_of(set) != std::wstring::npos; };
+    if (han == Han::Simplified && (!uses(kSimplifiedOnly) || uses(kTraditionalOnly)))
+        return testing::AssertionFailure() << "not Simplified Chinese";
+    if (han == Han::Traditional && (!uses(kTraditionalOnly) || uses(kSimplifiedOnly)))
+        return testing::AssertionFailure() << "not Traditional Chinese";
+    return testing::AssertionSuccess();
+}
+
+TEST(StringTable, ThirtyThreeLanguagesCarryEveryBlockInTheirOwnScriptAndOnlyTwoTheLast) {
+    const struct {
+        LANGID id;
+        Script script;
+        Han han;
+    } languages[] = {
+        {20, Script::Latin, Han::None},        {1025, Script::Arabic, Han::None},
+        {1026, Script::Cyrillic, Han::None},   {1028, Script::Han, Han::Traditional},
+        {1029, Script::Latin, Han::None},      {1030, Script::Latin, Han::None},
+        {1031, Script::Latin, Han::None},      {1032, Script::Greek, Han::None},
+        {1033, Script::Latin, Han::None},      {1035, Script::Latin, Han::None},
+        {1036, Script::Latin, Han::None},      {1037, Script::Hebrew, Han::None},
+        {1038, Script::Latin, Han::None},      {1040, Script::Latin, Han::None},
+        {1041, Script::Kana, Han::None},       {1042, Script::Hangul, Han::None},
+        {1043, Script::Latin, Han::None},      {1045, Script::Latin, Han::None},
+        {1046, Script::Latin, Han::None},      {1048, Script::Latin, Han::None},
+        {1049, Script::Cyrillic, Han::None},   {1050, Script::Latin, Han::None},
+        {1051, Script::Latin, Han::None},      {1053, Script::Latin, Han::None},
+        {1054, Script::Thai, Han::None},       {1055, Script::Latin, Han::None},
+        {1058, Script::Cyrillic, Han::None},   {1060, Script::Latin, Han::None},
+        {2052, Script::Han, Han::Simplified},  {2070, Script::Latin, Han::None},
+        {3076, Script::Han, Han::Traditional}, {3082, Script::Latin, Han::None},
+        {9242, Script::Latin, Han::None},
+    };
+    std::vector<LANGID> all;
+    for (const auto& l : languages)
+        all.push_back(l.id);
     ASSERT_EQ(all.size(), 33u);
     // Blocks of ids 127, 142, 146 to 155, 166 to 175 and 176 to 191: every language.
     for (const int block : {8, 9, 10, 11, 12})
         EXPECT_EQ(BlockLanguages(block), all) << "block " << block;
     // Ids 192 to 207: English (United States) and Chinese (Traditional, Taiwan) only.
     EXPECT_EQ(BlockLanguages(13), (std::vector<LANGID>{1028, 1033}));
-    for (const LANGID language : all) {
+    const std::wstring englishRemoved =
+        L"Fingerprint device is remove. Please check device and restrat Norvik Fingerprint.";
+    for (const auto& l : languages) {
+        const LANGID language = l.id;
         const std::vector<std::wstring> block12 = BlockEntries(12, language);
         ASSERT_EQ(block12.size(), 16u) << language;
-        const bool carries191 = language == 1033 || language == 1028;
-        EXPECT_EQ(block12[15].empty(), !carries191) << "id 191 in " << language;
-        for (const int id : {176, 177, 178, 179, 181, 182, 183, 184, 185})
+        // An id its block lacks would load empty for this language, with no fallback to English.
+        for (const int id : {176, 177, 178, 179, 181, 182, 183, 184, 185, 191})
             EXPECT_FALSE(block12[static_cast<std::size_t>(id - 176)].empty()) << id << " in " << language;
+        if (language != 1033) {
+            EXPECT_NE(block12[15], englishRemoved) << "id 191 untranslated in " << language;
+        }
+        EXPECT_NE(block12[15].find(L"Norvik Fingerprint"), std::wstring::npos) << "id 191 in " << language;
         const std::vector<std::wstring> block11 = BlockEntries(11, language);
         ASSERT_EQ(block11.size(), 16u);
         for (const int id : {166, 167, 169, 170, 171, 172, 173, 174, 175})
             EXPECT_FALSE(block11[static_cast<std::size_t>(id - 160)].empty()) << id << " in " << language;
+        std::wstring texts;
+        for (const int block : {8, 9, 10, 11, 12, 13})
+            for (const std::wstring& entry : BlockEntries(block, language))
+                texts += entry;
+        EXPECT_TRUE(WrittenIn(texts, l.script, l.han)) << language;
     }
     EXPECT_EQ(BlockEntries(11, 1031)[174 - 160], L"L\u00F6schen");
 }
