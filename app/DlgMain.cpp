@@ -242,8 +242,7 @@ void CDlgMain::OnEnrollTextClicked() {
         return;
     SetUIEnabled(false);
     CDlgBlackWnd overlay;
-    overlay.Create(IDD_BLACKWND, m_hWnd);
-    overlay.ShowWindow(SW_SHOW);
+    overlay.Cover(m_hWnd);
 
     const INT_PTR result = m_dlgEnroll.DoModal();
     if (result == ENROLL_RESULT_FAILED) {

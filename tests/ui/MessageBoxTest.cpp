@@ -2,7 +2,9 @@
 // second thread looks at the box (geometry, texts, pixels), saves a screenshot and answers it
 // with real mouse input or keys, as a person would.
 #include "resources/ResourceIds.h"
+#include "tests/support/WinProcess.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
 
 #include <gtest/gtest.h>
@@ -335,23 +337,51 @@ public:
     }
 };
 
-TEST_F(MessageBoxTest, TheActiveWindowOwnsTheBoxIsDisabledAndTheBoxIsCentredOverIt) {
+// As the program has it: the overlay over the active window, then the box.
+TEST_F(MessageBoxTest, OverTheOverlayTheActiveWindowOwnsTheBoxIsDisabledAndCannotTakeTheActivation) {
     OwnerWindow owner;
     owner.Open();
-    ASSERT_EQ(GetActiveWindow(), owner.GetSafeHwnd());
+    CDlgBlackWnd overlay;
+    ASSERT_TRUE(overlay.Cover(owner.GetSafeHwnd()));
+    nvtest::PumpFor(50);
+    ASSERT_EQ(GetActiveWindow(), owner.GetSafeHwnd()) << "the overlay took the activation";
+    const HWND ownerHwnd = owner.GetSafeHwnd(), overlayHwnd = overlay.GetSafeHwnd();
     Observed seen;
     RECT boxRect = {};
+    HWND foreground = nullptr, foregroundAfter = nullptr;
+    bool stacked = false, stackedAfter = false, activated = false;
     EXPECT_EQ(RunBox(L"Owned", 0, L"", seen,
                      [&](HWND box) {
                          GetWindowRect(box, &boxRect);
-                         PressKey(box, VK_RETURN);
+                         foreground = GetForegroundWindow();
+                         stacked =
+                             nvtest::IsAbove(box, overlayHwnd) && nvtest::IsAbove(overlayHwnd, ownerHwnd);
+                         // The owner brought forward by another program, as by the taskbar or Alt+Tab.
+                         wchar_t handle[32];
+                         swprintf(handle, 32, L"0x%llx",
+                                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(ownerHwnd)));
+                         activated = testwin::RunCaptured(testwin::ProgramBeside(L"guidriver.exe"),
+                                                          std::wstring(L"activate --hwnd ") + handle)
+                                         .code == 0;
+                         for (int i = 0; i < 100 && GetForegroundWindow() != box; ++i)
+                             Sleep(30);
+                         foregroundAfter = GetForegroundWindow();
+                         stackedAfter =
+                             nvtest::IsAbove(box, overlayHwnd) && nvtest::IsAbove(overlayHwnd, ownerHwnd);
+                         ClickControl(box, IDC_MSGBOX_BUTTON1);
                      }),
-              IDOK);
-    EXPECT_EQ(seen.owner, owner.GetSafeHwnd());
+              IDOK)
+        << "the box's OK is still reachable";
+    EXPECT_EQ(seen.owner, ownerHwnd);
     EXPECT_FALSE(seen.ownerEnabled);
-    EXPECT_TRUE(IsWindowEnabled(owner.GetSafeHwnd()));
+    EXPECT_EQ(foreground, seen.box);
+    EXPECT_TRUE(stacked) << "the box above the overlay above its owner";
+    EXPECT_TRUE(activated);
+    EXPECT_EQ(foregroundAfter, seen.box) << "the activation went back to the box";
+    EXPECT_TRUE(stackedAfter);
+    EXPECT_TRUE(IsWindowEnabled(ownerHwnd));
     RECT ownerRect = {};
-    GetWindowRect(owner.GetSafeHwnd(), &ownerRect);
+    GetWindowRect(ownerHwnd, &ownerRect);
     EXPECT_NEAR((boxRect.left + boxRect.right) / 2.0, (ownerRect.left + ownerRect.right) / 2.0, 1.0);
     EXPECT_NEAR((boxRect.top + boxRect.bottom) / 2.0, (ownerRect.top + ownerRect.bottom) / 2.0, 1.0);
 }
