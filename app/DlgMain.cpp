@@ -10,6 +10,7 @@
 #include "ui/ResourceText.h"
 #include "ui/WinApp.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -124,8 +125,11 @@ void CDlgMain::LayoutMainWindow() {
         m_rcClearPanel = ToRect(mainwnd::kClearPanel);
 
         m_stCount.SetLabel(L"--/10", kFace, kTextSize, kCountColour, m_clrPanel, 0);
+        // The counts are drawn into this box later and never re-measured, so it is made wide
+        // enough for the widest of them: "10/10" is wider than the dashes.
         const SIZE count = m_stCount.GetTextExtent();
-        m_stCount.MoveWindow(m_rcEnrollPanel.left + 18, m_rcEnrollPanel.top + 20, count.cx + 5, count.cy);
+        const LONG countWidth = std::max(count.cx, m_stCount.MeasureText(L"10/10").cx);
+        m_stCount.MoveWindow(m_rcEnrollPanel.left + 18, m_rcEnrollPanel.top + 20, countWidth + 5, count.cy);
         const RECT countRect = m_stCount.GetRectInParent();
 
         m_stCountText.SetLabel(nvui::LoadResourceString(IDS_DATA_IMPORTED).c_str(), kFace, kTextSize, kBlack,
@@ -238,8 +242,7 @@ void CDlgMain::OnEnrollTextClicked() {
         return;
     SetUIEnabled(false);
     CDlgBlackWnd overlay;
-    overlay.Create(IDD_BLACKWND, m_hWnd);
-    overlay.ShowWindow(SW_SHOW);
+    overlay.Cover(m_hWnd);
 
     const INT_PTR result = m_dlgEnroll.DoModal();
     if (result == ENROLL_RESULT_FAILED) {

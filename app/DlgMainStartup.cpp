@@ -7,7 +7,6 @@
 #include "config/Registry.h"
 #include "credentials/DlgWinPW.h"
 #include "credentials/NoPasswordMessage.h"
-#include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
@@ -86,8 +85,7 @@ void CDlgMain::CheckStoredAccounts() {
 
 void CDlgMain::ShowStartupMessage(UINT textId, UINT titleId) {
     CDlgBlackWnd overlay;
-    overlay.Create(IDD_BLACKWND, m_hWnd);
-    overlay.ShowWindow(SW_SHOW);
+    overlay.Cover(m_hWnd);
     const std::wstring text = nvui::LoadResourceString(textId);
     const std::wstring title = titleId != 0 ? nvui::LoadResourceString(titleId) : std::wstring();
     CDlgMessageBox box;
@@ -134,12 +132,14 @@ BOOL CDlgMain::OnDeviceChange(WPARAM eventType, LPARAM data) {
     CDlgBlackWnd overlay;
     if (m_dlgEnroll.GetSafeHwnd() != nullptr) {
         // The enrolment dialog's overlay dims the window already. Its run ends only once this
-        // handler has returned, so it is hidden now, as a system dialog is when it is ended.
+        // handler has returned, so it is ended now the way the system ends a dialog: its owner
+        // gets its input back and then it is hidden, which hands the activation back to the main
+        // window, the owner of the box that follows.
         m_dlgEnroll.CancelEnroll();
+        EnableWindow(m_hWnd, TRUE);
         m_dlgEnroll.ShowWindow(SW_HIDE);
     } else {
-        overlay.Create(IDD_BLACKWND, m_hWnd);
-        overlay.ShowWindow(SW_SHOW);
+        overlay.Cover(m_hWnd);
     }
     const std::wstring text = nvui::LoadResourceString(IDS_DEVICE_REMOVED);
     CDlgMessageBox box;

@@ -1,7 +1,6 @@
 // The no-password message over the main window.
 #include "credentials/NoPasswordMessage.h"
 
-#include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
@@ -12,8 +11,8 @@
 CDlgWinPW::TellUserAction NoPasswordMessageOver(HWND over) {
     return [over] {
         CDlgBlackWnd overlay;
-        if (over != nullptr && overlay.Create(IDD_BLACKWND, over))
-            overlay.ShowWindow(SW_SHOW);
+        if (over != nullptr)
+            overlay.Cover(over);
         const std::wstring title = nvui::LoadResourceString(IDS_SET_PASSWORD_TITLE);
         const std::wstring text = nvui::LoadResourceString(IDS_SET_PASSWORD_TEXT);
         CDlgMessageBox box;

@@ -32,6 +32,8 @@ bool ReturnsResultDirectly(UINT message) {
 
 } // namespace
 
+thread_local CDialogEx* CDialogEx::s_pInnermostModal = nullptr;
+
 CDialogEx::CDialogEx(UINT templateId, HWND parent) : m_hParent(parent), m_nTemplateId(templateId) {}
 
 CDialogEx::~CDialogEx() {
@@ -90,6 +92,10 @@ INT_PTR CDialogEx::DoModal() {
     HWND owner = m_hParent;
     if (owner == nullptr)
         owner = GetActiveWindow();
+    // In the background, or right after the active dialog was hidden, the thread has no active
+    // window; the dialog that would have it is the one of the innermost run.
+    if (owner == nullptr)
+        owner = InnermostModalWindow();
     if (owner != nullptr)
         owner = GetAncestor(owner, GA_ROOT);
 
@@ -108,6 +114,8 @@ INT_PTR CDialogEx::DoModal() {
         ::ShowWindow(m_hWnd, SW_SHOW);
 
     m_bInModalLoop = true;
+    m_pOuterModal = s_pInnermostModal;
+    s_pInnermostModal = this;
     MSG msg;
     while (!m_bEndRequested && m_hWnd != nullptr) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -120,6 +128,8 @@ INT_PTR CDialogEx::DoModal() {
             break;
         RouteMessage(msg);
     }
+    s_pInnermostModal = m_pOuterModal;
+    m_pOuterModal = nullptr;
     m_bInModalLoop = false;
 
     if (ownerDisabled)
@@ -132,6 +142,26 @@ INT_PTR CDialogEx::DoModal() {
         DestroyWindow();
     }
     return m_bEndRequested ? m_nModalResult : -1;
+}
+
+HWND CDialogEx::InnermostModalWindow() {
+    for (CDialogEx* run = s_pInnermostModal; run != nullptr; run = run->m_pOuterModal)
+        if (run->m_hWnd != nullptr && IsWindowVisible(run->m_hWnd))
+            return run->m_hWnd;
+    return nullptr;
+}
+
+bool CDialogEx::PassActivationToModal() {
+    if (IsWindowEnabled(m_hWnd))
+        return false;
+    HWND modal = InnermostModalWindow();
+    if (modal == nullptr || modal == m_hWnd || !IsWindowEnabled(modal))
+        return false;
+    // An activation from outside the program (another program's SetForegroundWindow, say) can
+    // land on a disabled window. Left there, the keys would go to a window that takes no input,
+    // and the box that has to be answered would have lost the activation.
+    SetActiveWindow(modal);
+    return true;
 }
 
 void CDialogEx::RouteMessage(MSG& msg) {
@@ -242,6 +272,13 @@ bool CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_TIMER:
         OnTimer(wParam);
         return true;
+    case WM_ACTIVATE:
+        // Handled, so the dialog manager does not put the focus back into the disabled window.
+        if (LOWORD(wParam) != WA_INACTIVE && PassActivationToModal()) {
+            *result = 0;
+            return true;
+        }
+        return OnMessage(message, wParam, lParam, result);
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         if (m_hBackgroundBrush == nullptr)

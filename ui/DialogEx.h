@@ -6,6 +6,8 @@
 // of the dialog the message is for, then to the dialog manager, then to the window. EndDialog
 // only records the result: the loop ends once the handler that called it has returned, so a
 // handler can finish its work (and an inner modal loop can run) after asking for the end.
+// A dialog that is activated from outside while a modal run has it disabled hands the
+// activation on to the dialog of the innermost run.
 #pragma once
 
 #include <windows.h>
@@ -20,7 +22,8 @@ public:
 
     // Creates, shows and runs the dialog until EndDialog; returns its result, or -1 when the
     // window could not be created. Without a parent, the owner is the active window of the
-    // thread and the dialog is centred over it.
+    // thread (when it has none: the dialog of the innermost modal run still on screen) and the
+    // dialog is centred over it.
     virtual INT_PTR DoModal();
     // Creates the window modeless (not shown unless the template says WS_VISIBLE).
     bool Create(HWND parent);
@@ -83,6 +86,15 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     HWND CreateFromTemplate(HWND parent);
+    // The window of the innermost modal run of this thread that is still shown, or null.
+    static HWND InnermostModalWindow();
+    // WM_ACTIVATE of a window that the modal run above it has disabled: the activation goes on to
+    // that run's dialog. Returns whether it did.
+    bool PassActivationToModal();
+
+    // The modal runs of a thread, innermost first, linked through the dialogs that run them.
+    static thread_local CDialogEx* s_pInnermostModal;
+    CDialogEx* m_pOuterModal = nullptr;
 
     HBRUSH m_hBackgroundBrush = nullptr;
     COLORREF m_clrBackground = 0;

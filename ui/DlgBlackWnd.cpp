@@ -7,12 +7,25 @@ CDlgBlackWnd::CDlgBlackWnd() : CDialogEx(IDD_BLACKWND), m_nWidth(716), m_nHeight
 
 BOOL CDlgBlackWnd::OnInitDialog() {
     CDialogEx::OnInitDialog();
-    SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED);
+    // No activation by a click either: the window underneath must stay the active one.
+    SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE,
+                      GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_NOACTIVATE);
     SetLayeredWindowAttributes(m_hWnd, 0, 128, LWA_ALPHA);
     SetWindowTextW(m_hWnd, L"Norvik Fingerprint Black");
     SetClientSize(m_nWidth, m_nHeight);
     SetBackgroundColor(0x000000, true);
-    return TRUE;
+    // With no control to take it, the dialog manager's default focus would go to the window
+    // itself, and activate it while it is still hidden.
+    return FALSE;
+}
+
+bool CDlgBlackWnd::Cover(HWND window) {
+    if (!Create(IDD_BLACKWND, window))
+        return false;
+    // Shown active, the overlay would become the owner of the next box, and the only window that
+    // box disables.
+    ShowWindow(SW_SHOWNOACTIVATE);
+    return true;
 }
 
 bool CDlgBlackWnd::PreTranslateMessage(MSG* msg) {

@@ -6,11 +6,14 @@
 #include "ui/ResourceText.h"
 #include "ui/WinApp.h"
 
+#include <algorithm>
+
 namespace {
 constexpr int kWidth = 480;
 constexpr int kHeight = 270;
 constexpr int kMargin = 30;
 constexpr int kLine = 20;
+constexpr int kTextWidth = kWidth - 100 - kMargin;
 } // namespace
 
 CDlgMessageBox::CDlgMessageBox() : CDialogEx(IDD_MESSAGEBOX) {}
@@ -65,14 +68,17 @@ void CDlgMessageBox::Layout() {
     ::MoveWindow(icon, kMargin, 98, 42, 42, TRUE);
 
     m_stText.SetLabel(m_strText.c_str(), L"Segoe UI", kLine, 0x000000, m_clrBack, 0);
-    m_stText.MoveWindow(100, 90, kWidth - 100 - kMargin, 3 * kLine);
+    m_stText.MoveWindow(100, 90, kTextWidth, 3 * kLine);
 
     if (style & MSGBOX_ANOTHER_FINGER) {
-        m_stText.MoveWindow(100, 90, kWidth - 100 - kMargin, 2 * kLine);
+        // The link goes under the text, so the text gets the lines it needs, from two up to the
+        // three there is room for above the OK button.
+        const int textHeight = m_stText.MeasureText(m_strText.c_str(), kTextWidth).cy;
+        m_stText.MoveWindow(100, 90, kTextWidth, std::clamp(textHeight, 2 * kLine, 3 * kLine));
         const std::wstring another = nvui::LoadResourceString(IDS_SCAN_ANOTHER);
         m_stAnother.SetLabel(another.c_str(), L"Segoe UI", kLine, 0xC2B82B, m_clrBack, LS_UNDERLINE);
         m_stAnother.EnableClick();
-        m_stAnother.MoveWindow(100, m_stText.GetRectInParent().bottom + 5, kWidth - 100 - kMargin, kLine);
+        m_stAnother.MoveWindow(100, m_stText.GetRectInParent().bottom + 5, kTextWidth, kLine);
         m_stAnother.ShowWindow(SW_SHOW);
     }
 

@@ -3,6 +3,8 @@
 
 #include "ui/GdiObject.h"
 
+#include <cwchar>
+
 void CFontStatic::SetLabel(const wchar_t* text, const wchar_t* faceName, int size, COLORREF textColour,
                            COLORREF backColour, std::uint32_t flags) {
     m_strText = text ? text : L"";
@@ -95,6 +97,36 @@ void CFontStatic::PaintNow() {
     ReleaseDC(m_hWnd, dc);
 }
 
+HFONT CFontStatic::CreateLabelFont() const {
+    return CreateFontW(m_nSize, 0, 0, 0, m_style.bold ? 900 : 400, m_style.italic, m_style.underline,
+                       m_style.strikeOut, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS,
+                       m_style.antiAlias ? ANTIALIASED_QUALITY : DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       m_strFaceName.c_str());
+}
+
+SIZE CFontStatic::MeasureText(const wchar_t* text, int wrapWidth) const {
+    SIZE size = {0, 0};
+    if (text == nullptr)
+        return size;
+    HDC dc = GetDC(m_hWnd);
+    if (dc == nullptr)
+        return size;
+    {
+        nvui::GdiObject font(CreateLabelFont());
+        nvui::SelectGuard selectFont(dc, font.get());
+        const int length = static_cast<int>(wcslen(text));
+        if (wrapWidth > 0) {
+            RECT rc = {0, 0, wrapWidth, 0};
+            DrawTextW(dc, text, length, &rc, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            size = {rc.right - rc.left, rc.bottom - rc.top};
+        } else {
+            GetTextExtentPoint32W(dc, text, length, &size);
+        }
+    }
+    ReleaseDC(m_hWnd, dc);
+    return size;
+}
+
 void CFontStatic::Paint(HDC target) {
     RECT client = {};
     GetClientRect(m_hWnd, &client);
@@ -129,11 +161,7 @@ void CFontStatic::Paint(HDC target) {
         }
     }
 
-    nvui::GdiObject font(CreateFontW(m_nSize, 0, 0, 0, m_style.bold ? 900 : 400, m_style.italic,
-                                     m_style.underline, m_style.strikeOut, DEFAULT_CHARSET,
-                                     OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS,
-                                     m_style.antiAlias ? ANTIALIASED_QUALITY : DEFAULT_QUALITY,
-                                     DEFAULT_PITCH | FF_DONTCARE, m_strFaceName.c_str()));
+    nvui::GdiObject font(CreateLabelFont());
     if (font) {
         nvui::SelectGuard selectFont(memory.get(), font.get());
         ::SetTextColor(memory.get(), textColour);

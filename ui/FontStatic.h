@@ -32,6 +32,9 @@ public:
 
     // The single-line size of the text in the label's font, as of the last paint.
     SIZE GetTextExtent() const { return m_sizeText; }
+    // The size `text` takes in the label's font: on one line, or, with a wrap width, broken at
+    // word boundaries into lines no wider than that, as the label draws it.
+    SIZE MeasureText(const wchar_t* text, int wrapWidth = 0) const;
     const std::wstring& GetLabelText() const { return m_strText; }
     const LabelStyle& GetStyle() const { return m_style; }
     bool IsHovered() const { return m_bHover; }
@@ -42,6 +45,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    HFONT CreateLabelFont() const;
     void Paint(HDC target);
     void PaintNow();
     void Invalidate(bool erase);

@@ -36,6 +36,21 @@ COLORREF ClearFill(HWND main) {
     return Pixel(main, 270, 459);
 }
 
+// The width of a text in the count label's font, measured here.
+LONG CountTextWidth(const wchar_t* text) {
+    HFONT font =
+        CreateFontW(20, 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
+                    CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Segoe UI");
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return size.cx;
+}
+
 // Enrolments of the signed-in account at these sub-factors, as a commit would add them.
 void EnrollInPool(const std::vector<std::wstring>& subFactors) {
     int finger = 0;
@@ -169,7 +184,7 @@ TEST_F(MainWindow, TwelveEnrolmentsShowAsTwelveOfTenWithEnrollInactive) {
     EXPECT_EQ(ControlText(main, 1207), L"12/10");
     EXPECT_EQ(EnrollFill(main), kInactive);
     EXPECT_EQ(ClearFill(main), kActive);
-    // The box measured for "--/10" is kept; the next text sits where it was.
+    // The box is sized once, in the layout; the next text sits where it was.
     const RECT count = ControlRect(main, 1207);
     EXPECT_EQ(ControlRect(main, 1208).left, count.right + 2);
     Screenshot(main, L"main-window-twelve-fingers");
@@ -181,6 +196,8 @@ TEST_F(MainWindow, WithTenFingersEnrollIgnoresClicks) {
     ASSERT_NE(main, nullptr);
     MouseAway();
     EXPECT_EQ(ControlText(main, 1207), L"10/10");
+    EXPECT_GE(ControlRect(main, 1207).right - ControlRect(main, 1207).left, CountTextWidth(L"10/10"))
+        << "the count is cut off";
     EXPECT_EQ(EnrollFill(main), kInactive);
     ASSERT_TRUE(Click(main, 1223));
     Sleep(1500);

@@ -43,6 +43,8 @@ struct Seen {
     std::wstring text, title;
     HWND overlay = nullptr;
     HWND overlayOwner = nullptr;
+    HWND boxOwner = nullptr;
+    bool hostEnabled = true;
     RECT overlayRect = {};
     bool clicked = false;
 };
@@ -86,6 +88,8 @@ TEST(NoPasswordMessage, ShowsTheSetUpBoxOverTheDimmedWindowAndFails) {
         Sleep(300);
         seen.text = apptest::ControlText(seen.box, 1170);
         seen.title = apptest::ControlText(seen.box, 1223);
+        seen.boxOwner = GetWindow(seen.box, GW_OWNER);
+        seen.hostEnabled = IsWindowEnabled(host.Get()) != FALSE;
         seen.overlay = FindOwn(L"Norvik Fingerprint Black", 0);
         if (seen.overlay) {
             seen.overlayOwner = GetWindow(seen.overlay, GW_OWNER);
@@ -107,6 +111,8 @@ TEST(NoPasswordMessage, ShowsTheSetUpBoxOverTheDimmedWindowAndFails) {
     EXPECT_EQ(seen.text, L"Please set up Windows account password in Sign-in options.");
     ASSERT_NE(seen.overlay, nullptr) << "the window behind is not dimmed";
     EXPECT_EQ(seen.overlayOwner, host.Get());
+    EXPECT_EQ(seen.boxOwner, host.Get()) << "the box belongs to the window behind, not to the overlay";
+    EXPECT_FALSE(seen.hostEnabled);
     RECT client = {};
     GetClientRect(host.Get(), &client);
     MapWindowPoints(host.Get(), HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);

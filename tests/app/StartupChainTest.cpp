@@ -2,6 +2,7 @@
 // an unsupported Windows version, "ShowWelcome" and the shared files, sensor removal while idle
 // and during an enrolment, another device's removal, and the Enroll command end to end.
 #include "tests/app/ProgramTestFixture.h"
+#include "tests/ui/UiTestSupport.h"
 
 namespace apptest {
 namespace {
@@ -17,16 +18,44 @@ std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
+// The box (or dialog) `top` is owned by `owner`, which it disables, lies above the overlay and
+// the overlay above the main window, and has the activation.
+void ExpectModalOverDimmedMain(Program& program, HWND top, HWND owner) {
+    HWND main = program.MainWindow(), overlay = program.Overlay();
+    ASSERT_NE(main, nullptr);
+    ASSERT_NE(overlay, nullptr) << "the main window is dimmed behind it";
+    EXPECT_EQ(GetWindow(top, GW_OWNER), owner);
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the main window takes no input";
+    EXPECT_EQ(GetWindow(overlay, GW_OWNER), main);
+    EXPECT_TRUE(nvtest::IsAbove(top, overlay));
+    EXPECT_TRUE(nvtest::IsAbove(overlay, main));
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == top; }, 3000)) << "it has the activation";
+}
+
+// The main window brought forward by another program, as by the taskbar or Alt+Tab: `top` gets
+// the activation back and stays above it.
+void BringMainForward(Program& program, HWND top) {
+    HWND main = program.MainWindow();
+    ASSERT_NE(main, nullptr);
+    wchar_t handle[32];
+    swprintf(handle, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(main)));
+    ASSERT_EQ(Driver(std::wstring(L"activate --hwnd ") + handle).exitCode, 0u);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == top; }, 3000))
+        << "the activation stays with the main window";
+    EXPECT_TRUE(nvtest::IsAbove(top, main));
+}
+
 // Waits for a box, checks its text and title, saves it, closes it with OK.
 void ExpectBoxAndClose(Program& program, const std::wstring& text, const std::wstring& title,
-                       const std::wstring& artefact, bool overlay = true) {
+                       const std::wstring& artefact, bool bringMainForward = false) {
     HWND box = program.WaitMessageBox();
     ASSERT_NE(box, nullptr) << "no box for: " << Narrow(text);
     EXPECT_EQ(BoxText(box), text);
     EXPECT_EQ(BoxTitle(box), title);
-    if (overlay) {
-        EXPECT_NE(program.Overlay(), nullptr) << "the main window is dimmed behind the box";
-    }
+    ExpectModalOverDimmedMain(program, box, program.MainWindow());
+    if (bringMainForward)
+        BringMainForward(program, box);
     if (HWND main = program.MainWindow())
         Screenshot(main, artefact);
     ASSERT_TRUE(ClickBoxOk(box));
@@ -38,7 +67,7 @@ using StartupChain = ProgramTest;
 TEST_F(StartupChain, WithoutASensorTheProgramSaysSoAndEnds) {
     ASSERT_EQ(Sim(L"units"), 0u);
     ASSERT_TRUE(m_program.Start());
-    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-no-sensor");
+    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-no-sensor", true);
     const std::optional<DWORD> code = m_program.WaitExit(10000);
     EXPECT_TRUE(code.has_value()) << "the program should end after the box";
 }
@@ -168,12 +197,26 @@ TEST_F(SharedFiles, ShowWelcomeValueMissingUnderAnExistingKeyTouchesNeitherFile)
 
 using SystemEvents = ProgramTest;
 
-TEST_F(SystemEvents, SensorRemovalWhileIdleEndsTheProgram) {
+TEST_F(SystemEvents, SensorRemovalWhileIdleInTheBackgroundEndsTheProgram) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
+    // Another program in front: the program has no active window when the notice comes.
+    HWND other = CreateWindowExW(0, L"STATIC", L"Another program", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
     ASSERT_EQ(Sim(L"remove"), 0u);
-    ExpectBoxAndClose(m_program, kRemoved, L"Norvik Fingerprint", L"main-window-sensor-removed");
+    HWND box = m_program.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(BoxText(box), kRemoved);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), main);
+    EXPECT_FALSE(IsWindowEnabled(main));
+    EXPECT_TRUE(nvtest::IsAbove(box, main));
+    Screenshot(main, L"main-window-sensor-removed");
+    ASSERT_TRUE(ClickBoxOk(box));
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+    DestroyWindow(other);
 }
 
 TEST_F(SystemEvents, RemovalOfAnotherUsbDeviceDoesNothing) {
@@ -216,6 +259,7 @@ TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentCancelsItAndEndsTheProgram) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(BoxText(box), kRemoved);
     EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "the enrolment dialog goes before the box";
+    ExpectModalOverDimmedMain(m_program, box, main);
     Screenshot(main, L"main-window-removed-while-enrolling");
     ASSERT_TRUE(ClickBoxOk(box));
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
@@ -228,11 +272,17 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkCountsTheNewFinger) {
     ASSERT_NE(main, nullptr);
     ASSERT_EQ(Sim(L"auto on"), 0u);
     ASSERT_TRUE(Click(main, 1223));
-    ASSERT_NE(m_program.WaitEnrollDialog(), nullptr);
-    EXPECT_NE(m_program.Overlay(), nullptr) << "the main window is dimmed";
+    HWND enroll = m_program.WaitEnrollDialog();
+    ASSERT_NE(enroll, nullptr);
+    ExpectModalOverDimmedMain(m_program, enroll, main);
     HWND box = m_program.WaitMessageBox(30000);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(BoxTitle(box), L"Scanned Fingerprints: 1");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), enroll);
+    EXPECT_FALSE(IsWindowEnabled(enroll));
+    EXPECT_FALSE(IsWindowEnabled(main));
+    EXPECT_TRUE(nvtest::IsAbove(box, enroll));
+    BringMainForward(m_program, box);
     ASSERT_TRUE(ClickBoxOk(box));
     ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 15000));
     ASSERT_TRUE(
@@ -244,6 +294,23 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkCountsTheNewFinger) {
     EXPECT_NE(RunTool(L"winbio-sim.exe", L"list").out.find(" 0xF5 "), std::string::npos)
         << "the first Windows Hello position";
     Screenshot(main, L"main-window-after-enroll");
+}
+
+TEST_F(EnrollCommand, AltF4OnTheMainWindowBroughtForwardEndsTheEnrolmentNotTheProgram) {
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(Click(main, 1223));
+    HWND enroll = m_program.WaitEnrollDialog();
+    ASSERT_NE(enroll, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == enroll; }, 3000));
+    // As a person would: the main window picked from the taskbar, then Alt+F4.
+    ASSERT_TRUE(Key(main, L"alt+f4 --sendinput"));
+    EXPECT_TRUE(
+        WaitFor([&] { return m_program.EnrollDialog() == nullptr && m_program.Overlay() == nullptr; }, 5000))
+        << "the keys went elsewhere than to the enrolment dialog";
+    EXPECT_FALSE(m_program.WaitExit(1500).has_value()) << "the main window took Alt+F4";
+    EXPECT_TRUE(IsWindowEnabled(main));
+    EXPECT_EQ(ControlText(main, 1207), L" 0/10");
 }
 
 TEST_F(EnrollCommand, AFailedEnrolmentEndsTheProcess) {

@@ -302,8 +302,13 @@ TEST_F(EnrollDialogTest, SevenSamplesFillThePictureByTheTableAndTheFingerLandsAt
     for (Step& s : WholeEnrollment("finger-new", 7, L"enroll-enrolling"))
         steps.push_back(std::move(s));
     BoxContent success;
-    steps.push_back(Box([&success](HWND box) {
+    HWND boxOwner = nullptr, dialogWindow = nullptr;
+    bool dialogEnabled = true;
+    steps.push_back(Box([&](HWND box) {
         success = ReadBox(box);
+        boxOwner = GetWindow(box, GW_OWNER);
+        dialogWindow = Dialog();
+        dialogEnabled = IsWindowEnabled(Dialog()) != FALSE;
         nvtest::SaveWindowPng(box, L"enroll-success-box");
         ClickControl(box, IDC_MSGBOX_BUTTON1);
     }));
@@ -313,6 +318,8 @@ TEST_F(EnrollDialogTest, SevenSamplesFillThePictureByTheTableAndTheFingerLandsAt
     EXPECT_EQ(success.caption, L"Scanned Fingerprints: 1");
     EXPECT_EQ(success.text, Text(IDS_CLICK_OK_TO_ENROLL));
     EXPECT_TRUE(success.link);
+    EXPECT_EQ(boxOwner, dialogWindow) << "the box belongs to the dialog";
+    EXPECT_FALSE(dialogEnabled);
     EXPECT_EQ(Pool(), me + " 0xF5 finger-new\n");
 }
 

@@ -71,7 +71,7 @@ TEST(GuiDriver, HelpDocumentsEveryCommand) {
     EXPECT_EQ(help.exitCode, 0u);
     for (const char* command :
          {"wait ", "wait-gone", "list ", "rect ", "click ", "press ", "release", "move ", "move-screen",
-          "key ", "send ", "post ", "broadcast", "pixel ", "screenshot"})
+          "key ", "activate ", "send ", "post ", "broadcast", "pixel ", "screenshot"})
         EXPECT_NE(help.out.find(std::string("\n  ") + command), std::string::npos) << command;
     EXPECT_EQ(Driver(L"frobnicate").exitCode, 2u);
     EXPECT_EQ(Driver(L"list").exitCode, 2u) << "no window given";

@@ -2,7 +2,9 @@
 // second thread looks at the box (geometry, texts, pixels), saves a screenshot and answers it
 // with real mouse input or keys, as a person would.
 #include "resources/ResourceIds.h"
+#include "tests/support/WinProcess.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
 
 #include <gtest/gtest.h>
@@ -49,21 +51,54 @@ struct Observed {
     HWND owner = nullptr;
     bool ownerEnabled = true;
     SIZE titleTextSize = {};
+    // The message text measured here, broken into lines of the label's width.
+    int textNeeds = 0;
+    // Pixels of the link in its colour, and whether one row of them runs under the whole text.
+    int linkInk = 0;
+    bool linkUnderlined = false;
     std::wstring screenshot;
 };
 
-SIZE MeasureTitle(HWND label, const std::wstring& text) {
-    HFONT font = CreateFontW(24, 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
-                             CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                             L"Segoe UI Semibold");
-    HDC dc = GetDC(label);
+// The text's size in a font made as the labels make theirs: on one line, or broken at word
+// boundaries into lines of `wrapWidth`.
+SIZE Measure(HWND window, const std::wstring& text, const wchar_t* face, int size, int wrapWidth = 0) {
+    HFONT font = CreateFontW(size, 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
+                             CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+    HDC dc = GetDC(window);
     HGDIOBJ old = SelectObject(dc, font);
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SIZE extent = {};
+    if (wrapWidth > 0) {
+        RECT rc = {0, 0, wrapWidth, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        extent = {rc.right, rc.bottom};
+    } else {
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    }
     SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    ReleaseDC(window, dc);
     DeleteObject(font);
-    return size;
+    return extent;
+}
+
+// The link as drawn: its colour, and an underline as wide as its text.
+void ReadLink(HWND link, Observed& seen) {
+    constexpr COLORREF kLinkColour = 0xC2B82B;
+    const int textWidth = Measure(link, seen.linkText, L"Segoe UI", 20).cx;
+    RECT client = {};
+    GetClientRect(link, &client);
+    HDC dc = GetDC(link);
+    for (int y = 0; y < client.bottom; ++y) {
+        bool unbroken = textWidth > 10;
+        for (int x = 0; x < client.right; ++x) {
+            const bool ink = GetPixel(dc, x, y) == kLinkColour;
+            seen.linkInk += ink ? 1 : 0;
+            if (x > 0 && x < textWidth - 1 && !ink)
+                unbroken = false;
+        }
+        seen.linkUnderlined = seen.linkUnderlined || unbroken;
+    }
+    ReleaseDC(link, dc);
 }
 
 // Runs ShowMessage here and `answer` on a second thread once the box is up; returns the result.
@@ -88,9 +123,10 @@ INT_PTR RunBox(const wchar_t* text, std::uint32_t style, const wchar_t* title, O
         HWND titleLabel = GetDlgItem(box, IDC_MSGBOX_TITLE);
         seen.title = Text(titleLabel);
         seen.titleRect = nvtest::RectInParent(titleLabel);
-        seen.titleTextSize = MeasureTitle(titleLabel, seen.title);
+        seen.titleTextSize = Measure(titleLabel, seen.title, L"Segoe UI Semibold", 24);
         seen.iconRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_ICON));
         seen.textRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_TEXT));
+        seen.textNeeds = Measure(box, text, L"Segoe UI", 20, 350).cy;
         seen.okRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_BUTTON1));
         seen.okText = Text(GetDlgItem(box, IDC_MSGBOX_BUTTON1));
         seen.closeRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_CLOSE));
@@ -98,6 +134,8 @@ INT_PTR RunBox(const wchar_t* text, std::uint32_t style, const wchar_t* title, O
         seen.linkVisible = IsWindowVisible(link) != FALSE;
         seen.linkRect = nvtest::RectInParent(link);
         seen.linkText = Text(link);
+        if (seen.linkVisible)
+            ReadLink(link, seen);
         seen.secondButtonVisible = IsWindowVisible(GetDlgItem(box, IDC_MSGBOX_BUTTON2)) != FALSE;
         seen.band = nvtest::ClientPixel(box, 470, 50);
         seen.accent = nvtest::ClientPixel(box, 240, 57);
@@ -116,25 +154,48 @@ INT_PTR RunBox(const wchar_t* text, std::uint32_t style, const wchar_t* title, O
 }
 
 // Real mouse input from the driver thread; the box's thread pumps on its own.
-void ClickControl(HWND box, int id) {
-    HWND control = GetDlgItem(box, id);
+void SendMouse(DWORD flags, int x = 0, int y = 0) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_ABSOLUTE) {
+        const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        input.mi.dx = static_cast<LONG>((x * 65536LL + 32768) / w);
+        input.mi.dy = static_cast<LONG>((y * 65536LL + 32768) / h);
+    }
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+void MoveOnto(HWND box, int id) {
     RECT rc = {};
-    GetWindowRect(control, &rc);
-    const int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input[3] = {};
-    for (INPUT& i : input)
-        i.type = INPUT_MOUSE;
-    input[0].mi.dx = static_cast<LONG>((x * 65536LL + 32768) / w);
-    input[0].mi.dy = static_cast<LONG>((y * 65536LL + 32768) / h);
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(1, &input[0], sizeof(INPUT));
+    GetWindowRect(GetDlgItem(box, id), &rc);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
     Sleep(150);
-    SendInput(1, &input[1], sizeof(INPUT));
+}
+
+void ClickControl(HWND box, int id) {
+    MoveOnto(box, id);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
     Sleep(100);
-    SendInput(1, &input[2], sizeof(INPUT));
+    SendMouse(MOUSEEVENTF_LEFTUP);
+}
+
+// The "OK" label's fill and edge under the pointer, then pressed, read back from the screen;
+// the release then answers the box.
+struct OkLook {
+    COLORREF hoverFill = 0, hoverEdge = 0, pressedFill = 0, pressedEdge = 0;
+};
+void HoverPressAndRelease(HWND box, OkLook& look) {
+    HWND ok = GetDlgItem(box, IDC_MSGBOX_BUTTON1);
+    MoveOnto(box, IDC_MSGBOX_BUTTON1);
+    Sleep(150);
+    look.hoverFill = nvtest::ClientPixel(ok, 5, 5);
+    look.hoverEdge = nvtest::ClientPixel(ok, 0, 20);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(250);
+    look.pressedFill = nvtest::ClientPixel(ok, 5, 5);
+    look.pressedEdge = nvtest::ClientPixel(ok, 0, 20);
+    SendMouse(MOUSEEVENTF_LEFTUP);
 }
 
 void PressKey(HWND box, WPARAM key) {
@@ -156,11 +217,16 @@ protected:
 
 TEST_F(MessageBoxTest, StyleZeroShowsTheInformationIconAndOnlyTheOkButton) {
     Observed seen;
+    OkLook ok;
     const INT_PTR result = RunBox(
         L"Please set up Windows account password in Sign-in options.", 0, L"", seen,
-        [](HWND box) { ClickControl(box, IDC_MSGBOX_BUTTON1); }, L"msgbox-style-00");
+        [&ok](HWND box) { HoverPressAndRelease(box, ok); }, L"msgbox-style-00");
     ASSERT_NE(seen.box, nullptr) << "no box appeared";
     EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ok.hoverFill, 0x928A20u) << "hover fill";
+    EXPECT_EQ(ok.hoverEdge, 0x999999u) << "hover border";
+    EXPECT_EQ(ok.pressedFill, 0xC2B82Bu) << "pressed fill";
+    EXPECT_EQ(ok.pressedEdge, 0xC2B82Bu) << "no border while pressed";
     EXPECT_EQ(seen.client.right, 480);
     EXPECT_EQ(seen.client.bottom, 270);
     EXPECT_NE(seen.exStyle & WS_EX_TOOLWINDOW, 0);
@@ -207,6 +273,8 @@ TEST_F(MessageBoxTest, AnotherFingerShowsTheLinkUnderATwoLineTextAndReturnsEleve
     EXPECT_TRUE(seen.linkVisible);
     ExpectRect(seen.linkRect, 100, 135, 350, 20);
     EXPECT_EQ(seen.linkText, L"Scan another finger");
+    EXPECT_GT(seen.linkInk, 100) << "the link's colour";
+    EXPECT_TRUE(seen.linkUnderlined);
     EXPECT_EQ(seen.iconProbe, RGB(30, 62, 128));
 }
 
@@ -220,6 +288,12 @@ TEST_F(MessageBoxTest, SuccessWithTheLinkAndTheCloseButtonCancels) {
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_TRUE(seen.linkVisible);
     EXPECT_EQ(seen.iconProbe, RGB(43, 184, 194)) << "the teal circle of bitmap 275";
+    // The sentence takes three lines; with the link below it, none of them is cut off.
+    EXPECT_GT(seen.textNeeds, 40);
+    EXPECT_GE(seen.textRect.bottom - seen.textRect.top, seen.textNeeds);
+    EXPECT_GE(seen.linkRect.top, seen.textRect.bottom);
+    EXPECT_LE(seen.linkRect.bottom, seen.okRect.top) << "above the OK button, inside the box";
+    EXPECT_TRUE(seen.linkUnderlined);
 }
 
 TEST_F(MessageBoxTest, EnterGivesOkAndEscapeGivesCancel) {
@@ -263,23 +337,51 @@ public:
     }
 };
 
-TEST_F(MessageBoxTest, TheActiveWindowOwnsTheBoxIsDisabledAndTheBoxIsCentredOverIt) {
+// As the program has it: the overlay over the active window, then the box.
+TEST_F(MessageBoxTest, OverTheOverlayTheActiveWindowOwnsTheBoxIsDisabledAndCannotTakeTheActivation) {
     OwnerWindow owner;
     owner.Open();
-    ASSERT_EQ(GetActiveWindow(), owner.GetSafeHwnd());
+    CDlgBlackWnd overlay;
+    ASSERT_TRUE(overlay.Cover(owner.GetSafeHwnd()));
+    nvtest::PumpFor(50);
+    ASSERT_EQ(GetActiveWindow(), owner.GetSafeHwnd()) << "the overlay took the activation";
+    const HWND ownerHwnd = owner.GetSafeHwnd(), overlayHwnd = overlay.GetSafeHwnd();
     Observed seen;
     RECT boxRect = {};
+    HWND foreground = nullptr, foregroundAfter = nullptr;
+    bool stacked = false, stackedAfter = false, activated = false;
     EXPECT_EQ(RunBox(L"Owned", 0, L"", seen,
                      [&](HWND box) {
                          GetWindowRect(box, &boxRect);
-                         PressKey(box, VK_RETURN);
+                         foreground = GetForegroundWindow();
+                         stacked =
+                             nvtest::IsAbove(box, overlayHwnd) && nvtest::IsAbove(overlayHwnd, ownerHwnd);
+                         // The owner brought forward by another program, as by the taskbar or Alt+Tab.
+                         wchar_t handle[32];
+                         swprintf(handle, 32, L"0x%llx",
+                                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(ownerHwnd)));
+                         activated = testwin::RunCaptured(testwin::ProgramBeside(L"guidriver.exe"),
+                                                          std::wstring(L"activate --hwnd ") + handle)
+                                         .code == 0;
+                         for (int i = 0; i < 100 && GetForegroundWindow() != box; ++i)
+                             Sleep(30);
+                         foregroundAfter = GetForegroundWindow();
+                         stackedAfter =
+                             nvtest::IsAbove(box, overlayHwnd) && nvtest::IsAbove(overlayHwnd, ownerHwnd);
+                         ClickControl(box, IDC_MSGBOX_BUTTON1);
                      }),
-              IDOK);
-    EXPECT_EQ(seen.owner, owner.GetSafeHwnd());
+              IDOK)
+        << "the box's OK is still reachable";
+    EXPECT_EQ(seen.owner, ownerHwnd);
     EXPECT_FALSE(seen.ownerEnabled);
-    EXPECT_TRUE(IsWindowEnabled(owner.GetSafeHwnd()));
+    EXPECT_EQ(foreground, seen.box);
+    EXPECT_TRUE(stacked) << "the box above the overlay above its owner";
+    EXPECT_TRUE(activated);
+    EXPECT_EQ(foregroundAfter, seen.box) << "the activation went back to the box";
+    EXPECT_TRUE(stackedAfter);
+    EXPECT_TRUE(IsWindowEnabled(ownerHwnd));
     RECT ownerRect = {};
-    GetWindowRect(owner.GetSafeHwnd(), &ownerRect);
+    GetWindowRect(ownerHwnd, &ownerRect);
     EXPECT_NEAR((boxRect.left + boxRect.right) / 2.0, (ownerRect.left + ownerRect.right) / 2.0, 1.0);
     EXPECT_NEAR((boxRect.top + boxRect.bottom) / 2.0, (ownerRect.top + ownerRect.bottom) / 2.0, 1.0);
 }

@@ -27,12 +27,15 @@ protected:
 TEST(Overlay, CoversTheParentsClientAreaExactly) {
     ParentWindow parent;
     parent.Open(150, 120);
+    SetActiveWindow(parent.GetSafeHwnd());
     ObservedOverlay overlay;
     EXPECT_EQ(overlay.m_nWidth, 716);
     EXPECT_EQ(overlay.m_nHeight, 520);
-    ASSERT_TRUE(overlay.Create(parent.GetSafeHwnd()));
-    overlay.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(overlay.Cover(parent.GetSafeHwnd()));
     nvtest::PumpFor(80);
+    EXPECT_TRUE(IsWindowVisible(overlay.GetSafeHwnd()));
+    EXPECT_EQ(GetActiveWindow(), parent.GetSafeHwnd()) << "the covered window stays the active one";
+    EXPECT_NE(GetWindowLongPtrW(overlay.GetSafeHwnd(), GWL_EXSTYLE) & WS_EX_NOACTIVATE, 0);
 
     RECT client = {};
     GetClientRect(parent.GetSafeHwnd(), &client);

@@ -89,6 +89,13 @@ RECT RectInParent(HWND control) {
     return rc;
 }
 
+bool IsAbove(HWND upper, HWND lower) {
+    for (HWND w = GetWindow(lower, GW_HWNDPREV); w != nullptr; w = GetWindow(w, GW_HWNDPREV))
+        if (w == upper)
+            return true;
+    return false;
+}
+
 namespace {
 
 // Copies width x height pixels at (x, y) of the source context and writes them as a PNG

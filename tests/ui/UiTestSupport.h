@@ -25,6 +25,8 @@ void MouseLeftUp();
 
 // The client rectangle of a control in its parent's client coordinates.
 RECT RectInParent(HWND control);
+// Whether `upper` lies above `lower` in the z-order of the top-level windows.
+bool IsAbove(HWND upper, HWND lower);
 
 // Writes a PNG of the window (frame included) into the artefact folder; returns its path, or
 // an empty text when it could not be written.

@@ -45,11 +45,13 @@ Commands:
   release                         release the left button where the mouse is
   move WINDOW X Y                 move the mouse to client point X,Y of the window
   move-screen X Y                 move the mouse to screen point X,Y
-  key WINDOW enter|escape|tab|space [--sendinput]
+  key WINDOW enter|escape|tab|space|alt+f4 [--sendinput]
                                   key down and up: posted to the window's focus control (or the
                                   window), so it goes through the program's message loop; with
                                   --sendinput, the window is brought to the foreground and the key
-                                  is typed with SendInput
+                                  is typed with SendInput (alt+f4: Alt held around F4)
+  activate WINDOW                 bring the window to the foreground (SetForegroundWindow), as the
+                                  taskbar or Alt+Tab does
   send WINDOW --message NAME [--wparam N] [--lparam N]
                                   send a message and print its result; NAME is registered with
                                   RegisterWindowMessage, unless it is a number (0x806, 2054)
@@ -315,18 +317,31 @@ int PressKey(HWND window, const std::wstring& name, bool useSendInput) {
         key = VK_TAB;
     else if (name == L"space")
         key = VK_SPACE;
+    else if (name == L"alt+f4")
+        key = VK_F4;
     else {
-        std::fprintf(stderr, "guidriver: unknown key (enter, escape, tab, space)\n");
+        std::fprintf(stderr, "guidriver: unknown key (enter, escape, tab, space, alt+f4)\n");
         return 2;
     }
+    const bool alt = key == VK_F4;
     if (useSendInput) {
         SetForegroundWindow(window);
         Sleep(100);
-        INPUT input[2] = {};
-        input[0].type = input[1].type = INPUT_KEYBOARD;
-        input[0].ki.wVk = input[1].ki.wVk = key;
-        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        return SendInput(2, input, sizeof(INPUT)) == 2 ? 0 : 1;
+        INPUT input[4] = {};
+        UINT count = 0;
+        const auto add = [&](WORD vk, DWORD flags) {
+            input[count].type = INPUT_KEYBOARD;
+            input[count].ki.wVk = vk;
+            input[count].ki.dwFlags = flags;
+            ++count;
+        };
+        if (alt)
+            add(VK_MENU, 0);
+        add(key, 0);
+        add(key, KEYEVENTF_KEYUP);
+        if (alt)
+            add(VK_MENU, KEYEVENTF_KEYUP);
+        return SendInput(count, input, sizeof(INPUT)) == count ? 0 : 1;
     }
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -334,9 +349,11 @@ int PressKey(HWND window, const std::wstring& name, bool useSendInput) {
     if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
         (info.hwndFocus == window || IsChild(window, info.hwndFocus)))
         target = info.hwndFocus;
-    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
-    const bool ok = PostMessageW(target, WM_KEYDOWN, key, 1 | scan) &&
-                    PostMessageW(target, WM_KEYUP, key, 1 | scan | (LPARAM(3) << 30));
+    // With Alt held, the keys are system keys and carry the context bit.
+    const LPARAM scan =
+        static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16 | (alt ? LPARAM(1) << 29 : 0);
+    const bool ok = PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | scan) &&
+                    PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, 1 | scan | (LPARAM(3) << 30));
     return ok ? 0 : 1;
 }
 
@@ -446,9 +463,9 @@ int wmain(int argc, wchar_t** argv) {
         return msg != 0 && PostMessageW(HWND_BROADCAST, msg, o.wParam, o.lParam) ? 0 : 1;
     }
 
-    static const wchar_t* const kWindowCommands[] = {L"wait",  L"wait-gone", L"list",  L"rect",
-                                                     L"click", L"press",     L"move",  L"key",
-                                                     L"send",  L"post",      L"pixel", L"screenshot"};
+    static const wchar_t* const kWindowCommands[] = {L"wait",  L"wait-gone",  L"list",    L"rect", L"click",
+                                                     L"press", L"move",       L"key",     L"send", L"post",
+                                                     L"pixel", L"screenshot", L"activate"};
     bool known = false;
     for (const wchar_t* c : kWindowCommands)
         known = known || command == c;
@@ -517,9 +534,11 @@ int wmain(int argc, wchar_t** argv) {
         MouseTo(p.x, p.y);
         return 0;
     }
+    if (command == L"activate")
+        return SetForegroundWindow(window) ? 0 : 1;
     if (command == L"key") {
         if (o.positional.size() != 1)
-            return Usage("key needs enter, escape, tab or space");
+            return Usage("key needs enter, escape, tab, space or alt+f4");
         return PressKey(window, o.positional[0], o.sendInput);
     }
     if (command == L"send" || command == L"post") {
