@@ -96,7 +96,9 @@ void CDlgMain::ShowStartupMessage(UINT textId, UINT titleId) {
 
 void CDlgMain::CheckSensorDevice() {
     SIZE_T units = 0;
-    m_WbfInfo.EnumSensors(&units, &m_WbfInfo.m_UnitId);
+    // Only the ids are checked again; the wrapper's unit stays the one it chose when it was built.
+    WINBIO_UNIT_ID unitId = 0;
+    m_WbfInfo.EnumSensors(&units, &unitId);
     if (m_WbfInfo.m_Vid == mainwnd::kSensorVendorId && m_WbfInfo.m_Pid != 0)
         return;
     ShowStartupMessage(IDS_NO_DEVICE_TEXT, IDS_NO_DEVICE_TITLE);

@@ -13,6 +13,8 @@ constexpr wchar_t kUnsupported[] = L"Please check OS version, Only support Windo
 constexpr wchar_t kRemoved[] =
     L"Fingerprint device is remove. Please check device and restrat Norvik Fingerprint.";
 
+constexpr wchar_t kSensor[] = L"USB\\VID_2F1B&PID_0106\\5&2A7C3B1&0&3";
+
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
@@ -85,6 +87,34 @@ TEST_F(StartupChain, OnWindows81WithTheSensorOnlyTheVersionMessageComes) {
     ExpectBoxAndClose(m_program, kUnsupported, L"Norvik Fingerprint", L"main-window-win81-unsupported");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
     EXPECT_EQ(m_program.MessageBox(), nullptr);
+}
+
+TEST_F(StartupChain, TheSensorCheckLooksAtTheIdsAndLeavesTheUnitInUseAsItWas) {
+    // The chain is held at its first step (the credential upkeep waits for the database mutex)
+    // while the units change: the sensor check then finds the sensor as unit 2, listed after a
+    // device without USB ids. The count and Clear keep to unit 1, the one chosen when the program
+    // was built, so once unit 2 has gone again Clear still finds its unit.
+    ASSERT_TRUE(m_showWelcome.Set(0));
+    SharedFilesGuard files;
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Norvik Fingerprint Database");
+    ASSERT_NE(mutex, nullptr);
+    ASSERT_EQ(Sim(L"enroll . 1 finger-1"), 0u);
+    ASSERT_TRUE(m_program.Start());
+    const bool started = m_program.WaitMainWindow() != nullptr;
+    const DWORD changed = Sim(L"units ACPI\\NVK0001\\0 " + std::wstring(kSensor));
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    ASSERT_TRUE(started);
+    ASSERT_EQ(changed, 0u);
+    HWND main = m_program.WaitReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+
+    ASSERT_EQ(Sim(L"units " + std::wstring(kSensor)), 0u);
+    ASSERT_TRUE(Click(main, 1224));
+    EXPECT_TRUE(WaitFor([&] { return RunTool(L"winbio-sim.exe", L"list").out.empty(); }, 10000))
+        << "Clear went to a unit that is not there";
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
 }
 
 // The shared files seeded as the vendor's programs leave them: the signed-in user with an old
