@@ -3,6 +3,7 @@
 // program's messages and the single-instance rule. Screenshots of each state are artefacts.
 #include "tests/app/ProgramTestFixture.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -223,6 +224,35 @@ TEST_F(MainWindow, ClearRemovesTheAccountsEnrolmentsAndKeepsOthers) {
     EXPECT_EQ(EnrollFill(main), kActive);
     Screenshot(main, L"main-window-after-clear");
     EXPECT_EQ(m_program.Overlay(), nullptr) << "Clear shows no overlay";
+
+    // Clear gave the window back: the next command runs.
+    ASSERT_TRUE(Click(main, 1223));
+    EXPECT_NE(m_program.WaitEnrollDialog(10000), nullptr) << "Enroll after Clear was ignored";
+}
+
+TEST_F(MainWindow, AFailedClearTellsNothingAndShowsTheCountAsItIsNow) {
+    EnrollInPool({L"1", L"2"});
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, 1207), L" 2/10");
+    // A third finger the window has not counted yet, and a deletion the service refuses: the
+    // count afterwards must come from the service, not from what was shown or hoped for.
+    ASSERT_EQ(Sim(L"enroll . 3 finger-3"), 0u);
+    ASSERT_EQ(Sim(L"fail DeleteTemplate 0x80098010"), 0u);
+    ASSERT_TRUE(Click(main, 1224));
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 3/10"; }, 10000))
+        << Narrow(ControlText(main, 1207));
+    Sleep(800);
+    EXPECT_EQ(m_program.MessageBox(), nullptr) << "a failed Clear is not reported to the user";
+    EXPECT_EQ(m_program.Overlay(), nullptr);
+    const std::string pool = RunTool(L"winbio-sim.exe", L"list").out;
+    EXPECT_EQ(std::count(pool.begin(), pool.end(), '\n'), 3) << pool;
+    Screenshot(main, L"main-window-after-failed-clear");
+
+    // The failure gave the window back too; the refusal was a one-off.
+    ASSERT_TRUE(Click(main, 1224));
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out, "");
 }
 
 TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {

@@ -4,6 +4,8 @@
 #include "tests/app/ProgramTestFixture.h"
 #include "tests/ui/UiTestSupport.h"
 
+#include <set>
+
 namespace apptest {
 namespace {
 
@@ -14,8 +16,22 @@ constexpr wchar_t kUnsupported[] = L"Please check OS version, Only support Windo
 constexpr wchar_t kRemoved[] =
     L"Fingerprint device is remove. Please check device and restrat Norvik Fingerprint.";
 
+constexpr wchar_t kSensor[] = L"USB\\VID_2F1B&PID_0106\\5&2A7C3B1&0&3";
+
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
+}
+
+std::wstring HandleText(HWND window) {
+    wchar_t text[32];
+    swprintf(text, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+    return text;
+}
+
+// What a label reports when it is clicked, posted to the window as the label would.
+bool PostLabelClick(HWND window, int id) {
+    return Driver(L"post --hwnd " + HandleText(window) + L" --message 0x806 --wparam " + std::to_wstring(id))
+               .exitCode == 0;
 }
 
 // The box (or dialog) `top` is owned by `owner`, which it disables, lies above the overlay and
@@ -38,9 +54,7 @@ void ExpectModalOverDimmedMain(Program& program, HWND top, HWND owner) {
 void BringMainForward(Program& program, HWND top) {
     HWND main = program.MainWindow();
     ASSERT_NE(main, nullptr);
-    wchar_t handle[32];
-    swprintf(handle, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(main)));
-    ASSERT_EQ(Driver(std::wstring(L"activate --hwnd ") + handle).exitCode, 0u);
+    ASSERT_EQ(Driver(L"activate --hwnd " + HandleText(main)).exitCode, 0u);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == top; }, 3000))
         << "the activation stays with the main window";
     EXPECT_TRUE(nvtest::IsAbove(top, main));
@@ -105,15 +119,63 @@ TEST_F(StartupChain, OnWindows10TheSensorCheckStillRunsThenTheVersionEndsIt) {
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
 
-TEST_F(StartupChain, OnWindows81WithTheSensorOnlyTheVersionMessageComes) {
+TEST_F(StartupChain, OnWindows81TheWindowKeepsTheBareLayoutAndIgnoresCommandsUntilTheVersionMessage) {
     WindowsVersionGuard version;
     ASSERT_TRUE(version.Switch(L"win81"));
+    ASSERT_EQ(Sim(L"enroll . 1 finger-1"), 0u);
     ASSERT_TRUE(m_program.Start());
     HWND main = m_program.WaitMainWindow();
     ASSERT_NE(main, nullptr);
+    ASSERT_NE(m_program.WaitMessageBox(), nullptr);
+
+    // Only the common part of the layout ran: what it hides is hidden, every other control of
+    // the template stays where the template put it, set up or not.
+    const std::set<int> hidden = {1203, 1205, 1206, 1216, 1217, 1225};
+    const std::vector<ControlInfo> controls = Controls(main);
+    EXPECT_EQ(controls.size(), 24u);
+    for (const ControlInfo& c : controls)
+        EXPECT_EQ(c.visible, hidden.count(c.id) == 0) << "control " << c.id;
+
+    // The box holds the chain in a loop of its own; the window is still busy from before the
+    // chain, so what Clear's and Enroll's labels would report changes nothing.
+    ASSERT_TRUE(PostLabelClick(main, 1224));
+    ASSERT_TRUE(PostLabelClick(main, 1223));
+    Sleep(1000);
+    EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "Enroll ran during the start-up chain";
+    EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out.empty(), false)
+        << "Clear ran during the start-up chain";
+
     ExpectBoxAndClose(m_program, kUnsupported, L"Norvik Fingerprint", L"main-window-win81-unsupported");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
     EXPECT_EQ(m_program.MessageBox(), nullptr);
+}
+
+TEST_F(StartupChain, TheSensorCheckLooksAtTheIdsAndLeavesTheUnitInUseAsItWas) {
+    // The chain is held at its first step (the credential upkeep waits for the database mutex)
+    // while the units change: the sensor check then finds the sensor as unit 2, listed after a
+    // device without USB ids. The count and Clear keep to unit 1, the one chosen when the program
+    // was built, so once unit 2 has gone again Clear still finds its unit.
+    ASSERT_TRUE(m_showWelcome.Set(0));
+    SharedFilesGuard files;
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Norvik Fingerprint Database");
+    ASSERT_NE(mutex, nullptr);
+    ASSERT_EQ(Sim(L"enroll . 1 finger-1"), 0u);
+    ASSERT_TRUE(m_program.Start());
+    const bool started = m_program.WaitMainWindow() != nullptr;
+    const DWORD changed = Sim(L"units ACPI\\NVK0001\\0 " + std::wstring(kSensor));
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    ASSERT_TRUE(started);
+    ASSERT_EQ(changed, 0u);
+    HWND main = m_program.WaitReady();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+
+    ASSERT_EQ(Sim(L"units " + std::wstring(kSensor)), 0u);
+    ASSERT_TRUE(Click(main, 1224));
+    EXPECT_TRUE(WaitFor([&] { return RunTool(L"winbio-sim.exe", L"list").out.empty(); }, 10000))
+        << "Clear went to a unit that is not there";
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
 }
 
 // The shared files seeded as the vendor's programs leave them: the signed-in user with an old
@@ -222,26 +284,24 @@ TEST_F(SystemEvents, SensorRemovalWhileIdleInTheBackgroundEndsTheProgram) {
 TEST_F(SystemEvents, RemovalOfAnotherUsbDeviceDoesNothing) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    wchar_t handle[32];
-    swprintf(handle, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(main)));
+    const std::wstring handle = HandleText(main);
     const std::wstring other =
         L"\\\\?\\USB#VID_046D&PID_C52B#6&2f1b&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-    EXPECT_EQ(RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + other + L"\"").exitCode, 0u);
+    EXPECT_EQ(RunTool(L"device_notice.exe", handle + L" \"" + other + L"\"").exitCode, 0u);
     // The sensor's own name with another product id is another device too.
     const std::wstring sibling =
         L"\\\\?\\USB#VID_2F1B&PID_0107#6&2f1b&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-    EXPECT_EQ(RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + sibling + L"\"").exitCode, 0u);
+    EXPECT_EQ(RunTool(L"device_notice.exe", handle + L" \"" + sibling + L"\"").exitCode, 0u);
     // And the sensor's arrival is not its removal.
     const std::wstring sensor =
         L"\\\\?\\USB#VID_2F1B&PID_0106#5&1&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-    EXPECT_EQ(RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + sensor + L"\" 0x8000").exitCode,
-              0u);
+    EXPECT_EQ(RunTool(L"device_notice.exe", handle + L" \"" + sensor + L"\" 0x8000").exitCode, 0u);
     Sleep(800);
     EXPECT_EQ(m_program.MessageBox(), nullptr);
     EXPECT_TRUE(m_program.Running());
 
     // The same way of telling, with the sensor's name, is acted on: the message above was heard.
-    RunTool(L"device_notice.exe", std::wstring(handle) + L" \"" + sensor + L"\"", 2000);
+    RunTool(L"device_notice.exe", handle + L" \"" + sensor + L"\"", 2000);
     ExpectBoxAndClose(m_program, kRemoved, L"Norvik Fingerprint", L"main-window-sensor-removed-notice");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
@@ -294,6 +354,11 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkCountsTheNewFinger) {
     EXPECT_NE(RunTool(L"winbio-sim.exe", L"list").out.find(" 0xF5 "), std::string::npos)
         << "the first Windows Hello position";
     Screenshot(main, L"main-window-after-enroll");
+
+    // Enroll gave the window back: the next command runs.
+    ASSERT_TRUE(Click(main, 1224));
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000))
+        << "Clear after Enroll was ignored";
 }
 
 TEST_F(EnrollCommand, AltF4OnTheMainWindowBroughtForwardEndsTheEnrolmentNotTheProgram) {

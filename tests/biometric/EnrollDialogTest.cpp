@@ -6,6 +6,7 @@
 #include "biometric/EnrollDialog.h"
 
 #include "biometric/UserIdentity.h"
+#include "biometric/WinBioTable.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "tests/ui/UiTestSupport.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,29 @@ std::string MySid() {
 
 // Another account of the machine, as far as the pool is concerned.
 const wchar_t kOtherSid[] = L"S-1-5-21-1111111111-2222222222-3333333333-1002";
+
+//--- Sessions, counted on their way to the simulator
+
+// The dialog opens and closes its sessions on its own thread, which is the test's.
+WinBioFunctions g_framework = {};
+WinBioFunctions g_counted = {};
+std::set<WINBIO_SESSION_HANDLE> g_openSessions;
+
+HRESULT WINAPI CountedOpenSession(WINBIO_BIOMETRIC_TYPE factor, WINBIO_POOL_TYPE pool,
+                                  WINBIO_SESSION_FLAGS flags, WINBIO_UNIT_ID* units, SIZE_T unitCount,
+                                  GUID* database, WINBIO_SESSION_HANDLE* session) {
+    const HRESULT hr = g_framework.OpenSession(factor, pool, flags, units, unitCount, database, session);
+    if (SUCCEEDED(hr) && session != nullptr && *session != 0)
+        g_openSessions.insert(*session);
+    return hr;
+}
+
+HRESULT WINAPI CountedCloseSession(WINBIO_SESSION_HANDLE session) {
+    const HRESULT hr = g_framework.CloseSession(session);
+    if (SUCCEEDED(hr))
+        g_openSessions.erase(session);
+    return hr;
+}
 
 //--- Windows of the dialog and its boxes
 
@@ -203,8 +228,17 @@ protected:
         ASSERT_EQ(Sim(L"reset").code, 0u);
         me = MySid();
         ASSERT_FALSE(me.empty());
+        g_framework = WinBio();
+        g_counted = g_framework;
+        g_counted.OpenSession = CountedOpenSession;
+        g_counted.CloseSession = CountedCloseSession;
+        g_openSessions.clear();
+        InstallWinBioFunctions(&g_counted);
     }
-    void TearDown() override { Sim(L"reset"); }
+    void TearDown() override {
+        InstallWinBioFunctions(nullptr);
+        Sim(L"reset");
+    }
 
     HWND Dialog() const { return dialog.GetSafeHwnd(); }
     HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
@@ -227,7 +261,13 @@ protected:
         return {std::string("touch ") + finger, std::move(when), [arguments] { SimOk(arguments); }};
     }
     Step Box(std::function<void(HWND)> act) {
-        return {"a box", [] { return FindBox() != nullptr; }, [act] { act(FindBox()); }};
+        return {"a box", [] { return FindBox() != nullptr; },
+                [act] {
+                    // The box waits for the user alone: nothing of the framework's is left open
+                    // that could report into it.
+                    EXPECT_TRUE(g_openSessions.empty()) << "a session is open under the box";
+                    act(FindBox());
+                }};
     }
     Step ClickBoxOk() {
         return Box([](HWND box) { ClickControl(box, IDC_MSGBOX_BUTTON1); });
@@ -295,6 +335,22 @@ TEST_F(EnrollDialogTest, SevenSamplesFillThePictureByTheTableAndTheFingerLandsAt
         EXPECT_EQ(picture.left, 2);
         EXPECT_EQ(picture.top, 90);
         EXPECT_EQ(picture.right - picture.left, 96);
+        const RECT title = nvtest::RectInParent(Item(IDC_ENROLL_TITLE));
+        EXPECT_EQ(title.left, 30);
+        EXPECT_EQ(title.top, 16);
+        EXPECT_EQ(title.bottom - title.top, 24);
+        EXPECT_GT(title.right, title.left + 100) << "as wide as its text";
+        EXPECT_LT(title.right, 442) << "as wide as its text, clear of the close button";
+        const RECT message = nvtest::RectInParent(Item(IDC_ENROLL_MESSAGE));
+        EXPECT_EQ(message.left, 100);
+        EXPECT_EQ(message.top, 90);
+        EXPECT_EQ(message.right - message.left, 350);
+        EXPECT_EQ(message.bottom - message.top, 80) << "four lines";
+        const RECT close = nvtest::RectInParent(Item(IDC_ENROLL_CLOSE));
+        EXPECT_EQ(close.left, 442);
+        EXPECT_EQ(close.top, 20);
+        EXPECT_EQ(close.right - close.left, 18);
+        EXPECT_EQ(close.bottom - close.top, 18);
         EXPECT_EQ(TextOf(Item(IDC_ENROLL_CANCEL)), Text(IDS_CANCEL));
         EXPECT_EQ(dialog.GetNextSubFactor(), 0xF5);
         nvtest::SaveWindowPng(Dialog(), L"enroll-identifying");
@@ -465,6 +521,8 @@ TEST_F(EnrollDialogTest, FailuresShowTheFailureBoxWithTheCodeAndEndWithThree) {
         {L"fail IdentifyResult 0x80098010", -1, L"Identify failed. Error code = 0x80098010"},
         {L"fail CaptureResult 0x8007048F", 0, L"Enroll failed. Error code = 0x8007048f"},
         {L"fail EnrollCommit 0x80004005", 1, L"Enroll failed. Error code = 0x80004005"},
+        // The identity has that position already: an error like any other, not a finger found twice.
+        {L"fail EnrollCommit 0x8009801C", 1, L"Enroll failed. Error code = 0x8009801c"},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(std::string(c.text, c.text + wcslen(c.text)));
@@ -581,20 +639,43 @@ TEST_F(EnrollDialogTest, ABadSampleWhileIdentifyingIdentifiesAgain) {
     EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
 }
 
-TEST_F(EnrollDialogTest, ASessionThatDoesNotOpenLeavesTheDialogIdleUntilCancelled) {
-    // The first open is the enumeration's, the second the identification's.
-    SimOk(L"fail OpenSession 0x80004005 2");
-    Script script(dialog);
-    std::vector<Step> steps = {
-        WaitIdentifying([] { SimOk(L"touch finger-i"); }),
-        {"idle",
-         [this] {
-             nvtest::PumpFor(500);
-             return Identifying() && Sim(L"state").out.find("sample\tgood\tfinger-i") != std::string::npos;
-         },
-         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+// A step that the framework refuses at once, so that nothing will be reported: the dialog stays
+// as it was, with no box, and only a cancel ends it.
+struct IdleCase {
+    const char* what;
+    const wchar_t* injection;
+    bool enrolling; // refused after the identification of a new finger, or before it
+};
+
+TEST_F(EnrollDialogTest, AStepThatCannotStartLeavesTheDialogIdleUntilCancelled) {
+    const IdleCase cases[] = {
+        // The first open is the enumeration's, the second the identification's.
+        {"no session for the identification", L"fail OpenSession 0x80004005 2", false},
+        {"enrolment begin refused", L"fail EnrollBegin 0x80098010", true},
+        {"first capture request refused", L"fail EnrollCaptureWithCallback 0x80098010", true},
     };
-    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+    for (const IdleCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(Sim(L"reset").code, 0u);
+        SimOk(c.injection);
+        const auto idle = [this, &c] { return c.enrolling ? EnrollingAt(289) : Identifying(); };
+        Script script(dialog);
+        std::vector<Step> steps;
+        if (c.enrolling)
+            steps.push_back(Touch("finger-i", [this] { return Identifying(); }));
+        steps.push_back({"the refused step", idle, [] { SimOk(L"touch finger-late"); }});
+        steps.push_back({"idle",
+                         [idle] {
+                             nvtest::PumpFor(500);
+                             return idle() &&
+                                    Sim(L"state").out.find("sample\tgood\tfinger-late") != std::string::npos;
+                         },
+                         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }});
+        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+        const std::string state = State();
+        EXPECT_EQ(state.find("fail\t"), std::string::npos) << "the step was not refused: " << state;
+        EXPECT_EQ(Pool(), "");
+    }
 }
 
 TEST_F(EnrollDialogTest, EachRunStartsOverWithTheInitialTextsAndAFreshPosition) {
