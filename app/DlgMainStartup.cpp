@@ -138,6 +138,9 @@ BOOL CDlgMain::OnDeviceChange(WPARAM eventType, LPARAM data) {
         m_dlgEnroll.CancelEnroll();
         EnableWindow(m_hWnd, TRUE);
         m_dlgEnroll.ShowWindow(SW_HIDE);
+        // A box the dialog had up went with it; the activation it held must not stay with a
+        // hidden window, or the box that follows would take that as its owner.
+        SetActiveWindow(m_hWnd);
     } else {
         overlay.Cover(m_hWnd);
     }

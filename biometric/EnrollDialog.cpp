@@ -18,10 +18,6 @@ constexpr int kMargin = 30;
 constexpr int kLine = 20;
 constexpr DWORD kSettleMs = 100;
 
-INT_PTR ShowBox(const std::wstring& text, std::uint32_t style, const std::wstring& caption) {
-    CDlgMessageBox box;
-    return box.ShowMessage(text.c_str(), style, caption.c_str());
-}
 } // namespace
 
 CDlgEnroll::CDlgEnroll(HWND parent) : CDialogEx(IDD_ENROLL, parent) {}
@@ -107,10 +103,21 @@ void CDlgEnroll::StartIdentify() {
         m_WbfInfo.IdentifyFingerPrint_WithCallback();
 }
 
+INT_PTR CDlgEnroll::ShowBox(const std::wstring& text, std::uint32_t style, const std::wstring& caption) {
+    CDlgMessageBox box;
+    m_pBox = &box;
+    const INT_PTR result = box.ShowMessage(text.c_str(), style, caption.c_str());
+    m_pBox = nullptr;
+    return result;
+}
+
 void CDlgEnroll::ShowFailure(const wchar_t* format, LPARAM code) {
     wchar_t text[64] = {};
     std::swprintf(text, sizeof text / sizeof text[0], format, static_cast<unsigned int>(code));
     ShowBox(text, MSGBOX_ICON_ERROR, L"Failure");
+    // Cancelled while the box was up (the sensor went away): the run ends as cancelled.
+    if (m_bEnding)
+        return;
     m_bEnding = true;
     EndDialog(ENROLL_RESULT_FAILED);
 }
@@ -165,8 +172,10 @@ LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
         wchar_t caption[128] = {};
         std::swprintf(caption, sizeof caption / sizeof caption[0], L"%ls %d",
                       nvui::LoadResourceString(IDS_SCANNED_FINGERPRINTS).c_str(), position);
-        if (ShowBox(nvui::LoadResourceString(IDS_CLICK_OK_TO_ENROLL), style, caption) ==
-            MSGBOX_RESULT_ANOTHER)
+        const INT_PTR answer = ShowBox(nvui::LoadResourceString(IDS_CLICK_OK_TO_ENROLL), style, caption);
+        if (m_bEnding)
+            break;
+        if (answer == MSGBOX_RESULT_ANOTHER)
             PostMessageW(m_hWnd, WM_ENROLL_RESTART, 0, 0);
         else
             OnOK();
@@ -186,8 +195,12 @@ LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
 }
 
 void CDlgEnroll::OnFingerExists() {
-    if (ShowBox(nvui::LoadResourceString(IDS_FINGER_EXISTS_TEXT), MSGBOX_ICON_INFO | MSGBOX_ANOTHER_FINGER,
-                nvui::LoadResourceString(IDS_FINGER_EXISTS_TITLE)) == MSGBOX_RESULT_ANOTHER)
+    const INT_PTR answer =
+        ShowBox(nvui::LoadResourceString(IDS_FINGER_EXISTS_TEXT), MSGBOX_ICON_INFO | MSGBOX_ANOTHER_FINGER,
+                nvui::LoadResourceString(IDS_FINGER_EXISTS_TITLE));
+    if (m_bEnding)
+        return;
+    if (answer == MSGBOX_RESULT_ANOTHER)
         PostMessageW(m_hWnd, WM_ENROLL_RESTART, 0, 0);
     else
         OnOK();
@@ -206,6 +219,12 @@ void CDlgEnroll::CancelEnroll() {
     m_WbfInfo.CloseSession();
     m_bEnding = true;
     EndDialog(ENROLL_RESULT_CANCELLED);
+    // A box of the run (a failure reported just before the sensor went) goes with it, so that
+    // what the owner shows next stands alone, over the main window.
+    if (m_pBox != nullptr) {
+        m_pBox->EndDialog(IDCANCEL);
+        m_pBox->ShowWindow(SW_HIDE);
+    }
 }
 
 void CDlgEnroll::OnOK() {

@@ -5,8 +5,9 @@
 //
 // DoModal returns ENROLL_RESULT_DONE (1) after the success or already-enrolled box was closed,
 // ENROLL_RESULT_CANCELLED (2) after a cancel (close button, Cancel label, system suspend or
-// CancelEnroll from the owner) and ENROLL_RESULT_FAILED (3) after a "Failure" box; -1 when the
-// window could not be created. The object can be run again: every run starts over.
+// CancelEnroll from the owner, also while a box is up) and ENROLL_RESULT_FAILED (3) after a
+// "Failure" box; -1 when the window could not be created. The object can be run again: every run
+// starts over.
 #pragma once
 
 #include "biometric/WbfInfo.h"
@@ -19,6 +20,8 @@
 inline constexpr INT_PTR ENROLL_RESULT_DONE = 1;
 inline constexpr INT_PTR ENROLL_RESULT_CANCELLED = 2;
 inline constexpr INT_PTR ENROLL_RESULT_FAILED = 3;
+
+class CDlgMessageBox;
 
 class CDlgEnroll : public CDialogEx {
 public:
@@ -60,6 +63,8 @@ private:
     LRESULT OnEnrollMessage(WPARAM wParam, LPARAM lParam);
     void OnFingerExists();
     void OnEnrollRestart();
+    // A box over the dialog, closed by CancelEnroll too; callers check m_bEnding afterwards.
+    INT_PTR ShowBox(const std::wstring& text, std::uint32_t style, const std::wstring& caption);
     void ShowFailure(const wchar_t* format, LPARAM code);
 
     CFontStatic m_stTitle;
@@ -81,4 +86,5 @@ private:
     // capture completes with WINBIO_E_CANCELED) may arrive before the modal loop is left, and
     // must not open a box of a run that is over.
     bool m_bEnding = false;
+    CDlgMessageBox* m_pBox = nullptr; // the box on screen, while one is
 };

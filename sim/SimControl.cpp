@@ -25,12 +25,16 @@ constexpr char kHelp[] =
     "                             unit ids are 1, 2, ... in the order given\n"
     "  samples N                  good samples an enrolment needs (N-1 report more data, the Nth\n"
     "                             completes it)\n"
-    "  touch FINGER               queues a good sample of FINGER (any token, e.g. finger-a); the\n"
-    "                             oldest outstanding capture or identification takes it\n"
-    "  bad [DETAIL]               queues an unusable sample with the reject detail (default 1)\n"
-    "  auto on|off                on: a request still waiting after about 0.5 s completes with a\n"
-    "                             finger of the simulator's own (the same one through an enrolment,\n"
-    "                             a new one for each identification)\n"
+    "  touch [--wait MS] FINGER   a good sample of FINGER (any token, e.g. finger-a). Like a real\n"
+    "                             sensor, it reaches only a request that waits at this moment: the\n"
+    "                             oldest capture, identification or unfocused enrolment start of\n"
+    "                             the process whose window has the focus (the foreground window).\n"
+    "                             With none, the touch is lost: said on stderr, exit status 1.\n"
+    "                             --wait MS: waits up to MS milliseconds for such a request first\n"
+    "  bad [--wait MS] [DETAIL]   the same with an unusable sample and its reject detail (default 1)\n"
+    "  auto on|off                on: a request of the focused process still waiting after about\n"
+    "                             0.5 s completes with a finger of the simulator's own (the same one\n"
+    "                             through an enrolment, a new one for each identification)\n"
     "  enroll USER-OR-SID SUB-FACTOR FINGER\n"
     "                             adds a template to the pool as a commit would (a SID S-1-..., an\n"
     "                             account name, or . for the current account; SUB-FACTOR 1..10 or\n"
@@ -43,17 +47,27 @@ constexpr char kHelp[] =
     "                             CaptureResult / IdentifyResult: the next COUNT captures or\n"
     "                             identifications complete with HRESULT when a touch arrives\n"
     "  fail clear                 drops every failure injection\n"
-    "  remove                     unplugs the sensor: no units are enumerated, outstanding requests\n"
-    "                             complete with 0x8007048F, and every top-level window of each\n"
-    "                             process using the simulator gets WM_DEVICECHANGE /\n"
-    "                             DBT_DEVICEREMOVECOMPLETE for GUID_DEVINTERFACE_USB_DEVICE\n"
+    "  remove [--order notice-first|completion-first]\n"
+    "                             unplugs the sensor: no units are enumerated, outstanding requests\n"
+    "                             complete with 0x8007048F, and the windows registered with\n"
+    "                             RegisterDeviceNotificationW for GUID_DEVINTERFACE_USB_DEVICE (or\n"
+    "                             for all interface classes) get WM_DEVICECHANGE /\n"
+    "                             DBT_DEVICEREMOVECOMPLETE. notice-first (default): the notice is\n"
+    "                             sent before the requests complete; completion-first: the requests\n"
+    "                             complete and the notice follows 0.7 s later\n"
     "  plug                       plugs it back in (DBT_DEVICEARRIVAL)\n"
     "  state                      prints the raw state\n"
     "  --help                     this text\n"
     "\n"
     "The state lives in C:\\ProgramData\\NorvikWinBioSim\\state.txt of the prefix (the environment\n"
     "variable NV_WINBIO_SIM_STATE names another file) and survives restarts.\n"
-    "Exit status: 0 done, 1 refused or failed, 2 bad usage.\n";
+    "Exit status: 0 done, 1 refused or failed, 2 bad usage.\n"
+    "\n"
+    "Focus under Wine: a process gets samples only while one of its windows is the foreground\n"
+    "window. A test gives its window the focus with ShowWindow(SW_SHOW) and SetForegroundWindow\n"
+    "from its own process (Wine lets a process take the foreground for its own window), or clicks\n"
+    "it (guidriver click); a console program without a window gets no samples, and its\n"
+    "WinBioEnrollBegin blocks as the real service's does.\n";
 
 int Usage(const char* problem) {
     std::fprintf(stderr, "winbio-sim: %s (winbio-sim --help)\n", problem);
@@ -113,6 +127,53 @@ bool Change(const std::function<bool(sim::State&)>& change) {
     return false;
 }
 
+bool ProcessRuns(std::uint32_t id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (process == nullptr)
+        return false;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+DWORD ForegroundProcess() {
+    DWORD process = 0;
+    if (HWND window = GetForegroundWindow())
+        GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+// Sends the sample to the oldest waiting request of the focused process, trying for up to
+// `wait` ms; a touch that finds none is lost.
+int Touch(const sim::Sample& sample, std::uint32_t wait) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        bool delivered = false;
+        if (!Change([&](sim::State& s) {
+                // What ended processes left waiting can no longer be touched.
+                std::vector<std::uint32_t> gone;
+                for (const sim::Pending& p : s.pending)
+                    if (!ProcessRuns(p.process))
+                        gone.push_back(p.process);
+                for (std::uint32_t process : gone)
+                    sim::ForgetProcess(s, process);
+                const DWORD focused = ForegroundProcess();
+                delivered = focused != 0 && sim::Deliver(s, focused, sample);
+                return delivered || !gone.empty();
+            }) &&
+            !delivered)
+            return 1;
+        if (delivered)
+            return 0;
+        if (GetTickCount() - start >= wait) {
+            std::fprintf(stderr,
+                         "winbio-sim: the touch was lost: no request of the focused process waits for one\n");
+            return 1;
+        }
+        Sleep(20);
+    }
+}
+
 int Run(const std::vector<std::string>& a) {
     const std::string& command = a[0];
     const std::size_t n = a.size() - 1;
@@ -126,6 +187,8 @@ int Run(const std::vector<std::string>& a) {
             // The counters only grow: processes recognise new events by them.
             fresh.deviceEvents = s.deviceEvents + (s.removed ? 1 : 0);
             fresh.autoFingers = s.autoFingers;
+            // Requests that wait belong to running processes, not to the settings reset here.
+            fresh.pending = s.pending;
             s = fresh;
             return true;
         })
@@ -174,23 +237,26 @@ int Run(const std::vector<std::string>& a) {
                    ? 0
                    : 1;
     }
-    if (command == "touch" && n == 1 && !a[1].empty())
-        return Change([&](sim::State& s) {
-            s.samples.push_back({true, a[1], 0});
-            return true;
-        })
-                   ? 0
-                   : 1;
-    if (command == "bad" && n <= 1) {
-        std::uint32_t detail = winbio::kRejectTooHigh;
-        if (n == 1 && !ParseNumber(a[1], detail))
-            return Usage("bad takes a numeric reject detail");
-        return Change([&](sim::State& s) {
-            s.samples.push_back({false, {}, detail});
-            return true;
-        })
-                   ? 0
-                   : 1;
+    if (command == "touch" || command == "bad") {
+        std::vector<std::string> rest(a.begin() + 1, a.end());
+        std::uint32_t wait = 0;
+        if (rest.size() >= 2 && rest[0] == "--wait") {
+            if (!ParseNumber(rest[1], wait))
+                return Usage("--wait takes milliseconds");
+            rest.erase(rest.begin(), rest.begin() + 2);
+        }
+        sim::Sample sample;
+        if (command == "touch") {
+            if (rest.size() != 1 || rest[0].empty())
+                return Usage("touch takes one FINGER");
+            sample.finger = rest[0];
+        } else {
+            sample.good = false;
+            sample.rejectDetail = winbio::kRejectTooHigh;
+            if (rest.size() > 1 || (rest.size() == 1 && !ParseNumber(rest[0], sample.rejectDetail)))
+                return Usage("bad takes a numeric reject detail");
+        }
+        return Touch(sample, wait);
     }
     if (command == "auto" && n == 1 && (a[1] == "on" || a[1] == "off"))
         return Change([&](sim::State& s) {
@@ -267,12 +333,16 @@ int Run(const std::vector<std::string>& a) {
                    ? 0
                    : 1;
     }
-    if ((command == "remove" || command == "plug") && n == 0) {
+    const bool ordered = command == "remove" && n == 2 && a[1] == "--order" &&
+                         (a[2] == "notice-first" || a[2] == "completion-first");
+    if ((command == "remove" || command == "plug") && (n == 0 || ordered)) {
         const bool removed = command == "remove";
         return Change([&](sim::State& s) {
             if (s.removed == removed)
                 return false; // already so: nothing to announce
             s.removed = removed;
+            if (removed)
+                s.completionFirst = ordered && a[2] == "completion-first";
             ++s.deviceEvents;
             return true;
         })

@@ -11,7 +11,7 @@ namespace sim {
 
 namespace {
 
-constexpr std::string_view kHeader = "winbio-sim 1";
+constexpr std::string_view kHeader = "winbio-sim 2";
 
 std::vector<std::string_view> Split(std::string_view line, char separator) {
     std::vector<std::string_view> fields;
@@ -71,15 +71,25 @@ bool ParseLine(const std::vector<std::string_view>& f, State& s) {
         s.pool.push_back({std::string(f[1]), static_cast<std::uint8_t>(subFactor), std::string(f[3])});
         return true;
     }
-    if (key == "sample" && f.size() == 3 && f[1] == "good") {
-        s.samples.push_back({true, std::string(f[2]), 0});
+    if (key == "removal" && f.size() == 2 && (f[1] == "notice-first" || f[1] == "completion-first")) {
+        s.completionFirst = f[1] == "completion-first";
         return true;
     }
-    if (key == "sample" && f.size() == 3 && f[1] == "bad") {
-        Sample bad{false, {}, 0};
-        if (!Number(f[2], bad.rejectDetail))
+    if (key == "pending" && f.size() == 4 && !f[3].empty()) {
+        Pending p;
+        p.kind = f[3];
+        return Number(f[1], p.process) && Number(f[2], p.request) && (s.pending.push_back(p), true);
+    }
+    if (key == "sample" && f.size() == 5 && (f[1] == "good" || f[1] == "bad")) {
+        Sample sample;
+        sample.good = f[1] == "good";
+        if (!Number(f[2], sample.process) || !Number(f[3], sample.request))
             return false;
-        s.samples.push_back(bad);
+        if (sample.good)
+            sample.finger = f[4];
+        else if (!Number(f[4], sample.rejectDetail))
+            return false;
+        s.samples.push_back(sample);
         return true;
     }
     if (key == "fail" && f.size() == 4) {
@@ -120,13 +130,17 @@ std::string Serialize(const State& s) {
     line({"removed", s.removed ? "1" : "0"});
     line({"events", std::to_string(s.deviceEvents)});
     line({"autofingers", std::to_string(s.autoFingers)});
+    line({"removal", s.completionFirst ? "completion-first" : "notice-first"});
     for (const Unit& u : s.units)
         line({"unit", std::to_string(u.id), u.deviceInstanceId, u.description, u.manufacturer, u.model,
               u.serial, std::to_string(u.firmwareMajor), std::to_string(u.firmwareMinor)});
     for (const Enrollment& e : s.pool)
         line({"enrol", e.identity, std::to_string(e.subFactor), e.finger});
+    for (const Pending& p : s.pending)
+        line({"pending", std::to_string(p.process), std::to_string(p.request), p.kind});
     for (const Sample& sample : s.samples)
-        line({"sample", sample.good ? "good" : "bad",
+        line({"sample", sample.good ? "good" : "bad", std::to_string(sample.process),
+              std::to_string(sample.request),
               sample.good ? sample.finger : std::to_string(sample.rejectDetail)});
     for (const Failure& f : s.failures)
         line({"fail", f.function, std::to_string(f.result), std::to_string(f.count)});
@@ -159,17 +173,71 @@ bool IsValidSubFactor(std::uint32_t s) {
 }
 
 std::int32_t Commit(State& state, const std::string& identity, std::uint8_t subFactor,
-                    const std::string& finger) {
+                    const std::string& finger, bool* isNew) {
+    if (isNew)
+        *isNew = false;
     if (!IsValidSubFactor(subFactor))
         return winbio::kInvalidSubFactor;
-    for (const Enrollment& e : state.pool)
-        if (e.finger == finger)
-            return winbio::kDuplicateTemplate;
+    for (const Enrollment& e : state.pool) {
+        if (e.finger != finger)
+            continue;
+        // The service matches the new template against the pool: the very template again is no
+        // error, the same finger anywhere else is.
+        return e.identity == identity && e.subFactor == subFactor ? winbio::kOk : winbio::kDuplicateTemplate;
+    }
     for (const Enrollment& e : state.pool)
         if (e.identity == identity && e.subFactor == subFactor)
             return winbio::kDuplicateEnrollment;
     state.pool.push_back({identity, subFactor, finger});
+    if (isNew)
+        *isNew = true;
     return winbio::kOk;
+}
+
+std::optional<Pending> TouchTarget(const State& state, std::uint32_t process) {
+    for (const Pending& p : state.pending) {
+        if (p.process != process)
+            continue;
+        const bool served = std::any_of(state.samples.begin(), state.samples.end(), [&](const Sample& s) {
+            return s.process == p.process && s.request == p.request;
+        });
+        if (!served)
+            return p;
+    }
+    return std::nullopt;
+}
+
+bool Deliver(State& state, std::uint32_t process, Sample sample) {
+    const auto target = TouchTarget(state, process);
+    if (!target)
+        return false;
+    sample.process = target->process;
+    sample.request = target->request;
+    state.samples.push_back(std::move(sample));
+    return true;
+}
+
+std::optional<Sample> TakeSample(State& state, std::uint32_t process, std::uint64_t request) {
+    const auto it = std::find_if(state.samples.begin(), state.samples.end(), [&](const Sample& s) {
+        return s.process == process && s.request == request;
+    });
+    if (it == state.samples.end())
+        return std::nullopt;
+    Sample sample = *it;
+    state.samples.erase(it);
+    return sample;
+}
+
+void Withdraw(State& state, std::uint32_t process, std::uint64_t request) {
+    std::erase_if(state.pending,
+                  [&](const Pending& p) { return p.process == process && p.request == request; });
+    std::erase_if(state.samples,
+                  [&](const Sample& s) { return s.process == process && s.request == request; });
+}
+
+void ForgetProcess(State& state, std::uint32_t process) {
+    std::erase_if(state.pending, [&](const Pending& p) { return p.process == process; });
+    std::erase_if(state.samples, [&](const Sample& s) { return s.process == process; });
 }
 
 std::optional<Enrollment> Identify(const State& state, const std::string& finger) {

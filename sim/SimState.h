@@ -32,11 +32,23 @@ struct Enrollment {
     bool operator==(const Enrollment&) const = default;
 };
 
-// A touch waiting for the next capture or identification.
+// A request that waits for a touch right now: a capture, an identification, or an enrolment
+// begun without window focus. The process that made it publishes it and takes it back.
+struct Pending {
+    std::uint32_t process = 0;
+    std::uint64_t request = 0; // numbered by that process
+    std::string kind;          // "capture", "identify" or "begin"
+    bool operator==(const Pending&) const = default;
+};
+
+// A touch on its way to one pending request. A sensor captures only while a request waits, so a
+// sample always has its request; it goes when the request goes.
 struct Sample {
     bool good = true;
     std::string finger;             // good samples
     std::uint32_t rejectDetail = 0; // bad ones
+    std::uint32_t process = 0;
+    std::uint64_t request = 0;
     bool operator==(const Sample&) const = default;
 };
 
@@ -53,8 +65,10 @@ struct State {
     bool removed = false;
     std::uint32_t deviceEvents = 0; // counts remove/plug, so every process sees each one once
     std::uint32_t autoFingers = 0;  // numbers the fingers that auto mode makes up
+    bool completionFirst = false;   // the last removal completes requests before its notice
     std::vector<Unit> units;
     std::vector<Enrollment> pool;
+    std::vector<Pending> pending;
     std::deque<Sample> samples;
     std::vector<Failure> failures;
 };
@@ -72,10 +86,26 @@ bool IsValidSubFactor(std::uint32_t subFactor);
 
 //--- The pool's rules, as the service applies them
 
-// Adds the template: refuses a finger enrolled already for anyone (WINBIO_E_DUPLICATE_TEMPLATE)
-// and an identity's sub-factor that is taken (WINBIO_E_DUPLICATE_ENROLLMENT).
+// Adds the template. The same finger again for the same identity and sub-factor succeeds
+// without adding anything (*isNew false); a finger enrolled already under another identity or
+// sub-factor is refused (WINBIO_E_DUPLICATE_TEMPLATE), and so is a sub-factor the identity holds
+// with another finger (WINBIO_E_DUPLICATE_ENROLLMENT).
 std::int32_t Commit(State& state, const std::string& identity, std::uint8_t subFactor,
-                    const std::string& finger);
+                    const std::string& finger, bool* isNew = nullptr);
+//--- Touches: a touch reaches only a request that waits at that moment
+
+// The oldest request of the process that has no sample on its way yet.
+std::optional<Pending> TouchTarget(const State& state, std::uint32_t process);
+// Sends the sample to that request; false, and nothing queued, when the process has none (the
+// touch is lost).
+bool Deliver(State& state, std::uint32_t process, Sample sample);
+// The sample on its way to the request, taken out of the state.
+std::optional<Sample> TakeSample(State& state, std::uint32_t process, std::uint64_t request);
+// The request is over: its entry and any sample on its way to it go.
+void Withdraw(State& state, std::uint32_t process, std::uint64_t request);
+// Everything a process left pending (it ended without taking it back).
+void ForgetProcess(State& state, std::uint32_t process);
+
 // The enrolment a finger matches, of any identity.
 std::optional<Enrollment> Identify(const State& state, const std::string& finger);
 // The identity's sub-factors in pool order.

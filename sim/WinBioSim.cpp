@@ -1,11 +1,14 @@
 // The simulated winbio.dll: the eleven framework functions on the shared state of SimStore.
-// Asynchronous requests are completed by a thread of this DLL that polls the state, takes the
-// queued samples and calls the callbacks; the same thread relays sensor removal and arrival to
-// the process's top-level windows as WM_DEVICECHANGE.
+// Asynchronous requests are published in the state while they wait; a touch reaches only such a
+// request of the process whose window has the focus. A thread of this DLL polls the state, takes
+// the samples sent to this process's requests and calls the callbacks; the same thread relays
+// sensor removal and arrival as WM_DEVICECHANGE to the windows that registered for the USB
+// device interface class, which it learns by standing in for user32's two registration functions.
 #include "biometric/WinBio.h"
 #include "sim/SimStore.h"
 
 #include <dbt.h>
+#include <psapi.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -25,6 +28,9 @@ constexpr GUID kUsbDeviceInterface = {
 constexpr DWORD kPollMilliseconds = 40;
 constexpr DWORD kAutoDelayMilliseconds = 500;
 constexpr UINT kBroadcastTimeoutMilliseconds = 5000;
+// With the completion first, the program gets this long to act on the failed request before the
+// device notice arrives, as it would when the two paths of the service race that way.
+constexpr DWORD kCompletionHeadStartMilliseconds = 700;
 
 struct Request {
     enum Kind { None, Capture, Identify } kind = None;
@@ -35,6 +41,21 @@ struct Request {
     ULONGLONG order = 0;
     bool canceled = false;
 };
+
+const char* KindName(Request::Kind kind) {
+    return kind == Request::Capture ? "capture" : "identify";
+}
+
+DWORD ForegroundProcess() {
+    DWORD process = 0;
+    if (HWND window = GetForegroundWindow())
+        GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+bool HasFocus() {
+    return ForegroundProcess() == GetCurrentProcessId();
+}
 
 struct Session {
     bool enrolling = false;
@@ -126,12 +147,104 @@ void CopyText(WCHAR (&field)[WINBIO_MAX_STRING_LEN], const std::string& utf8) {
 
 //--- Device notifications
 
-BOOL CALLBACK CollectOwnWindows(HWND window, LPARAM param) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId())
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-    return TRUE;
+// What RegisterDeviceNotificationW was asked for by a window of this process.
+struct Registration {
+    HDEVNOTIFY handle = nullptr;
+    HWND window = nullptr;
+    GUID interfaceClass = {};
+    bool allClasses = false;
+};
+std::vector<Registration> g_registrations; // under g_lock
+
+decltype(&RegisterDeviceNotificationW) g_realRegister = nullptr;
+decltype(&UnregisterDeviceNotification) g_realUnregister = nullptr;
+
+HDEVNOTIFY WINAPI RegisterDeviceNotificationHook(HANDLE recipient, LPVOID filter, DWORD flags) {
+    const HDEVNOTIFY handle = g_realRegister(recipient, filter, flags);
+    const auto* header = static_cast<const DEV_BROADCAST_HDR*>(filter);
+    if (handle != nullptr && (flags & DEVICE_NOTIFY_SERVICE_HANDLE) == 0 && header != nullptr &&
+        header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
+        header->dbch_size >= sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)) {
+        const auto* device = static_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(filter);
+        std::lock_guard<std::mutex> guard(g_lock);
+        g_registrations.push_back({handle, static_cast<HWND>(recipient), device->dbcc_classguid,
+                                   (flags & DEVICE_NOTIFY_ALL_INTERFACE_CLASSES) != 0});
+    }
+    return handle;
+}
+
+BOOL WINAPI UnregisterDeviceNotificationHook(HDEVNOTIFY handle) {
+    {
+        std::lock_guard<std::mutex> guard(g_lock);
+        std::erase_if(g_registrations, [handle](const Registration& r) { return r.handle == handle; });
+    }
+    return g_realUnregister(handle);
+}
+
+// Points the import of one user32 function in every module of the process (but this one) at
+// our stand-in, the way a program's own calls reach it.
+void RedirectImport(HMODULE self, void* real, void* hook) {
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    if (!K32EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &bytes))
+        return;
+    const DWORD count = std::min<DWORD>(bytes / sizeof(HMODULE), 512);
+    for (DWORD m = 0; m < count; ++m) {
+        if (modules[m] == self)
+            continue;
+        auto* base = reinterpret_cast<BYTE*>(modules[m]);
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        if (dos->e_magic != IMAGE_DOS_SIGNATURE)
+            continue;
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& directory =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        if (directory.VirtualAddress == 0)
+            continue;
+        for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+             import->Name != 0; ++import) {
+            if (_stricmp(reinterpret_cast<const char*>(base + import->Name), "user32.dll") != 0)
+                continue;
+            for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+                 slot->u1.Function != 0; ++slot) {
+                if (reinterpret_cast<void*>(slot->u1.Function) != real)
+                    continue;
+                DWORD protection = 0;
+                if (VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
+                                   &protection)) {
+                    slot->u1.Function = reinterpret_cast<ULONG_PTR>(hook);
+                    VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+                }
+            }
+        }
+    }
+}
+
+void InstallRegistrationHooks(HMODULE self) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    if (!user32)
+        return;
+    g_realRegister = reinterpret_cast<decltype(g_realRegister)>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "RegisterDeviceNotificationW")));
+    g_realUnregister = reinterpret_cast<decltype(g_realUnregister)>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "UnregisterDeviceNotification")));
+    if (!g_realRegister || !g_realUnregister)
+        return;
+    RedirectImport(self, reinterpret_cast<void*>(g_realRegister),
+                   reinterpret_cast<void*>(&RegisterDeviceNotificationHook));
+    RedirectImport(self, reinterpret_cast<void*>(g_realUnregister),
+                   reinterpret_cast<void*>(&UnregisterDeviceNotificationHook));
+}
+
+// The windows that asked for notices of the USB device interface class (or of every class).
+std::vector<HWND> RegisteredWindows() {
+    std::vector<HWND> windows;
+    std::lock_guard<std::mutex> guard(g_lock);
+    for (const Registration& r : g_registrations)
+        if ((r.allClasses || IsEqualGUID(r.interfaceClass, kUsbDeviceInterface)) &&
+            std::find(windows.begin(), windows.end(), r.window) == windows.end())
+            windows.push_back(r.window);
+    return windows;
 }
 
 void Broadcast(bool removal, const std::string& interfaceName) {
@@ -148,9 +261,7 @@ void Broadcast(bool removal, const std::string& interfaceName) {
     keep.push_back(std::move(buffer));
     const LPARAM data = reinterpret_cast<LPARAM>(keep.back().data());
 
-    std::vector<HWND> windows;
-    EnumWindows(CollectOwnWindows, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows) {
+    for (HWND window : RegisteredWindows()) {
         DWORD_PTR result = 0;
         SendMessageTimeoutW(window, WM_DEVICECHANGE, removal ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL,
                             data, SMTO_NORMAL, kBroadcastTimeoutMilliseconds, &result);
@@ -175,7 +286,10 @@ std::uint32_t g_seenEvents = 0;
 void Poll() {
     std::vector<Completion> done;
     std::vector<std::pair<bool, std::string>> notices;
+    bool completionFirst = false;
     const DWORD now = GetTickCount();
+    const DWORD self = GetCurrentProcessId();
+    const bool focused = HasFocus();
     sim::Transact([&](sim::State& state) {
         bool changed = false;
         if (state.deviceEvents != g_seenEvents) {
@@ -183,21 +297,26 @@ void Poll() {
             const std::string device = state.units.empty() ? std::string(sim::kDefaultDeviceInstanceId)
                                                            : state.units.front().deviceInstanceId;
             notices.emplace_back(state.removed, sim::DeviceInterfaceName(device));
+            completionFirst = state.removed && state.completionFirst;
         }
         std::lock_guard<std::mutex> guard(g_lock);
         for (const Request& orphan : g_orphans)
             done.push_back({orphan, WINBIO_E_CANCELED});
         g_orphans.clear();
 
+        const auto finish = [&](Session& session, Completion c) {
+            sim::Withdraw(state, self, session.pending.order);
+            session.pending = {};
+            done.push_back(c);
+            changed = true;
+        };
         std::vector<std::pair<ULONGLONG, Session*>> waiting;
         for (auto& [handle, session] : g_sessions) {
             if (session.pending.kind == Request::None)
                 continue;
             if (session.pending.canceled || state.removed) {
-                Completion c{session.pending,
-                             session.pending.canceled ? WINBIO_E_CANCELED : winbio::kDeviceNotConnected};
-                session.pending = {};
-                done.push_back(c);
+                finish(session, {session.pending,
+                                 session.pending.canceled ? WINBIO_E_CANCELED : winbio::kDeviceNotConnected});
                 continue;
             }
             waiting.emplace_back(session.pending.order, &session);
@@ -205,22 +324,19 @@ void Poll() {
         std::sort(waiting.begin(), waiting.end());
         for (auto& [order, session] : waiting) {
             sim::Sample sample;
-            if (!state.samples.empty()) {
-                sample = state.samples.front();
-                state.samples.pop_front();
-                changed = true;
-            } else if (state.autoMode && now - session->pending.since >= kAutoDelayMilliseconds) {
+            if (const auto sent = sim::TakeSample(state, self, order)) {
+                sample = *sent;
+            } else if (state.autoMode && focused && now - session->pending.since >= kAutoDelayMilliseconds) {
+                // The simulator's own touch, on the same terms as the user's: only with focus.
                 sample.good = true;
                 if (session->pending.kind == Request::Capture && !session->finger.empty())
                     sample.finger = session->finger;
                 else
                     sample.finger = "auto-finger-" + std::to_string(++state.autoFingers);
-                changed = true;
             } else {
                 continue;
             }
             Completion c{session->pending};
-            session->pending = {};
             const WINBIO_UNIT_ID firstUnit = state.units.empty() ? 0 : state.units.front().id;
             c.unit = session->enrolling ? session->unit : firstUnit;
             const char* outcome = c.request.kind == Request::Capture ? "CaptureResult" : "IdentifyResult";
@@ -249,10 +365,28 @@ void Poll() {
             } else {
                 c.status = WINBIO_E_UNKNOWN_ID;
             }
-            done.push_back(c);
+            finish(*session, c);
         }
+        // A sample whose request has gone (cancelled, closed) goes with it.
+        const auto before = state.samples.size();
+        std::erase_if(state.samples, [&](const sim::Sample& sample) {
+            if (sample.process != self)
+                return false;
+            return std::none_of(state.pending.begin(), state.pending.end(), [&](const sim::Pending& p) {
+                return p.process == self && p.request == sample.request;
+            });
+        });
+        changed = changed || state.samples.size() != before;
         return changed;
     });
+    if (completionFirst) {
+        for (const Completion& c : done)
+            Complete(c);
+        Sleep(kCompletionHeadStartMilliseconds);
+        for (const auto& [removal, name] : notices)
+            Broadcast(removal, name);
+        return;
+    }
     for (const auto& [removal, name] : notices)
         Broadcast(removal, name);
     for (const Completion& c : done)
@@ -272,6 +406,24 @@ DWORD WINAPI Worker(LPVOID) {
         Poll();
     }
     return 0;
+}
+
+// The service notes in its parameters that an enrolment has been committed on this machine.
+void MarkEnrollmentCommitted() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\WbioSrvc\\Parameters", 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    const DWORD one = 1;
+    RegSetValueExW(key, L"EnrollmentCommitted", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
+                   sizeof one);
+    RegCloseKey(key);
+}
+
+// A request that waits for a touch is announced in the state, where winbio-sim finds it.
+void Publish(sim::State& state, const Request& request, bool& changed) {
+    state.pending.push_back({GetCurrentProcessId(), request.order, KindName(request.kind)});
+    changed = true;
 }
 
 // Runs the body on the session under both locks; E_HANDLE for an unknown handle.
@@ -374,9 +526,12 @@ HRESULT WINAPI WinBioOpenSession(WINBIO_BIOMETRIC_TYPE Factor, WINBIO_POOL_TYPE 
 
 HRESULT WINAPI WinBioCloseSession(WINBIO_SESSION_HANDLE SessionHandle) {
     const HRESULT result =
-        WithSession("CloseSession", SessionHandle, [&](sim::State&, Session& session, bool&) {
-            if (session.pending.kind != Request::None)
+        WithSession("CloseSession", SessionHandle, [&](sim::State& state, Session& session, bool& changed) {
+            if (session.pending.kind != Request::None) {
                 g_orphans.push_back(session.pending);
+                sim::Withdraw(state, GetCurrentProcessId(), session.pending.order);
+                changed = true;
+            }
             g_sessions.erase(SessionHandle);
             return S_OK;
         });
@@ -394,8 +549,56 @@ HRESULT WINAPI WinBioCancel(WINBIO_SESSION_HANDLE SessionHandle) {
     return result;
 }
 
+// Without window focus an enrolment of the system pool does not begin until the process has
+// the focus and the user has touched the sensor: the call blocks (the touch is used up). The
+// wait ends early, with the error the call would give, when the session goes or the sensor does.
+HRESULT WaitForFocusAndTouch(WINBIO_SESSION_HANDLE handle) {
+    const DWORD self = GetCurrentProcessId();
+    ULONGLONG request = 0;
+    {
+        std::lock_guard<std::mutex> guard(g_lock);
+        request = ++g_nextOrder;
+    }
+    bool published = false;
+    for (;;) {
+        HRESULT outcome = S_FALSE;
+        const bool focused = HasFocus();
+        sim::Transact([&](sim::State& state) {
+            bool changed = false;
+            {
+                std::lock_guard<std::mutex> guard(g_lock);
+                if (g_sessions.find(handle) == g_sessions.end())
+                    outcome = E_HANDLE;
+            }
+            if (state.removed)
+                outcome = winbio::kDeviceNotConnected;
+            if (outcome == S_FALSE && !published) {
+                state.pending.push_back({self, request, "begin"});
+                published = changed = true;
+            }
+            if (outcome == S_FALSE && focused && sim::TakeSample(state, self, request))
+                outcome = S_OK;
+            if (outcome != S_FALSE && published) {
+                sim::Withdraw(state, self, request);
+                changed = true;
+            }
+            return changed;
+        });
+        if (outcome != S_FALSE)
+            return outcome;
+        Sleep(kPollMilliseconds / 2);
+    }
+}
+
 HRESULT WINAPI WinBioEnrollBegin(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_BIOMETRIC_SUBTYPE SubFactor,
                                  WINBIO_UNIT_ID UnitId) {
+    if (UnitId == 0 || SubFactor == WINBIO_SUBTYPE_NO_INFORMATION || SubFactor == WINBIO_SUBTYPE_ANY)
+        return E_INVALIDARG;
+    if (!HasFocus()) {
+        const HRESULT waited = WaitForFocusAndTouch(SessionHandle);
+        if (FAILED(waited))
+            return waited;
+    }
     return WithSession("EnrollBegin", SessionHandle, [&](sim::State& state, Session& session, bool&) {
         if (!sim::IsValidSubFactor(SubFactor))
             return WINBIO_E_INVALID_SUBFACTOR;
@@ -421,7 +624,7 @@ HRESULT WINAPI WinBioEnrollCaptureWithCallback(WINBIO_SESSION_HANDLE SessionHand
     if (!EnrollCallback)
         return E_POINTER;
     return WithSession("EnrollCaptureWithCallback", SessionHandle,
-                       [&](sim::State& state, Session& session, bool&) {
+                       [&](sim::State& state, Session& session, bool& changed) {
                            if (state.removed)
                                return static_cast<HRESULT>(winbio::kDeviceNotConnected);
                            if (!session.enrolling || session.captured)
@@ -433,6 +636,7 @@ HRESULT WINAPI WinBioEnrollCaptureWithCallback(WINBIO_SESSION_HANDLE SessionHand
                            session.pending.context = EnrollCallbackContext;
                            session.pending.since = GetTickCount();
                            session.pending.order = ++g_nextOrder;
+                           Publish(state, session.pending, changed);
                            return S_OK;
                        });
 }
@@ -453,14 +657,18 @@ HRESULT WINAPI WinBioEnrollCommit(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_ID
                            session.captured = false;
                            session.goodSamples = 0;
                            session.finger.clear();
-                           const HRESULT result = sim::Commit(state, owner, subFactor, finger);
+                           bool isNew = false;
+                           const HRESULT result = sim::Commit(state, owner, subFactor, finger, &isNew);
                            if (FAILED(result))
                                return result;
-                           changed = true;
+                           changed = isNew;
+                           // The identity the template is filed under: the existing one's when
+                           // this was the same template again, which is the same account here.
                            if (Identity)
                                FillIdentity(owner, *Identity);
                            if (IsNewTemplate)
-                               *IsNewTemplate = TRUE;
+                               *IsNewTemplate = isNew ? TRUE : FALSE;
+                           MarkEnrollmentCommitted();
                            return S_OK;
                        });
 }
@@ -471,7 +679,7 @@ HRESULT WINAPI WinBioIdentifyWithCallback(WINBIO_SESSION_HANDLE SessionHandle,
     if (!IdentifyCallback)
         return E_POINTER;
     return WithSession("IdentifyWithCallback", SessionHandle,
-                       [&](sim::State& state, Session& session, bool&) {
+                       [&](sim::State& state, Session& session, bool& changed) {
                            if (state.removed)
                                return static_cast<HRESULT>(winbio::kDeviceNotConnected);
                            if (session.pending.kind != Request::None)
@@ -481,6 +689,7 @@ HRESULT WINAPI WinBioIdentifyWithCallback(WINBIO_SESSION_HANDLE SessionHandle,
                            session.pending.context = IdentifyCallbackContext;
                            session.pending.since = GetTickCount();
                            session.pending.order = ++g_nextOrder;
+                           Publish(state, session.pending, changed);
                            return S_OK;
                        });
 }
@@ -550,8 +759,9 @@ SIZE_T WINAPI NvSimOutstandingBlocks() {
     return g_blocks.size();
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
+        InstallRegistrationHooks(instance);
         g_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         // Starts running once the loader is done with us; it pins the DLL first thing.
         if (HANDLE thread = CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr))

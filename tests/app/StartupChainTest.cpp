@@ -306,23 +306,63 @@ TEST_F(SystemEvents, RemovalOfAnotherUsbDeviceDoesNothing) {
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
 
-TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentCancelsItAndEndsTheProgram) {
-    HWND main = StartReady();
-    ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(Click(main, 1223));
-    HWND enroll = m_program.WaitEnrollDialog();
-    ASSERT_NE(enroll, nullptr);
-    Sleep(500);
-    Screenshot(main, L"main-window-enrolling");
-    ASSERT_EQ(Sim(L"remove"), 0u);
-    HWND box = m_program.WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(BoxText(box), kRemoved);
-    EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "the enrolment dialog goes before the box";
-    ExpectModalOverDimmedMain(m_program, box, main);
-    Screenshot(main, L"main-window-removed-while-enrolling");
-    ASSERT_TRUE(ClickBoxOk(box));
-    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+// The service completes the waiting request with an error and sends the device notice by separate
+// ways, in either order; in both stages of an enrolment the user ends up with the removal message
+// over the main window, and the program ends once it is closed.
+TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentEndsTheProgramWhicheverComesFirst) {
+    struct Row {
+        const char* stage;
+        bool capturing; // the identification is over, a capture waits
+        const wchar_t* order;
+    };
+    for (const Row row :
+         {Row{"identifying", false, L"notice-first"}, Row{"identifying", false, L"completion-first"},
+          Row{"capturing", true, L"notice-first"}, Row{"capturing", true, L"completion-first"}}) {
+        const std::string what = std::string(row.stage) + " " + Narrow(row.order);
+        ASSERT_EQ(Sim(L"reset"), 0u);
+        HWND main = StartReady();
+        ASSERT_NE(main, nullptr) << what;
+        ASSERT_TRUE(Click(main, 1223));
+        HWND enroll = m_program.WaitEnrollDialog();
+        ASSERT_NE(enroll, nullptr) << what;
+        if (row.capturing) {
+            ASSERT_EQ(Sim(L"touch --wait 5000 finger-new"), 0u) << what;
+            ASSERT_TRUE(WaitFor(
+                [] {
+                    return RunTool(L"winbio-sim.exe", L"state").out.find("\tcapture") != std::string::npos;
+                },
+                5000))
+                << what;
+        } else {
+            ASSERT_TRUE(WaitFor(
+                [] {
+                    return RunTool(L"winbio-sim.exe", L"state").out.find("\tidentify") != std::string::npos;
+                },
+                5000))
+                << what;
+        }
+        Screenshot(main, L"main-window-enrolling");
+        ASSERT_EQ(Sim(std::wstring(L"remove --order ") + row.order), 0u) << what;
+        // A box of the failed request may come first; the removal message is the one that stays.
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                for (HWND window : m_program.Windows())
+                    if (ControlText(window, 1170) == kRemoved)
+                        box = window;
+                return box != nullptr;
+            },
+            10000))
+            << what << ": no removal message";
+        Sleep(150);
+        EXPECT_EQ(m_program.EnrollDialog(), nullptr) << what << ": the enrolment dialog goes before the box";
+        ExpectModalOverDimmedMain(m_program, box, main);
+        Screenshot(main, L"main-window-removed-while-" +
+                             std::wstring(row.capturing ? L"capturing-" : L"identifying-") + row.order);
+        ASSERT_TRUE(ClickBoxOk(box)) << what;
+        EXPECT_TRUE(m_program.WaitExit(10000).has_value()) << what << ": the program ends";
+        m_program.Kill(); // gone already; ready for the next row's start
+    }
 }
 
 using EnrollCommand = ProgramTest;

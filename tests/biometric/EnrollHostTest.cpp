@@ -87,7 +87,21 @@ TEST_F(EnrollHostTest, KeysDoNothingThenATouchEnrolsAndTheCancelLabelEndsWithTwo
     EXPECT_EQ(Driver(L"key " + kDialog + L" enter").code, 0u);
     Sleep(300);
     EXPECT_TRUE(host.Running());
-    ASSERT_EQ(Sim(L"touch finger-h").code, 0u);
+    {
+        // Another program's window in front: the dialog keeps waiting, a touch does not reach it.
+        HWND front = CreateWindowExW(0, L"STATIC", L"in front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                     100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(front, nullptr);
+        SetForegroundWindow(front);
+        for (int i = 0; i < 100 && GetForegroundWindow() != front; ++i)
+            Sleep(10);
+        ASSERT_EQ(GetForegroundWindow(), front);
+        EXPECT_EQ(Sim(L"touch finger-h").code, 1u) << "the focused program waits for no touch: lost";
+        EXPECT_EQ(ControlText(Driver(L"list " + kDialog).out, 1226), "Touch the Fingerprint Sensor");
+        DestroyWindow(front);
+        ASSERT_EQ(Driver(L"activate " + kDialog).code, 0u);
+    }
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-h").code, 0u);
     bool enrolling = false;
     for (int attempt = 0; attempt < 50 && !enrolling; ++attempt) {
         enrolling = ControlText(Driver(L"list " + kDialog).out, 1226) == "Enroll Fingerprint Data";

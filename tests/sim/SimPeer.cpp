@@ -3,14 +3,18 @@
 //   sim_peer module   -> "<hr of EnumSensors> <unit count> <path of the winbio.dll in use>"
 //   sim_peer count    -> "<hr of EnumFingerPrint> <number of enrolled fingers>"
 //   sim_peer all      -> the load result, then the HRESULT of every operation, one a line
-//   sim_peer watch EVENT -> opens a top-level window, sets the named event, and prints
-//                        "<wParam> <interface name>" of the first WM_DEVICECHANGE it receives
+//   sim_peer watch EVENT -> opens a top-level window registered for USB device-interface notices,
+//                        sets the named event, and prints "<wParam> <interface name>" of the
+//                        first WM_DEVICECHANGE it receives
+//   sim_peer focus EVENT -> opens a top-level window, takes the focus with it, sets EVENT-ready
+//                        and keeps it until EVENT-go (at most 20 s)
 #include "biometric/WbfInfo.h"
 #include "biometric/WinBioTable.h"
 
 #include <dbt.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace {
@@ -26,27 +30,60 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int Watch(const wchar_t* eventName) {
+HWND OpenWindow() {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = WatchProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"NvSimPeerWatch";
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"peer", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName);
-    if (!window || !ready)
-        return 3;
-    Sleep(200); // the simulator's thread takes its first look at the state
-    SetEvent(ready);
-    CloseHandle(ready);
-    const DWORD deadline = GetTickCount() + 10000;
-    while (g_notice.empty() && GetTickCount() < deadline) {
+    return CreateWindowExW(0, wc.lpszClassName, L"peer", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+void PumpFor(DWORD milliseconds, const std::function<bool()>& done) {
+    const DWORD deadline = GetTickCount() + milliseconds;
+    while (!done() && GetTickCount() < deadline) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&msg);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
+}
+
+int Focus(const std::wstring& eventName) {
+    HWND window = OpenWindow();
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, (eventName + L"-ready").c_str());
+    HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, (eventName + L"-go").c_str());
+    if (!window || !ready || !go)
+        return 3;
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    PumpFor(2000, [window] { return GetForegroundWindow() == window; });
+    if (GetForegroundWindow() != window)
+        return 4;
+    SetEvent(ready);
+    PumpFor(20000, [go] { return WaitForSingleObject(go, 0) == WAIT_OBJECT_0; });
+    DestroyWindow(window);
+    return 0;
+}
+
+int Watch(const wchar_t* eventName) {
+    // The simulator has to be in the process to learn the registration.
+    WinBioLoadResult();
+    HWND window = OpenWindow();
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName);
+    if (!window || !ready)
+        return 3;
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+    if (!RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE))
+        return 5;
+    Sleep(200); // the simulator's thread takes its first look at the state
+    SetEvent(ready);
+    CloseHandle(ready);
+    PumpFor(10000, [] { return !g_notice.empty(); });
     std::printf("%ls\n", g_notice.c_str());
     DestroyWindow(window);
     return g_notice.empty() ? 4 : 0;
@@ -61,6 +98,8 @@ int wmain(int argc, wchar_t** argv) {
     CWbfInfo wbf;
     if (command == L"watch" && argc == 3)
         return Watch(argv[2]);
+    if (command == L"focus" && argc == 3)
+        return Focus(argv[2]);
     if (command == L"module") {
         SIZE_T count = 0;
         WINBIO_UNIT_ID unit = 0;

@@ -65,6 +65,15 @@ DWORD Sim(const std::wstring& arguments) {
     return RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", arguments).code;
 }
 
+// Answers whatever comes for that long: sent notices, posted events (kept in g_events).
+void PumpFor(DWORD milliseconds) {
+    const DWORD deadline = GetTickCount() + milliseconds;
+    do {
+        Pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() < deadline);
+}
+
 // Events until `count` have arrived or the time is up.
 std::vector<Event> WaitEvents(std::size_t count, DWORD milliseconds = 5000) {
     const DWORD deadline = GetTickCount() + milliseconds;
@@ -107,6 +116,8 @@ struct DeviceNotice {
     GUID classGuid;
     std::wstring name;
     DWORD thread;
+    HWND window;
+    std::size_t eventsBefore; // framework events that had arrived before this notice
 };
 std::vector<DeviceNotice> g_notices;
 
@@ -114,10 +125,43 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (message == WM_DEVICECHANGE && lParam) {
         const auto* header = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(lParam);
         g_notices.push_back({wParam, header->dbcc_devicetype, header->dbcc_classguid, header->dbcc_name,
-                             GetCurrentThreadId()});
+                             GetCurrentThreadId(), window, g_events.size()});
         return TRUE;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+const GUID kUsbDevice = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+
+HWND OpenTestWindow() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = TestWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"NvSimTestWindow";
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, wc.lpszClassName, L"sim test", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                           nullptr, wc.hInstance, nullptr);
+}
+
+// As the main window does: notices of the USB device interface class.
+HDEVNOTIFY RegisterForUsbNotices(HWND window) {
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = kUsbDevice;
+    return RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+// The window of the test takes the focus, as a program's window does when the user works in it:
+// the simulator gives samples only to the process whose window is in the foreground.
+bool TakeFocus(HWND window) {
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    for (int i = 0; i < 100 && GetForegroundWindow() != window; ++i) {
+        Pump();
+        Sleep(10);
+    }
+    return GetForegroundWindow() == window;
 }
 
 class SimulatorTest : public ::testing::Test {
@@ -127,24 +171,26 @@ protected:
         ASSERT_EQ(Sim(L"samples 4"), 0u);
         g_events.clear();
         g_notices.clear();
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = TestWindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"NvSimTestWindow";
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"sim test", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
+        window = OpenTestWindow();
         ASSERT_NE(window, nullptr);
         CWbfInfo::SetNotifyWindow(window);
+        // The simulator learns registrations once it is in the process.
+        ASSERT_EQ(WinBioLoadResult(), S_OK);
+        notices = RegisterForUsbNotices(window);
+        ASSERT_NE(notices, nullptr);
+        ASSERT_TRUE(TakeFocus(window));
     }
     void TearDown() override {
         // NV_SIM_TEST_KEEP_POOL=1 leaves the pool as the test left it, to look at with winbio-sim list.
         if (GetEnvironmentVariableW(L"NV_SIM_TEST_KEEP_POOL", nullptr, 0) == 0)
             Sim(L"reset");
         WaitEvents(0, 100);
+        if (notices)
+            UnregisterDeviceNotification(notices);
         DestroyWindow(window);
     }
     HWND window = nullptr;
+    HDEVNOTIFY notices = nullptr;
 };
 
 //--- Where the framework comes from
@@ -242,11 +288,16 @@ TEST_F(SimulatorTest, AWholeEnrolmentFromTouchToTheList) {
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
     for (int i = 0; i < 4; ++i)
-        ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+        ASSERT_EQ(Sim(L"touch --wait 5000 finger-a"), 0u);
     EXPECT_EQ(WaitEvents(4), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2), Enroll(0, 3), Enroll(1, 0)}));
     EXPECT_EQ(wbf.EnrollCommit(), S_OK);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(2, 0)});
     EXPECT_EQ(wbf.CloseSession(), S_OK);
+    DWORD committed = 0, size = sizeof committed;
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\WbioSrvc\\Parameters",
+                           L"EnrollmentCommitted", RRF_RT_REG_DWORD, nullptr, &committed, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(committed, 1u);
 
     FingerFlags flags = {};
     EXPECT_EQ(wbf.EnumFingerPrint(flags), S_OK);
@@ -262,10 +313,10 @@ TEST_F(SimulatorTest, BadAndForeignSamplesInTheMiddleAreNotCounted) {
     CWbfInfo wbf;
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF6), S_OK);
-    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
-    ASSERT_EQ(Sim(L"bad 7"), 0u);
-    ASSERT_EQ(Sim(L"touch finger-b"), 0u); // another finger cannot be merged into this one
-    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-a"), 0u);
+    ASSERT_EQ(Sim(L"bad --wait 5000 7"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-b"), 0u); // another finger cannot be merged into this one
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-a"), 0u);
     EXPECT_EQ(WaitEvents(2), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2)}));
     EXPECT_TRUE(WaitEvents(1, 300).empty());
     EXPECT_EQ(wbf.EnrollCommit(), WINBIO_E_INVALID_DEVICE_STATE) << "two samples short";
@@ -276,12 +327,12 @@ TEST_F(SimulatorTest, CancelEndsTheEnrolment) {
     CWbfInfo wbf;
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
-    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-a"), 0u);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(0, 1)});
     EXPECT_EQ(wbf.CancelOperation(), S_OK);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(3, Status(WINBIO_E_CANCELED))});
-    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
-    EXPECT_TRUE(WaitEvents(1, 300).empty()) << "no capture is outstanding after the cancel";
+    EXPECT_EQ(Sim(L"touch finger-a"), 1u) << "no capture is outstanding after the cancel: the touch is lost";
+    EXPECT_TRUE(WaitEvents(1, 300).empty());
 }
 
 std::atomic<int> g_rawCalls{0};
@@ -322,13 +373,13 @@ TEST_F(SimulatorTest, IdentificationOfAKnownAnUnknownAndABadSample) {
     CWbfInfo wbf;
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
-    ASSERT_EQ(Sim(L"touch finger-x"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-x"), 0u);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(0, 0)}) << "matches any account's enrolment";
     ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
-    ASSERT_EQ(Sim(L"touch finger-q"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-q"), 0u);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(1, 0)});
     ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
-    ASSERT_EQ(Sim(L"bad 5"), 0u);
+    ASSERT_EQ(Sim(L"bad --wait 5000 5"), 0u);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(3, 5)});
 }
 
@@ -337,7 +388,7 @@ HRESULT EnrolAndCommit(CWbfInfo& wbf, WINBIO_BIOMETRIC_SUBTYPE subFactor, const 
     if (FAILED(wbf.OpenSession()) || FAILED(wbf.EnrollFingerPrint_WithCallback(subFactor)))
         return E_FAIL;
     for (int i = 0; i < 4; ++i)
-        Sim(L"touch " + finger);
+        Sim(L"touch --wait 5000 " + finger);
     const auto events = WaitEvents(4);
     if (events.size() != 4 || events.back() != Enroll(1, 0))
         return E_UNEXPECTED;
@@ -354,6 +405,9 @@ TEST_F(SimulatorTest, CommitRefusesAFingerOfAnotherAccountAndATakenPosition) {
     ASSERT_EQ(Sim(L"enroll . 0xF5 finger-y"), 0u);
     EXPECT_EQ(EnrolAndCommit(wbf, 0xF5, L"finger-z"), static_cast<HRESULT>(0x8009801C));
     EXPECT_EQ(EnrolAndCommit(wbf, 0xF6, L"finger-z"), S_OK);
+    EXPECT_EQ(EnrolAndCommit(wbf, 0xF6, L"finger-z"), S_OK) << "the same template again is no error";
+    EXPECT_EQ(EnrolAndCommit(wbf, 0xF7, L"finger-z"), static_cast<HRESULT>(0x8009802B))
+        << "at another position";
     const RunResult list = RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list");
     EXPECT_EQ(list.out, "S-1-5-21-7-7-7-1001 0x01 finger-x\n" + MySid() + " 0xF5 finger-y\n" + MySid() +
                             " 0xF6 finger-z\n");
@@ -365,7 +419,7 @@ TEST_F(SimulatorTest, TheCommitPostsTheDuplicate) {
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
     for (int i = 0; i < 4; ++i)
-        Sim(L"touch finger-x");
+        Sim(L"touch --wait 5000 finger-x");
     ASSERT_EQ(WaitEvents(4).size(), 4u);
     EXPECT_EQ(wbf.EnrollCommit(), static_cast<HRESULT>(0x8009802B));
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(3, Status(static_cast<HRESULT>(0x8009802B)))});
@@ -387,37 +441,118 @@ TEST_F(SimulatorTest, EnrolmentsAreSeenByASecondProcessAndAfterARestart) {
 
 //--- Unplugging
 
-TEST_F(SimulatorTest, RemoveTellsOurWindowsAndFailsTheOutstandingRequest) {
+TEST_F(SimulatorTest, RemoveTellsRegisteredWindowsAndFailsTheOutstandingRequestInEitherOrder) {
+    // A window of ours that never registered, and one that registers for every interface class.
+    HWND unregistered = OpenTestWindow();
+    HWND everyClass = OpenTestWindow();
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    HDEVNOTIFY all = RegisterDeviceNotificationW(
+        everyClass, &filter, DEVICE_NOTIFY_WINDOW_HANDLE | DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
+    ASSERT_NE(all, nullptr);
+    ASSERT_TRUE(TakeFocus(window));
+    for (const wchar_t* order : {L"notice-first", L"completion-first"}) {
+        const std::string what(order, order + wcslen(order));
+        g_notices.clear();
+        CWbfInfo wbf;
+        CWbfInfo::SetNotifyWindow(window); // the last wrapper took it along when it went
+        ASSERT_EQ(wbf.OpenSession(), S_OK);
+        ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+        WaitEvents(1, 200); // the simulator's thread has seen the state as it is
+        ASSERT_EQ(Sim(std::wstring(L"remove --order ") + order), 0u);
+        PumpFor(2000);
+        EXPECT_EQ(g_events, std::vector<Event>{Identify(2, Status(static_cast<HRESULT>(0x8007048F)))})
+            << what;
+        ASSERT_EQ(g_notices.size(), 2u) << what;
+        for (const DeviceNotice& removal : g_notices) {
+            EXPECT_TRUE(removal.window == window || removal.window == everyClass)
+                << what << ": registered only";
+            EXPECT_EQ(removal.event, WPARAM(DBT_DEVICEREMOVECOMPLETE));
+            EXPECT_EQ(removal.deviceType, DWORD(DBT_DEVTYP_DEVICEINTERFACE));
+            EXPECT_TRUE(IsEqualGUID(removal.classGuid, kUsbDevice));
+            EXPECT_EQ(removal.name,
+                      L"\\\\?\\USB#VID_2F1B&PID_0106#5&2A7C3B1&0&3#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+            EXPECT_EQ(removal.thread, GetCurrentThreadId()) << "delivered to the window's own thread";
+            EXPECT_EQ(removal.eventsBefore, what == "completion-first" ? 1u : 0u) << what;
+        }
+        g_events.clear();
+
+        SIZE_T count = 5;
+        WINBIO_UNIT_ID unit = 0;
+        EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK);
+        EXPECT_EQ(count, 0u);
+        EXPECT_EQ(wbf.m_Vid, 0);
+        EXPECT_EQ(wbf.IdentifyFingerPrint_WithCallback(), static_cast<HRESULT>(0x8007048F));
+
+        ASSERT_EQ(Sim(L"plug"), 0u);
+        WaitEvents(1, 300);
+        ASSERT_EQ(g_notices.size(), 4u) << what;
+        EXPECT_EQ(g_notices[2].event, WPARAM(DBT_DEVICEARRIVAL));
+        EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK);
+        EXPECT_EQ(count, 1u);
+        EXPECT_EQ(wbf.m_Pid, 0x0106);
+        wbf.CloseSession();
+    }
+    // Unregistered, a window hears nothing more.
+    ASSERT_TRUE(UnregisterDeviceNotification(all));
+    g_notices.clear();
+    ASSERT_EQ(Sim(L"remove"), 0u);
+    PumpFor(1000);
+    ASSERT_EQ(g_notices.size(), 1u);
+    EXPECT_EQ(g_notices[0].window, window);
+    DestroyWindow(unregistered);
+    DestroyWindow(everyClass);
+}
+
+// A touch reaches only the process whose window has the focus; an enrolment begun without it
+// waits for the focus and a touch.
+TEST_F(SimulatorTest, OnlyTheFocusedProcessGetsSamplesAndItsEnrolmentBeginsWithTheFocus) {
     CWbfInfo wbf;
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
-    WaitEvents(1, 200); // the simulator's thread has seen the state as it is
-    ASSERT_EQ(Sim(L"remove"), 0u);
-    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(2, Status(static_cast<HRESULT>(0x8007048F)))});
-    ASSERT_EQ(g_notices.size(), 1u);
-    const DeviceNotice& removal = g_notices[0];
-    EXPECT_EQ(removal.event, WPARAM(DBT_DEVICEREMOVECOMPLETE));
-    EXPECT_EQ(removal.deviceType, DWORD(DBT_DEVTYP_DEVICEINTERFACE));
-    const GUID usbDevice = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
-    EXPECT_TRUE(IsEqualGUID(removal.classGuid, usbDevice));
-    EXPECT_EQ(removal.name,
-              L"\\\\?\\USB#VID_2F1B&PID_0106#5&2A7C3B1&0&3#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
-    EXPECT_EQ(removal.thread, GetCurrentThreadId()) << "delivered to the window's own thread";
+    const std::wstring name = L"NvSimFocus-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str());
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, (name + L"-go").c_str());
+    testwin::CapturedProcess peer(testwin::OwnFolder() + L"sim_peer.exe", L"focus " + name, L"", nullptr);
+    ASSERT_TRUE(peer.Started());
+    ASSERT_EQ(WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(Sim(L"touch finger-a"), 1u) << "the focused process waits for nothing: lost";
+    EXPECT_TRUE(WaitEvents(1, 300).empty()) << "our identification got no sample";
 
-    SIZE_T count = 5;
-    WINBIO_UNIT_ID unit = 0;
-    EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK);
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(wbf.m_Vid, 0);
-    EXPECT_EQ(wbf.IdentifyFingerPrint_WithCallback(), static_cast<HRESULT>(0x8007048F));
-
-    ASSERT_EQ(Sim(L"plug"), 0u);
-    WaitEvents(1, 300);
-    ASSERT_EQ(g_notices.size(), 2u);
-    EXPECT_EQ(g_notices[1].event, WPARAM(DBT_DEVICEARRIVAL));
-    EXPECT_EQ(wbf.EnumSensors(&count, &unit), S_OK);
-    EXPECT_EQ(count, 1u);
-    EXPECT_EQ(wbf.m_Pid, 0x0106);
+    // Without the focus the enrolment does not begin.
+    struct Begin {
+        WINBIO_SESSION_HANDLE session = 0;
+        std::atomic<HRESULT> result{E_PENDING};
+    } begin;
+    ASSERT_EQ(WinBio().OpenSession(WINBIO_TYPE_FINGERPRINT, WINBIO_POOL_SYSTEM, WINBIO_FLAG_DEFAULT, nullptr,
+                                   0, nullptr, &begin.session),
+              S_OK);
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* b = static_cast<Begin*>(p);
+            b->result = WinBio().EnrollBegin(b->session, 0xF5, 1);
+            return 0;
+        },
+        &begin, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 500), static_cast<DWORD>(WAIT_TIMEOUT)) << "blocked without focus";
+    SetEvent(go);
+    EXPECT_EQ(peer.Wait(20000, Pump).code, 0u);
+    ASSERT_TRUE(TakeFocus(window));
+    EXPECT_EQ(WaitForSingleObject(thread, 300), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "focus alone is not enough";
+    // Both requests wait now: the oldest, the identification, takes the first touch.
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-q"), 0u);
+    EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(1, 0)});
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-q"), 0u);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(begin.result.load(), S_OK);
+    CloseHandle(thread);
+    WinBio().CloseSession(begin.session);
+    CloseHandle(ready);
+    CloseHandle(go);
 }
 
 TEST_F(SimulatorTest, RemoveReachesTheWindowsOfAnotherProcessToo) {
@@ -489,7 +624,7 @@ TEST_F(SimulatorTest, InjectedFailuresReachTheWrapper) {
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
     ASSERT_EQ(Sim(L"fail EnrollCaptureWithCallback 0x80004005"), 0u);
-    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-a"), 0u);
     EXPECT_EQ(WaitEvents(2), (std::vector<Event>{Enroll(0, 1), Enroll(3, Status(E_FAIL))}));
 }
 
@@ -498,11 +633,11 @@ TEST_F(SimulatorTest, InjectedOutcomesCompleteTheRequests) {
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(Sim(L"fail IdentifyResult 0x80098010"), 0u);
     ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
-    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-a"), 0u);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Identify(2, Status(WINBIO_E_DEVICE_BUSY))});
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
     ASSERT_EQ(Sim(L"fail CaptureResult 0x80098006"), 0u);
-    ASSERT_EQ(Sim(L"touch finger-a"), 0u);
+    ASSERT_EQ(Sim(L"touch --wait 5000 finger-a"), 0u);
     EXPECT_EQ(WaitEvents(1), std::vector<Event>{Enroll(3, Status(static_cast<HRESULT>(0x80098006)))});
 }
 
@@ -527,7 +662,10 @@ TEST_F(SimulatorTest, BadHandlesAndArgumentsGetErrorsNotCrashes) {
               S_OK);
     EXPECT_NE(session, 0u);
     EXPECT_EQ(api.EnrollBegin(session, 0xF5, 99), WINBIO_E_INVALID_UNIT);
-    EXPECT_EQ(api.EnrollBegin(session, 0x00, 1), WINBIO_E_INVALID_SUBFACTOR);
+    EXPECT_EQ(api.EnrollBegin(session, 0x00, 1), E_INVALIDARG) << "WINBIO_SUBTYPE_NO_INFORMATION";
+    EXPECT_EQ(api.EnrollBegin(session, 0xFF, 1), E_INVALIDARG) << "WINBIO_SUBTYPE_ANY";
+    EXPECT_EQ(api.EnrollBegin(session, 0xF5, 0), E_INVALIDARG) << "unit 0";
+    EXPECT_EQ(api.EnrollBegin(session, 0x0B, 1), WINBIO_E_INVALID_SUBFACTOR);
     EXPECT_EQ(api.EnrollCaptureWithCallback(session, CWbfInfo::EnrollCaptureCallback, nullptr),
               WINBIO_E_INVALID_DEVICE_STATE);
     EXPECT_EQ(api.EnrollCaptureWithCallback(session, nullptr, nullptr), E_POINTER);
@@ -606,7 +744,7 @@ TEST_F(SimulatorTest, ATouchIsTakenUpWithinATenthOfASecond) {
     for (int i = 0; i < 7; ++i) {
         ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
         WaitEvents(1, 100);
-        ASSERT_EQ(Sim(L"touch finger-q"), 0u); // returns once the state is written
+        ASSERT_EQ(Sim(L"touch --wait 5000 finger-q"), 0u); // returns once the state is written
         const DWORD written = GetTickCount();
         const auto events = WaitEvents(1, 2000);
         ASSERT_EQ(events.size(), 1u);
