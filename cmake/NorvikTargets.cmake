@@ -3,7 +3,9 @@
 # Full warnings as errors in both builds; sanitizers on everything native except benchmarks.
 function(nv_target_defaults target)
     target_compile_features(${target} PUBLIC cxx_std_20)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor)
+    # C and C++ only: a target's resource script goes to windres, which takes none of these.
+    set(warnings -Wall -Wextra -Wpedantic -Werror -Wshadow -Wnon-virtual-dtor)
+    target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:C,CXX>:${warnings}>")
     if(NV_WINDOWS)
         target_compile_definitions(${target} PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
                                                      _WIN32_WINNT=0x0601 WINVER=0x0601)
@@ -61,10 +63,48 @@ function(nv_test name)
     endif()
 endfunction()
 
-# nv_tool(name [WINDOWS_ONLY] [WMAIN] SOURCES ... [LIBS ...]): a program of ours that is not the
-# product (tools, stand-ins, test peers). WMAIN: a Windows console program whose entry is wmain.
+# nv_version_resource(target DESCRIPTION text [FILE_NAME name]): gives a Windows binary a version
+# resource (cmake/VersionInfo.rc.in) with the project's version. FILE_NAME defaults to the target's
+# output name with .exe or .dll; call it after OUTPUT_NAME is set.
+function(nv_version_resource target)
+    cmake_parse_arguments(ARG "" "DESCRIPTION;FILE_NAME" "" ${ARGN})
+    if(NOT NV_WINDOWS)
+        return()
+    endif()
+    if(NOT ARG_DESCRIPTION)
+        message(FATAL_ERROR "nv_version_resource(${target}): DESCRIPTION is missing")
+    endif()
+    get_target_property(type ${target} TYPE)
+    if(NOT ARG_FILE_NAME)
+        get_target_property(output ${target} OUTPUT_NAME)
+        if(NOT output)
+            set(output ${target})
+        endif()
+        if(type STREQUAL "SHARED_LIBRARY")
+            set(ARG_FILE_NAME ${output}.dll)
+        else()
+            set(ARG_FILE_NAME ${output}.exe)
+        endif()
+    endif()
+    if(ARG_FILE_NAME MATCHES "\\.dll$")
+        set(NV_VERSION_FILE_TYPE VFT_DLL)
+    else()
+        set(NV_VERSION_FILE_TYPE VFT_APP)
+    endif()
+    set(NV_VERSION_FILE_NAME ${ARG_FILE_NAME})
+    set(NV_VERSION_DESCRIPTION "${ARG_DESCRIPTION}")
+    get_filename_component(NV_VERSION_INTERNAL_NAME ${ARG_FILE_NAME} NAME_WE)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.version.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/VersionInfo.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+# nv_tool(name [WINDOWS_ONLY] [WMAIN] [DESCRIPTION text] SOURCES ... [LIBS ...]): a program of ours
+# that is not the product (tools, stand-ins, test peers). WMAIN: a Windows console program whose
+# entry is wmain. DESCRIPTION: the Windows build gives it a version resource saying so (the tools a
+# person runs have one; test peers need none).
 function(nv_tool name)
-    cmake_parse_arguments(ARG "WINDOWS_ONLY;WMAIN" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "WINDOWS_ONLY;WMAIN" "DESCRIPTION" "SOURCES;LIBS" ${ARGN})
     if(ARG_WINDOWS_ONLY AND NOT NV_WINDOWS)
         return()
     endif()
@@ -73,5 +113,8 @@ function(nv_tool name)
     nv_our_target(${name} PRIVATE)
     if(NV_WINDOWS AND ARG_WMAIN)
         target_link_options(${name} PRIVATE -municode)
+    endif()
+    if(ARG_DESCRIPTION)
+        nv_version_resource(${name} DESCRIPTION "${ARG_DESCRIPTION}")
     endif()
 endfunction()

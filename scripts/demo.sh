@@ -10,10 +10,11 @@
 #
 # With a display ($DISPLAY set, no --headless) you use the window yourself; the script prints the
 # winbio-sim commands that touch the sensor, give a bad sample or unplug it (--auto: the
-# simulator touches by itself). Without one it runs the program on an Xvfb display of its own,
-# walks a short tour with the GUI driver and saves a screenshot of each step in
-# build/demo/screenshots/. Either way it ends by showing with `nvkdb dump` that the hand-off
-# password was applied.
+# simulator touches by itself). Without one it runs the program on an Xvfb display of its own with
+# a compositing manager (so the dimming overlay dims), walks a tour with the GUI driver (an
+# enrolment, the same finger refused, Clear, the sensor unplugged), saves a screenshot of each
+# step in build/demo/screenshots/ and a contact sheet of them all, build/demo/tour.png. Either way
+# it ends by showing with `nvkdb dump` that the hand-off password was applied.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -24,7 +25,7 @@ for arg in "$@"; do
     case "$arg" in
         --headless) headless=1 ;;
         --auto) auto=1 ;;
-        -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "demo.sh: unknown option $arg (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -86,6 +87,17 @@ show_database() {
     fi
 }
 
+compositor=""
+if [ $headless -eq 1 ]; then
+    # Without a compositing manager X draws a layered window opaque: the overlay that dims the
+    # main window under a dialog would be plain black in every screenshot.
+    command -v xcompmgr >/dev/null || nv_die "xcompmgr is not installed (Debian package xcompmgr)"
+    xcompmgr -d "$DISPLAY" </dev/null >/dev/null 2>&1 &
+    compositor=$!
+    trap 'kill "$compositor" 2>/dev/null || true; nv_wine_shutdown "$prefix"' EXIT
+    sleep 1
+fi
+
 "$NV_WINE" "$bin/NorvikFingerprint.exe" </dev/null >/dev/null 2>&1 &
 program=$!
 
@@ -107,7 +119,7 @@ EOF
 fi
 
 echo "== Headless tour on Xvfb $DISPLAY; screenshots in $shots"
-rm -rf "$shots"
+rm -rf "$shots" "$demo/tour.png"
 mkdir -p "$shots"
 main=(--title "Norvik Fingerprint")
 step=0
@@ -147,32 +159,65 @@ drive move-screen 2 1020 >/dev/null
 sleep 0.5
 shot main-window
 
-sim auto on >/dev/null
+# An enrolment of finger-a, touched by hand: one touch to see whether it is enrolled already,
+# then the eight samples, the progress picture shown half-way.
+touch_finger() { sim touch finger-a >/dev/null && sleep 0.3; }
 drive click "${main[@]}" --id 1223 >/dev/null || fail "could not click Enroll"
 drive wait --has-control 1228 --timeout 20000 >/dev/null || fail "the enrolment dialog did not open"
 sleep 0.8
 shot enroll-dialog
-sleep 2.5
+for _ in 1 2 3 4 5; do touch_finger; done
+sleep 0.8
 shot enroll-progress
+for _ in 1 2 3 4; do touch_finger; done
 drive wait --has-control 1169 --timeout 30000 >/dev/null || fail "no success box"
 sleep 0.5
 shot success-box
 drive click --has-control 1169 --id 1171 >/dev/null || fail "could not click OK"
-sim auto off >/dev/null
 count_is ' 1/10' || fail "the new finger was not counted"
 drive move-screen 2 1020 >/dev/null
 painted
 sleep 0.3
 shot count-one
 
+# The same finger again: the first touch finds it enrolled, and the enrolment is refused.
+drive click "${main[@]}" --id 1223 >/dev/null || fail "could not click Enroll"
+drive wait --has-control 1228 --timeout 20000 >/dev/null || fail "the enrolment dialog did not open"
+sleep 0.8
+touch_finger
+drive wait --has-control 1169 --timeout 20000 >/dev/null || fail "the enrolled finger was not refused"
+sleep 0.5
+shot already-enrolled
+drive click --has-control 1169 --id 1171 >/dev/null || fail "could not click OK"
+drive wait-gone --has-control 1228 --timeout 20000 >/dev/null || fail "the enrolment dialog stayed"
+count_is ' 1/10' || fail "the refused finger changed the count"
+
 drive click "${main[@]}" --id 1224 >/dev/null || fail "could not click Clear"
 count_is ' 0/10' || fail "Clear did not empty the count"
 drive move-screen 2 1020 >/dev/null
+painted
 sleep 0.5
 shot after-clear
 
-drive click "${main[@]}" --id 1219 >/dev/null || true
+# The sensor unplugged under the open window: the program says so and ends once it is read.
+sim remove >/dev/null
+drive wait --has-control 1169 --timeout 20000 >/dev/null || fail "no removal message"
+sleep 0.5
+shot sensor-removed
+drive click --has-control 1169 --id 1171 >/dev/null || fail "could not click OK"
+for _ in $(seq 1 50); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.2
+done
+kill -0 "$program" 2>/dev/null && fail "the program did not end after the removal message"
 wait $program || true
 echo "== The pool afterwards (winbio-sim list): $(sim list | wc -l) enrolments"
 show_database
+
+# One picture of the whole tour, each tile named after its step.
+sheet="$demo/tour.png"
+# The font is named: ImageMagick's default one comes with Ghostscript, which is not installed.
+montage -label '%t' "$shots"/*.png -tile 4x -geometry '640x+12+12' -font DejaVu-Sans -pointsize 20 \
+    -background '#e8e8e8' -depth 8 "$sheet" || fail "montage could not make the contact sheet"
 echo "Screenshots of the tour: $shots"
+echo "Contact sheet of the tour: $sheet"

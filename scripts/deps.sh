@@ -3,7 +3,7 @@
 NV_PACKAGES=(
     cmake make g++ pkg-config
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth x11-utils xcompmgr imagemagick
+    wine wine64 xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core
     googletest libbenchmark-dev libmcrypt-dev locales
 )
 

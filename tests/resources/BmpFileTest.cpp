@@ -1,11 +1,9 @@
-// The generator's encoders against files written out byte by byte here: .bmp in both depths,
-// .ico with its AND mask, and PNG with its checksums.
+// The generator's encoders against files written out byte by byte here: .bmp in both depths and
+// .ico with its AND mask.
 #include "tools/bitmaps/BmpFile.h"
-#include "tools/bitmaps/PngFile.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace {
@@ -63,33 +61,6 @@ TEST(Painting, CoverageBlendsEdgesAndFillsInsides) {
     EXPECT_EQ(c.At(2, 0).r, 100);
     EXPECT_EQ(c.At(2, 0).g, 50);
     EXPECT_EQ(c.At(3, 0).r, 0);
-}
-
-TEST(PngEncoding, ChecksumsMatchTheirPublishedCheckValues) {
-    const std::string digits = "123456789";
-    EXPECT_EQ(nvbmp::Crc32(Bytes(digits.begin(), digits.end())), 0xCBF43926u);
-    const std::string word = "Wikipedia";
-    EXPECT_EQ(nvbmp::Adler32(Bytes(word.begin(), word.end())), 0x11E60398u);
-}
-
-TEST(PngEncoding, OnePixelFileIsByteExact) {
-    const Bytes rgb = {1, 2, 3};
-    const Bytes png = nvbmp::EncodePng(1, 1, rgb);
-    const Bytes head = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D',
-                        'R',  0,   0,   0,   1,    0,    0,    0,    1, 8, 2, 0,  0,   0};
-    ASSERT_GT(png.size(), head.size() + 4);
-    EXPECT_EQ(Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(head.size())), head);
-    // IDAT: a zlib header, one final stored block of the filter byte and the pixel, Adler-32.
-    const std::size_t idat = head.size() + 4;
-    const Bytes data = {0,    0,    0,    15, 'I', 'D', 'A', 'T',  0x78, 0x01, 0x01, 0x04,
-                        0x00, 0xFB, 0xFF, 0,  1,   2,   3,   0x00, 0x0E, 0x00, 0x07};
-    EXPECT_EQ(Bytes(png.begin() + static_cast<std::ptrdiff_t>(idat),
-                    png.begin() + static_cast<std::ptrdiff_t>(idat + data.size())),
-              data);
-    const Bytes end = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-    EXPECT_EQ(Bytes(png.end() - 12, png.end()), end);
-    EXPECT_EQ(png.size(), head.size() + 4 + data.size() + 4 + end.size());
-    EXPECT_THROW(nvbmp::EncodePng(2, 1, rgb), std::invalid_argument);
 }
 
 } // namespace

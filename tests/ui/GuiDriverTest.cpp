@@ -1,13 +1,18 @@
 // guidriver.exe against windows of this process: the message box run modally here while a
 // second thread drives it through guidriver (wait, list, pixel, screenshot, click, key), and a
-// host window that answers registered messages sent and broadcast by name.
+// host window that answers registered messages sent and broadcast by name. Its screenshot is
+// decoded again with the platform's imaging component and compared with the screen.
 #include "resources/ResourceIds.h"
 #include "tests/support/WinProcess.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DlgMessageBox.h"
 
 #include <gtest/gtest.h>
+#include <wincodec.h>
+#include <wrl/client.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -54,6 +59,85 @@ DriverRun Driver(const std::wstring& arguments) {
     return run;
 }
 
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> bgra; // rows top first, 4 bytes a pixel, the fourth not compared
+};
+
+// What is on screen in the rectangle, read as guidriver reads it.
+Pixels ScreenArea(const RECT& rc) {
+    Pixels p;
+    p.width = rc.right - rc.left;
+    p.height = rc.bottom - rc.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = p.width;
+    info.bmiHeader.biHeight = -p.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib && bits) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, p.width, p.height, screen, rc.left, rc.top, SRCCOPY);
+        GdiFlush();
+        const auto* px = static_cast<const std::uint8_t*>(bits);
+        p.bgra.assign(px, px + static_cast<std::size_t>(p.width) * p.height * 4);
+        SelectObject(memory, old);
+        DeleteObject(dib);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
+// The file decoded by WIC, whatever its container says, converted to 32-bit BGR rows.
+HRESULT DecodeImage(const std::wstring& path, Pixels& p) {
+    using Microsoft::WRL::ComPtr;
+    ComPtr<IWICImagingFactory> factory;
+    HRESULT hr =
+        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
+    ComPtr<IWICBitmapDecoder> decoder;
+    if (SUCCEEDED(hr))
+        hr = factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, &decoder);
+    GUID container = {};
+    if (SUCCEEDED(hr))
+        hr = decoder->GetContainerFormat(&container);
+    if (SUCCEEDED(hr) && !IsEqualGUID(container, GUID_ContainerFormatPng))
+        hr = WINCODEC_ERR_WRONGSTATE;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    if (SUCCEEDED(hr))
+        hr = decoder->GetFrame(0, &frame);
+    ComPtr<IWICFormatConverter> converter;
+    if (SUCCEEDED(hr))
+        hr = factory->CreateFormatConverter(&converter);
+    if (SUCCEEDED(hr))
+        hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr,
+                                   0.0, WICBitmapPaletteTypeCustom);
+    UINT w = 0, h = 0;
+    if (SUCCEEDED(hr))
+        hr = converter->GetSize(&w, &h);
+    if (SUCCEEDED(hr)) {
+        p.width = static_cast<int>(w);
+        p.height = static_cast<int>(h);
+        p.bgra.assign(static_cast<std::size_t>(w) * h * 4, 0);
+        hr = converter->CopyPixels(nullptr, w * 4, static_cast<UINT>(p.bgra.size()), p.bgra.data());
+    }
+    return hr;
+}
+
+// Pixels whose blue, green or red differ.
+int DifferentPixels(const Pixels& a, const Pixels& b) {
+    int different = 0;
+    for (std::size_t i = 0; i + 3 < a.bgra.size() && i + 3 < b.bgra.size(); i += 4)
+        if (a.bgra[i] != b.bgra[i] || a.bgra[i + 1] != b.bgra[i + 1] || a.bgra[i + 2] != b.bgra[i + 2])
+            ++different;
+    return different;
+}
+
 // Runs `drive` on a second thread while this one pumps, until it is done.
 void WhilePumping(const std::function<void()>& drive) {
     bool done = false;
@@ -80,6 +164,7 @@ TEST(GuiDriver, HelpDocumentsEveryCommand) {
 
 TEST(GuiDriver, OperatesTheMessageBox) {
     DriverRun waited, listed, pixel, screenshot, click;
+    Pixels onScreen;
     const std::wstring file = L"guidriver-message-box.png";
     std::thread driver([&] {
         waited = Driver(L"wait --has-control 1169 --timeout 10000");
@@ -89,6 +174,10 @@ TEST(GuiDriver, OperatesTheMessageBox) {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         screenshot = Driver(L"screenshot --has-control 1169 \"" + std::wstring(temp) + file + L"\"");
+        // Nothing moves until the click, so the screen still shows what the file should hold.
+        RECT rc = {};
+        GetWindowRect(reinterpret_cast<HWND>(std::strtoull(waited.out.c_str(), nullptr, 16)), &rc);
+        onScreen = ScreenArea(rc);
         click = Driver(L"click --has-control 1169 --id 1171");
     });
     CDlgMessageBox box;
@@ -110,16 +199,21 @@ TEST(GuiDriver, OperatesTheMessageBox) {
     EXPECT_EQ(screenshot.exitCode, 0u);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::ifstream png((std::wstring(temp) + file).c_str(), std::ios::binary);
-    std::vector<unsigned char> head(24);
-    png.read(reinterpret_cast<char*>(head.data()), 24);
+    std::ifstream png((std::wstring(temp) + file).c_str(), std::ios::binary | std::ios::ate);
     ASSERT_TRUE(png) << "no screenshot written";
-    EXPECT_EQ(head[1], 'P');
-    const auto be32 = [&](int at) {
-        return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
-    };
-    EXPECT_EQ(be32(16), 480) << "width of the borderless box";
-    EXPECT_EQ(be32(20), 270);
+    // A compressing encoder; stored deflate blocks would take the whole raw size.
+    EXPECT_LT(static_cast<long long>(png.tellg()), 480LL * 270 * 3 / 4);
+    png.close();
+    Pixels decoded;
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    const HRESULT hr = DecodeImage(std::wstring(temp) + file, decoded);
+    CoUninitialize();
+    ASSERT_HRESULT_SUCCEEDED(hr);
+    EXPECT_EQ(decoded.width, 480) << "width of the borderless box";
+    EXPECT_EQ(decoded.height, 270);
+    ASSERT_EQ(onScreen.width, 480);
+    ASSERT_EQ(onScreen.height, 270);
+    EXPECT_EQ(DifferentPixels(decoded, onScreen), 0) << "the file shows what the screen showed";
     EXPECT_EQ(click.exitCode, 0u);
     EXPECT_EQ(result, IDOK) << "the click on OK";
 }

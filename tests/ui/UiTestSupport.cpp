@@ -1,11 +1,10 @@
 // Shared helpers of the Windows GUI tests.
 #include "tests/ui/UiTestSupport.h"
 
-#include "tools/bitmaps/PngFile.h"
+#include "tools/bitmaps/WicPngFile.h"
 #include "ui/DialogEx.h"
 
-#include <fstream>
-#include <vector>
+#include <cstdint>
 
 namespace nvtest {
 
@@ -115,24 +114,17 @@ std::wstring SavePng(HDC source, int x, int y, int w, int h, const std::wstring&
     HGDIOBJ old = SelectObject(memory, dib);
     BitBlt(memory, 0, 0, w, h, source, x, y, SRCCOPY);
     GdiFlush();
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
-    const auto* px = static_cast<const std::uint8_t*>(bits);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(w) * h; ++i) {
-        rgb[i * 3] = px[i * 4 + 2];
-        rgb[i * 3 + 1] = px[i * 4 + 1];
-        rgb[i * 3 + 2] = px[i * 4];
-    }
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-
     const std::wstring dir = NV_ARTIFACT_DIR;
     CreateDirectoryW(dir.c_str(), nullptr);
     const std::wstring path = dir + L"\\" + name + L".png";
-    const std::vector<std::uint8_t> png = nvbmp::EncodePng(w, h, rgb);
-    std::ofstream out(path.c_str(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    return out ? path : std::wstring();
+    const HRESULT written =
+        bits ? nvbmp::WritePngFile(
+                   path, w, h, {static_cast<const std::uint8_t*>(bits), static_cast<std::size_t>(w) * h * 4})
+             : E_OUTOFMEMORY;
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    return SUCCEEDED(written) ? path : std::wstring();
 }
 
 } // namespace

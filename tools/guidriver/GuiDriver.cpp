@@ -2,7 +2,7 @@
 // scripts: finds windows, lists their controls, clicks with real mouse input, presses keys,
 // sends registered messages, reads pixels and saves screenshots. `guidriver --help` says how.
 #include "tools/bitmaps/BmpFile.h"
-#include "tools/bitmaps/PngFile.h"
+#include "tools/bitmaps/WicPngFile.h"
 
 #include <windows.h>
 
@@ -204,7 +204,9 @@ UINT MessageId(const std::wstring& name) {
     return RegisterWindowMessageW(name.c_str());
 }
 
-bool Capture(HWND hwnd, int& w, int& h, std::vector<std::uint8_t>& rgb) {
+// The window's rectangle as it is on screen, overlapping windows included: what a person sees.
+// bgra: the rows top first, 4 bytes a pixel (blue, green, red, unused).
+bool Capture(HWND hwnd, int& w, int& h, std::vector<std::uint8_t>& bgra) {
     RECT rc = {};
     GetWindowRect(hwnd, &rc);
     w = rc.right - rc.left;
@@ -227,12 +229,7 @@ bool Capture(HWND hwnd, int& w, int& h, std::vector<std::uint8_t>& rgb) {
         ok = BitBlt(memory, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY) != FALSE;
         GdiFlush();
         const auto* px = static_cast<const std::uint8_t*>(bits);
-        rgb.resize(static_cast<std::size_t>(w) * h * 3);
-        for (std::size_t i = 0; i < static_cast<std::size_t>(w) * h; ++i) {
-            rgb[i * 3] = px[i * 4 + 2];
-            rgb[i * 3 + 1] = px[i * 4 + 1];
-            rgb[i * 3 + 2] = px[i * 4];
-        }
+        bgra.assign(px, px + static_cast<std::size_t>(w) * h * 4);
         SelectObject(memory, old);
     }
     if (dib)
@@ -252,21 +249,23 @@ bool EndsWith(const std::wstring& text, const wchar_t* tail) {
 
 bool SaveScreenshot(HWND hwnd, const std::wstring& file) {
     int w = 0, h = 0;
-    std::vector<std::uint8_t> rgb;
-    if (!Capture(hwnd, w, h, rgb))
+    std::vector<std::uint8_t> bgra;
+    if (!Capture(hwnd, w, h, bgra))
         return false;
-    std::vector<std::uint8_t> bytes;
-    if (EndsWith(file, L".bmp")) {
-        nvbmp::Canvas canvas(w, h, {});
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::size_t i = (static_cast<std::size_t>(y) * w + x) * 3;
-                canvas.Set(x, y, {rgb[i], rgb[i + 1], rgb[i + 2], 255});
-            }
-        bytes = nvbmp::EncodeBmp(canvas, 24);
-    } else {
-        bytes = nvbmp::EncodePng(w, h, rgb);
+    if (!EndsWith(file, L".bmp")) {
+        const HRESULT hr = nvbmp::WritePngFile(file, w, h, bgra);
+        if (FAILED(hr))
+            std::fprintf(stderr, "guidriver: writing the PNG failed (0x%08lX)\n",
+                         static_cast<unsigned long>(hr));
+        return SUCCEEDED(hr);
     }
+    nvbmp::Canvas canvas(w, h, {});
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = (static_cast<std::size_t>(y) * w + x) * 4;
+            canvas.Set(x, y, {bgra[i + 2], bgra[i + 1], bgra[i], 255});
+        }
+    const std::vector<std::uint8_t> bytes = nvbmp::EncodeBmp(canvas, 24);
     std::ofstream out(file.c_str(), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
