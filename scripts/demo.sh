@@ -161,7 +161,8 @@ shot main-window
 
 # An enrolment of finger-a, touched by hand: one touch to see whether it is enrolled already,
 # then the eight samples, the progress picture shown half-way.
-touch_finger() { sim touch finger-a >/dev/null && sleep 0.3; }
+# Each touch waits until the dialog asks for a sample, as a finger on a real sensor would.
+touch_finger() { sim touch --wait 10000 finger-a >/dev/null || fail "a touch found no request waiting"; }
 drive click "${main[@]}" --id 1223 >/dev/null || fail "could not click Enroll"
 drive wait --has-control 1228 --timeout 20000 >/dev/null || fail "the enrolment dialog did not open"
 sleep 0.8
