@@ -1,14 +1,18 @@
 // CRijndael: table-driven Rijndael. Rounds work on big-endian 32-bit column words through four
 // precomputed tables per direction; decryption uses the equivalent inverse cipher, so both
 // directions have the same shape. The block loops are instantiated per block length so that the
-// row-shift offsets are constants and the state stays in registers.
+// row-shift offsets are constants and the state stays in registers. A 32-byte block under a
+// 32-byte key, the database's cipher, runs on the processor's AES instructions where it has them
+// (RijndaelAesRounds.cpp); these tables remain the reference for it and serve every other length.
 #include "database/Rijndael.h"
 
 #include "base/SecureWipe.h"
+#include "database/RijndaelAesRounds.h"
 
 #include <array>
 #include <cstring>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -201,6 +205,8 @@ void RunBlocks(const RoundKeys& rk, int rounds, int blockSize, const unsigned ch
     }
 }
 
+constexpr nvdb::RijndaelPath kPortable = nvdb::RijndaelPath::Portable;
+
 bool ValidLength(int length) {
     return length == 16 || length == 24 || length == 32;
 }
@@ -208,17 +214,37 @@ bool ValidLength(int length) {
 // The block functions keep the state in registers where they can; what the compiler spills, and
 // the registers saved across calls, land on the stack. So each cipher call runs its blocks in a
 // frame of its own, called through a volatile pointer that keeps it from being inlined into the
-// caller, and then overwrites the stack below the caller, where that frame was.
+// caller, and then overwrites the stack below the caller, where that frame was. Round keys and
+// state also stay behind in vector registers, the AES instructions' and those the compiler uses
+// for the tables' code, so those are cleared first.
 void ScrubStackBelow() {
     unsigned char area[4096];
     nvbase::SecureWipe(area, sizeof area);
 }
 
-template <typename Work, typename... Args> void RunScrubbed(Work* work, Args&&... args) {
+template <typename Work, typename... Args>
+void RunScrubbed(nvdb::RijndaelPath path, Work* work, Args&&... args) {
     Work* volatile call = work;
     call(std::forward<Args>(args)...);
+    void (*volatile clear)(nvdb::RijndaelPath) = nvdb::ClearVectorRegisters;
+    clear(path);
     void (*volatile scrub)() = ScrubStackBelow;
     scrub();
+}
+
+static_assert(std::is_same_v<RoundKeys, nvdb::RoundKeyTable>);
+
+nvdb::RijndaelPath PathFor(int keyLength, int blockSize) {
+    return keyLength == 32 && blockSize == 32 ? nvdb::ActivePath() : kPortable;
+}
+
+// Runs 32-byte blocks on `path`, scrubbed; false, and nothing done, for the portable path.
+bool RunOnPath(nvdb::RijndaelPath path, bool decrypt, const RoundKeys& rk, const unsigned char* in,
+               unsigned char* out, std::uint64_t blocks) {
+    if (path == kPortable)
+        return false;
+    RunScrubbed(path, &nvdb::RunAesRounds, path, decrypt, rk, in, out, blocks);
+    return true;
 }
 
 } // namespace
@@ -296,13 +322,14 @@ void CRijndael::EncipherBlock(const unsigned char* in, unsigned char* out) {
     CheckKeySet();
     switch (m_nBlockSize) {
     case 16:
-        RunScrubbed(&EncryptBlock<4>, m_encRoundKeys, m_nRounds, in, out);
+        RunScrubbed(kPortable, &EncryptBlock<4>, m_encRoundKeys, m_nRounds, in, out);
         break;
     case 24:
-        RunScrubbed(&EncryptBlock<6>, m_encRoundKeys, m_nRounds, in, out);
+        RunScrubbed(kPortable, &EncryptBlock<6>, m_encRoundKeys, m_nRounds, in, out);
         break;
     default:
-        RunScrubbed(&EncryptBlock<8>, m_encRoundKeys, m_nRounds, in, out);
+        if (!RunOnPath(PathFor(m_nKeyLength, 32), false, m_encRoundKeys, in, out, 1))
+            RunScrubbed(kPortable, &EncryptBlock<8>, m_encRoundKeys, m_nRounds, in, out);
         break;
     }
 }
@@ -311,13 +338,14 @@ void CRijndael::DecipherBlock(const unsigned char* in, unsigned char* out) {
     CheckKeySet();
     switch (m_nBlockSize) {
     case 16:
-        RunScrubbed(&DecryptBlock<4>, m_decRoundKeys, m_nRounds, in, out);
+        RunScrubbed(kPortable, &DecryptBlock<4>, m_decRoundKeys, m_nRounds, in, out);
         break;
     case 24:
-        RunScrubbed(&DecryptBlock<6>, m_decRoundKeys, m_nRounds, in, out);
+        RunScrubbed(kPortable, &DecryptBlock<6>, m_decRoundKeys, m_nRounds, in, out);
         break;
     default:
-        RunScrubbed(&DecryptBlock<8>, m_decRoundKeys, m_nRounds, in, out);
+        if (!RunOnPath(PathFor(m_nKeyLength, 32), true, m_decRoundKeys, in, out, 1))
+            RunScrubbed(kPortable, &DecryptBlock<8>, m_decRoundKeys, m_nRounds, in, out);
         break;
     }
 }
@@ -327,13 +355,15 @@ void CRijndael::EncipherBuffer(const unsigned char* in, unsigned char* out, std:
     CheckBufferLength(length);
     switch (m_nBlockSize) {
     case 16:
-        RunScrubbed(&RunBlocks<EncryptBlock<4>>, m_encRoundKeys, m_nRounds, 16, in, out, length);
+        RunScrubbed(kPortable, &RunBlocks<EncryptBlock<4>>, m_encRoundKeys, m_nRounds, 16, in, out, length);
         break;
     case 24:
-        RunScrubbed(&RunBlocks<EncryptBlock<6>>, m_encRoundKeys, m_nRounds, 24, in, out, length);
+        RunScrubbed(kPortable, &RunBlocks<EncryptBlock<6>>, m_encRoundKeys, m_nRounds, 24, in, out, length);
         break;
     default:
-        RunScrubbed(&RunBlocks<EncryptBlock<8>>, m_encRoundKeys, m_nRounds, 32, in, out, length);
+        if (!RunOnPath(PathFor(m_nKeyLength, 32), false, m_encRoundKeys, in, out, length / 32))
+            RunScrubbed(kPortable, &RunBlocks<EncryptBlock<8>>, m_encRoundKeys, m_nRounds, 32, in, out,
+                        length);
         break;
     }
 }
@@ -343,13 +373,15 @@ void CRijndael::DecipherBuffer(const unsigned char* in, unsigned char* out, std:
     CheckBufferLength(length);
     switch (m_nBlockSize) {
     case 16:
-        RunScrubbed(&RunBlocks<DecryptBlock<4>>, m_decRoundKeys, m_nRounds, 16, in, out, length);
+        RunScrubbed(kPortable, &RunBlocks<DecryptBlock<4>>, m_decRoundKeys, m_nRounds, 16, in, out, length);
         break;
     case 24:
-        RunScrubbed(&RunBlocks<DecryptBlock<6>>, m_decRoundKeys, m_nRounds, 24, in, out, length);
+        RunScrubbed(kPortable, &RunBlocks<DecryptBlock<6>>, m_decRoundKeys, m_nRounds, 24, in, out, length);
         break;
     default:
-        RunScrubbed(&RunBlocks<DecryptBlock<8>>, m_decRoundKeys, m_nRounds, 32, in, out, length);
+        if (!RunOnPath(PathFor(m_nKeyLength, 32), true, m_decRoundKeys, in, out, length / 32))
+            RunScrubbed(kPortable, &RunBlocks<DecryptBlock<8>>, m_decRoundKeys, m_nRounds, 32, in, out,
+                        length);
         break;
     }
 }

@@ -18,7 +18,7 @@ public:
     void SetKey(const unsigned char* key, int keyLength, int blockLength);
 
     // In and out are each one block long; they may be the same buffer. Every call leaves no round
-    // state behind on the stack.
+    // state behind on the stack or in the vector registers.
     void EncipherBlock(const unsigned char* in, unsigned char* out);
     void DecipherBlock(const unsigned char* in, unsigned char* out);
 
