@@ -3,10 +3,10 @@
 // has them.
 #include "base/Trace.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace nvtrace {
@@ -28,6 +28,17 @@ void AppendPadded(std::u16string& out, const std::u16string& text, int width, bo
     out += text;
     if (leftAlign)
         out.append(pad, u' ');
+}
+
+// One integer conversion by the C library. Widths and precisions go up to 9999, so the digits get
+// a buffer of the length the conversion needs rather than a fixed one that would cut them short.
+template <typename Integer> void AppendConverted(std::u16string& out, const char* cFormat, Integer value) {
+    const int needed = std::snprintf(nullptr, 0, cFormat, value);
+    if (needed <= 0)
+        return;
+    std::string digits(static_cast<std::size_t>(needed) + 1, '\0');
+    std::snprintf(digits.data(), digits.size(), cFormat, value);
+    AppendNarrow(out, digits.data(), static_cast<std::size_t>(needed));
 }
 
 } // namespace
@@ -87,8 +98,6 @@ std::u16string FormatV(const char* format, va_list args) {
         if (isInteger && flagsAndWidth < 20) {
             std::snprintf(cFormat, sizeof cFormat, "%.*sll%c", flagsAndWidth, start, conversion);
             const bool isSigned = conversion == 'd' || conversion == 'i';
-            char digits[64];
-            int written;
             const std::string_view len(length);
             if (isSigned) {
                 long long value;
@@ -104,7 +113,7 @@ std::u16string FormatV(const char* format, va_list args) {
                     value = static_cast<short>(value);
                 else if (len == "hh")
                     value = static_cast<signed char>(value);
-                written = std::snprintf(digits, sizeof digits, cFormat, value);
+                AppendConverted(out, cFormat, value);
             } else {
                 unsigned long long value;
                 if (len == "ll")
@@ -119,11 +128,8 @@ std::u16string FormatV(const char* format, va_list args) {
                     value = static_cast<unsigned short>(value);
                 else if (len == "hh")
                     value = static_cast<unsigned char>(value);
-                written = std::snprintf(digits, sizeof digits, cFormat, value);
+                AppendConverted(out, cFormat, value);
             }
-            if (written > 0)
-                AppendNarrow(out, digits,
-                             std::min<std::size_t>(static_cast<std::size_t>(written), sizeof digits - 1));
         } else if (conversion == 'c') {
             const char16_t unit = static_cast<char16_t>(va_arg(args, int));
             AppendPadded(out, std::u16string(1, unit), width, leftAlign);

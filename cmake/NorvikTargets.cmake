@@ -12,8 +12,16 @@ function(nv_target_defaults target)
     endif()
 endfunction()
 
+# The fuzz build instruments every library for libFuzzer's coverage as well; only a fuzz target
+# (nv_fuzzer) links the fuzzer's own main.
+set(NV_FUZZ_SANITIZERS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
+
 function(nv_sanitize target)
-    if(NOT NV_WINDOWS)
+    if(NV_FUZZ)
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                                                 -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+        target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+    elseif(NOT NV_WINDOWS)
         target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all
                                                  -fno-omit-frame-pointer)
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)
@@ -43,7 +51,7 @@ endfunction()
 # cases CTest runs one by one; Windows ones run under Wine through the cross-compiling emulator.
 function(nv_test name)
     cmake_parse_arguments(ARG "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;DEPENDS;PROPERTIES" ${ARGN})
-    if(ARG_WINDOWS_ONLY AND NOT NV_WINDOWS)
+    if(NV_FUZZ OR (ARG_WINDOWS_ONLY AND NOT NV_WINDOWS))
         return()
     endif()
     add_executable(${name} ${ARG_SOURCES})
@@ -105,7 +113,8 @@ endfunction()
 # person runs have one; test peers need none).
 function(nv_tool name)
     cmake_parse_arguments(ARG "WINDOWS_ONLY;WMAIN" "DESCRIPTION" "SOURCES;LIBS" ${ARGN})
-    if(ARG_WINDOWS_ONLY AND NOT NV_WINDOWS)
+    # The fuzz build reaches the tools through their libraries; their programs stay out of it.
+    if(NV_FUZZ OR (ARG_WINDOWS_ONLY AND NOT NV_WINDOWS))
         return()
     endif()
     add_executable(${name} ${ARG_SOURCES})
@@ -117,4 +126,20 @@ function(nv_tool name)
     if(ARG_DESCRIPTION)
         nv_version_resource(${name} DESCRIPTION "${ARG_DESCRIPTION}")
     endif()
+endfunction()
+
+# nv_fuzzer(name SOURCES ... [LIBS ...]): a libFuzzer target (fuzz build only) under the sanitizers,
+# its input handler LLVMFuzzerTestOneInput; it lands in bin/ as fuzz_<name>.
+function(nv_fuzzer name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    if(NOT NV_FUZZ)
+        return()
+    endif()
+    add_executable(fuzz_${name} ${ARG_SOURCES})
+    target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
+    target_include_directories(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    nv_target_defaults(fuzz_${name})
+    target_compile_options(fuzz_${name} PRIVATE ${NV_FUZZ_SANITIZERS} -fno-omit-frame-pointer)
+    target_link_options(fuzz_${name} PRIVATE ${NV_FUZZ_SANITIZERS})
+    set_property(GLOBAL APPEND PROPERTY NV_FUZZERS fuzz_${name})
 endfunction()

@@ -30,17 +30,25 @@ constexpr std::uint8_t GfMul(std::uint8_t a, std::uint8_t b) {
     return product;
 }
 
+// x^254, which is x^-1 in GF(2^8) and 0 for 0: eight squarings instead of a search over every
+// candidate, which is what keeps the tables within every compiler's constant-evaluation budget
+// (clang's stops a search of 256 x 256 products part-way).
+constexpr std::uint8_t GfInverse(std::uint8_t x) {
+    std::uint8_t result = 1;
+    std::uint8_t power = x;
+    for (int exponent = 254; exponent != 0; exponent >>= 1) {
+        if (exponent & 1)
+            result = GfMul(result, power);
+        power = GfMul(power, power);
+    }
+    return result;
+}
+
 constexpr std::array<std::uint8_t, 256> MakeSBox() {
     std::array<std::uint8_t, 256> box{};
     for (int x = 0; x < 256; ++x) {
         // Multiplicative inverse (0 maps to 0), then the affine transformation of FIPS-197.
-        std::uint8_t inverse = 0;
-        for (int y = 1; y < 256 && x != 0; ++y) {
-            if (GfMul(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y)) == 1) {
-                inverse = static_cast<std::uint8_t>(y);
-                break;
-            }
-        }
+        const std::uint8_t inverse = GfInverse(static_cast<std::uint8_t>(x));
         std::uint8_t result = 0x63;
         for (int bit = 0; bit < 8; ++bit) {
             const int b = ((inverse >> bit) ^ (inverse >> ((bit + 4) % 8)) ^ (inverse >> ((bit + 5) % 8)) ^

@@ -425,6 +425,24 @@ constexpr std::uint64_t kAvx512State = (1u << 5) | (1u << 6) | (1u << 7);
 // The only portable way to write registers the compiler allocates: have the processor reload
 // them. FXRSTOR takes the saved xmm registers back with the scratch ones zeroed; XRSTOR, told
 // that the wider components are in their initial state, zeroes them. Both keep MXCSR as it was.
+// CPUID with sub-leaf 0: eax, ebx, ecx, edx. GCC's <cpuid.h> has __cpuidex like MSVC's <intrin.h>,
+// clang's has only __cpuid_count, which GCC's has as well.
+void Cpuid(std::uint32_t (&registers)[4], std::uint32_t leaf) {
+#if defined(_MSC_VER)
+    int values[4] = {};
+    __cpuidex(values, static_cast<int>(leaf), 0);
+    for (int i = 0; i < 4; ++i)
+        registers[i] = static_cast<std::uint32_t>(values[i]);
+#else
+    unsigned int a = 0, b = 0, c = 0, d = 0;
+    __cpuid_count(leaf, 0, a, b, c, d);
+    registers[0] = a;
+    registers[1] = b;
+    registers[2] = c;
+    registers[3] = d;
+#endif
+}
+
 NV_TARGET("fxsr,xsave") void ClearRegisters(std::uint64_t widerState) {
     alignas(64) unsigned char area[kXsaveHeaderEnd] = {};
     _fxsave64(area);
@@ -439,15 +457,15 @@ NV_TARGET("fxsr,xsave") void ClearRegisters(std::uint64_t widerState) {
 
 ProcessorReport ReadProcessorReport() {
     ProcessorReport report;
-    int registers[4] = {};
-    __cpuidex(registers, 0, 0);
+    std::uint32_t registers[4] = {};
+    Cpuid(registers, 0);
     report.maxLeaf = static_cast<std::uint32_t>(registers[0]);
     if (report.maxLeaf >= 1) {
-        __cpuidex(registers, 1, 0);
+        Cpuid(registers, 1);
         report.leaf1Ecx = static_cast<std::uint32_t>(registers[2]);
     }
     if (report.maxLeaf >= 7) {
-        __cpuidex(registers, 7, 0);
+        Cpuid(registers, 7);
         report.leaf7Ebx = static_cast<std::uint32_t>(registers[1]);
         report.leaf7Ecx = static_cast<std::uint32_t>(registers[2]);
     }

@@ -5,6 +5,9 @@ NV_PACKAGES=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core
     googletest libbenchmark-dev libmcrypt-dev locales
+    # The second compiler: libFuzzer targets (its runtimes are in libclang-rt), the clang build of
+    # the Windows targets linked with lld, and the static analysis.
+    clang lld libclang-rt-14-dev clang-tidy
 )
 
 # The German locale that the string-table tests run Wine under (LC_ALL=de_DE.UTF-8).

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The one test command: installs what is missing, configures and builds both presets, runs the
+# The one test command: installs what is missing, configures and builds the presets, runs the
 # native tests (under AddressSanitizer and UBSan) and the Windows tests (under Wine, on Xvfb when
-# there is no display), and ends with CTest's summary of each. Exits non-zero on any failure.
+# there is no display), a short fuzzing of every parser of outside input (scripts/fuzz.sh), and
+# ends with CTest's summary of each. Exits non-zero on any failure.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -47,6 +48,7 @@ summary() {
 status=0
 build native || status=1
 build windows || status=1
+build fuzz || status=1
 
 prefix="$root/build/windows/wineprefix"
 # A fresh prefix for every run; all of this run's tests share it.
@@ -59,10 +61,30 @@ windows_rc=1
 [ -f build/windows/CTestTestfile.cmake ] && { run_tests windows; windows_rc=$?; }
 [ $native_rc -eq 0 ] && [ $windows_rc -eq 0 ] || status=1
 
+# Every fuzz target over its seeds, then ten seconds of fuzzing each from a scratch corpus; a
+# finding fails the run and names its input.
+fuzz_rc=1
+fuzz_seconds=0
+if [ -d build/fuzz/bin ]; then
+    echo "== Fuzz smoke"
+    fuzz_start=$SECONDS
+    scripts/fuzz.sh --smoke 10 >"$logs/fuzz-smoke.log" 2>&1
+    fuzz_rc=$?
+    fuzz_seconds=$((SECONDS - fuzz_start))
+    grep -E '^FINDING|execs in|^   |fuzz.sh:' "$logs/fuzz-smoke.log"
+    echo "fuzz smoke: ${fuzz_seconds} s"
+fi
+[ $fuzz_rc -eq 0 ] || status=1
+
 echo
 echo "== Summary (logs in $logs)"
 summary native
 summary windows
+if [ $fuzz_rc -eq 0 ]; then
+    echo "-- fuzz: every target clean over its seeds and 10 s of fuzzing (${fuzz_seconds} s)"
+else
+    echo "-- fuzz: FAILED (see above and $logs/fuzz-smoke.log)"
+fi
 # One closing line over both suites: "total: N passed, N failed".
 count() { sed -n "s/.* tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p" "$logs/test-$1.log" 2>/dev/null; }
 passed=0

@@ -95,7 +95,9 @@ bool ParseLine(const std::vector<std::string_view>& f, State& s) {
     if (key == "fail" && f.size() == 4) {
         Failure failure;
         failure.function = f[1];
-        return Number(f[2], failure.result) && Number(f[3], failure.count) &&
+        // A count of zero would fail no call, but a used-up injection is one that is gone: kept,
+        // it would fail every call, as a negative count does.
+        return Number(f[2], failure.result) && Number(f[3], failure.count) && failure.count != 0 &&
                (s.failures.push_back(failure), true);
     }
     return false;

@@ -23,6 +23,15 @@ TEST(TraceFormat, NumbersFollowPrintf) {
     EXPECT_EQ(nvtrace::Format("%hd %hhu", 65537, 257), u"1 1");
 }
 
+// Found by the trace fuzz target: the digits went through a 64-byte buffer, so a field of 64
+// characters or more came out cut at 63.
+TEST(TraceFormat, WideNumberFieldsAreNotCut) {
+    const std::u16string wide = nvtrace::Format("(%  086d)(CheckAccount) Pass", 7);
+    EXPECT_EQ(wide, u"( " + std::u16string(84, u'0') + u"7)(CheckAccount) Pass");
+    EXPECT_EQ(nvtrace::Format("%-70x|", 0xABu), u"ab" + std::u16string(68, u' ') + u"|");
+    EXPECT_EQ(nvtrace::Format("%.100u", 5u), std::u16string(99, u'0') + u"5");
+}
+
 TEST(TraceFormat, TextsAreUtf16AndKeepEveryUnit) {
     EXPECT_EQ(nvtrace::Format("Device instance ID: %s", u"USB\\VID_2F1B&PID_1234"),
               u"Device instance ID: USB\\VID_2F1B&PID_1234");

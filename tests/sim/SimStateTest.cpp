@@ -68,10 +68,13 @@ TEST(SimStateText, EveryKindOfLineReadsBack) {
 TEST(SimStateText, ForeignOrDamagedTextLeavesTheStateAlone) {
     sim::State s = sim::DefaultState();
     s.samplesPerEnrollment = 5;
-    for (const char* text : {"", "winbio-sim 1\n", "winbio-sim 3\n", "winbio-sim 2\nsamples\tx\n",
-                             "winbio-sim 2\nunit\t1\tonly\n", "winbio-sim 2\nenrol\tS-1\t300\tf\n",
-                             "winbio-sim 2\nmystery\t1\n", "winbio-sim 2\nsample\tgood\tfinger-b\n",
-                             "winbio-sim 2\npending\t1\t2\n", "winbio-sim 2\nremoval\tsometime\n"})
+    for (const char* text :
+         {"", "winbio-sim 1\n", "winbio-sim 3\n", "winbio-sim 2\nsamples\tx\n",
+          "winbio-sim 2\nunit\t1\tonly\n", "winbio-sim 2\nenrol\tS-1\t300\tf\n", "winbio-sim 2\nmystery\t1\n",
+          "winbio-sim 2\nsample\tgood\tfinger-b\n", "winbio-sim 2\npending\t1\t2\n",
+          "winbio-sim 2\nremoval\tsometime\n",
+          // Found by the state fuzz target: a zero count failed every call.
+          "winbio-sim 2\nfail\tEnrollCommit\t5\t0\n", "winbio-sim 2\nfail\tEnrollCommit\t5\t-0\n"})
         EXPECT_FALSE(sim::Parse(text, s)) << text;
     EXPECT_EQ(s.samplesPerEnrollment, 5u);
 }
