@@ -49,21 +49,21 @@ const RealFormat kFormats[] = {
 // The conversion with fuzzed flags, width and precision; `ours` is what the trace reads, `c` what
 // the C library reads (which spells a narrow string %s).
 void Spell(const Conversion& conversion, nvfuzz::Input& in, std::string& ours, std::string& c) {
-    std::string spec = "%";
+    std::string written = "%";
     const std::uint8_t flags = in.Byte();
     const std::string allowed = conversion.flags;
     for (std::size_t i = 0; i < allowed.size(); ++i)
         if (flags & (1u << i))
-            spec += allowed[i];
+            written += allowed[i];
     const std::uint8_t width = in.Byte();
     if (width & 0x80)
-        spec += std::to_string(width & 0x7F);
+        written += std::to_string(width & 0x7F);
     const std::uint8_t precision = in.Byte();
     if (precision & 0x80)
-        spec += "." + std::to_string(precision & 0x7F);
+        written += "." + std::to_string(precision & 0x7F);
     const std::string letters = conversion.letters;
-    ours += spec + letters;
-    c += spec + (letters == "hs" ? "s" : letters);
+    ours += written + letters;
+    c += written + (letters == "hs" ? "s" : letters);
 }
 
 std::string CFormat(const char* format, ...) {

@@ -335,12 +335,25 @@ NV_NOINLINE bool LeftOnTheStack(const std::vector<std::uint32_t>& words) {
 // their initial state may be left unwritten, so the area must be zero beforehand.
 alignas(64) unsigned char g_registerImage[16384];
 
+// CPUID with sub-leaf 0 (eax, ebx, ecx, edx): MSVC's __cpuidex, or __cpuid_count, which both
+// GCC's and clang's <cpuid.h> have (clang's has no __cpuidex).
+void Cpuid(unsigned int (&registers)[4], unsigned int leaf) {
+#if defined(_MSC_VER)
+    int values[4] = {};
+    __cpuidex(values, static_cast<int>(leaf), 0);
+    for (int i = 0; i < 4; ++i)
+        registers[i] = static_cast<unsigned int>(values[i]);
+#else
+    __cpuid_count(leaf, 0, registers[0], registers[1], registers[2], registers[3]);
+#endif
+}
+
 NV_XSAVE_FUNCTION std::size_t SaveVectorRegisters() {
-    int registers[4];
-    __cpuidex(registers, 1, 0);
-    if ((registers[2] & (1 << 27)) == 0)
+    unsigned int registers[4] = {};
+    Cpuid(registers, 1);
+    if ((registers[2] & (1u << 27)) == 0)
         return 0;
-    __cpuidex(registers, 0xD, 0);
+    Cpuid(registers, 0xD);
     const auto size = static_cast<std::size_t>(registers[1]);
     if (size > sizeof g_registerImage)
         return 0;
