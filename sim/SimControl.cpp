@@ -136,13 +136,6 @@ bool ProcessRuns(std::uint32_t id) {
     return running;
 }
 
-DWORD ForegroundProcess() {
-    DWORD process = 0;
-    if (HWND window = GetForegroundWindow())
-        GetWindowThreadProcessId(window, &process);
-    return process;
-}
-
 // Sends the sample to the oldest waiting request of the focused process, trying for up to
 // `wait` ms; a touch that finds none is lost.
 int Touch(const sim::Sample& sample, std::uint32_t wait) {
@@ -157,7 +150,7 @@ int Touch(const sim::Sample& sample, std::uint32_t wait) {
                         gone.push_back(p.process);
                 for (std::uint32_t process : gone)
                     sim::ForgetProcess(s, process);
-                const DWORD focused = ForegroundProcess();
+                const DWORD focused = sim::ForegroundProcess();
                 delivered = focused != 0 && sim::Deliver(s, focused, sample);
                 return delivered || !gone.empty();
             }) &&

@@ -156,4 +156,11 @@ std::string CurrentUserSid() {
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
+DWORD ForegroundProcess() {
+    DWORD process = 0;
+    if (HWND window = GetForegroundWindow())
+        GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
 } // namespace sim

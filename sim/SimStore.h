@@ -25,6 +25,10 @@ bool Load(State& state);
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view text);
 
+// The process that owns the foreground window (the one whose window has the focus), or 0: the
+// only one the sensor's samples go to.
+DWORD ForegroundProcess();
+
 // The SID text ("S-1-5-...") of the account that runs the process, or empty.
 std::string CurrentUserSid();
 // The SID text in a WINBIO_IDENTITY-style SID buffer; empty when it is not a valid SID.

@@ -46,15 +46,8 @@ const char* KindName(Request::Kind kind) {
     return kind == Request::Capture ? "capture" : "identify";
 }
 
-DWORD ForegroundProcess() {
-    DWORD process = 0;
-    if (HWND window = GetForegroundWindow())
-        GetWindowThreadProcessId(window, &process);
-    return process;
-}
-
 bool HasFocus() {
-    return ForegroundProcess() == GetCurrentProcessId();
+    return sim::ForegroundProcess() == GetCurrentProcessId();
 }
 
 struct Session {
