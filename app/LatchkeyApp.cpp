@@ -9,10 +9,14 @@
 
 #include <memory>
 
+// Made before WinMain by design; nothing of them throws (the C API does not, and the application
+// object's constructor only sets a flag).
+// NOLINTBEGIN(cert-err58-cpp)
 const UINT g_nRegMsgAdminStart = RegisterWindowMessageW(L"RegMsgAdminStart");
 const UINT g_nRegMsgAdminStop = RegisterWindowMessageW(L"RegMsgAdminStop");
 
 CLatchkeyApp theApp;
+// NOLINTEND(cert-err58-cpp)
 
 CLatchkeyApp::CLatchkeyApp() {
     // Restart after an update or a crash; no recovery, no autosave.

@@ -37,7 +37,7 @@ template <typename Integer> void AppendConverted(std::u16string& out, const char
     if (needed <= 0)
         return;
     std::string digits(static_cast<std::size_t>(needed) + 1, '\0');
-    std::snprintf(digits.data(), digits.size(), cFormat, value);
+    static_cast<void>(std::snprintf(digits.data(), digits.size(), cFormat, value));
     AppendNarrow(out, digits.data(), static_cast<std::size_t>(needed));
 }
 
@@ -96,11 +96,15 @@ std::u16string FormatV(const char* format, va_list args) {
         const int flagsAndWidth = static_cast<int>((p - 1) - start) - static_cast<int>(std::strlen(length));
         const bool isInteger = std::strchr("diuxXo", conversion) != nullptr;
         if (isInteger && flagsAndWidth < 20) {
-            std::snprintf(cFormat, sizeof cFormat, "%.*sll%c", flagsAndWidth, start, conversion);
+            // At most 19 + 2 + 1 characters and the terminator: it fits.
+            static_cast<void>(
+                std::snprintf(cFormat, sizeof cFormat, "%.*sll%c", flagsAndWidth, start, conversion));
             const bool isSigned = conversion == 'd' || conversion == 'i';
             const std::string_view len(length);
             if (isSigned) {
                 long long value;
+                // Where long has 64 bits, its branches read the same as long long's.
+                // NOLINTBEGIN(bugprone-branch-clone)
                 if (len == "ll")
                     value = va_arg(args, long long);
                 else if (len == "l")
@@ -112,6 +116,7 @@ std::u16string FormatV(const char* format, va_list args) {
                 if (len == "h")
                     value = static_cast<short>(value);
                 else if (len == "hh")
+                    // NOLINTNEXTLINE(bugprone-signed-char-misuse,cert-str34-c): the sign is printf's
                     value = static_cast<signed char>(value);
                 AppendConverted(out, cFormat, value);
             } else {
@@ -129,6 +134,7 @@ std::u16string FormatV(const char* format, va_list args) {
                 else if (len == "hh")
                     value = static_cast<unsigned char>(value);
                 AppendConverted(out, cFormat, value);
+                // NOLINTEND(bugprone-branch-clone)
             }
         } else if (conversion == 'c') {
             const char16_t unit = static_cast<char16_t>(va_arg(args, int));

@@ -108,7 +108,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     nvdb::ImageBuffer image;
-    for (std::size_t i = 0; i < image.size(); ++i)
+    for (std::size_t i = 0; i < nvdb::kImageSize; ++i)
         image.data()[i] = static_cast<unsigned char>(i * 2654435761u >> 24);
     CTemplateDatabase database(folder.c_str());
     if (!database.SaveDatabase(image.data())) {
@@ -128,14 +128,14 @@ int wmain(int argc, wchar_t** argv) {
         CRijndael cipher;
         cipher.SetKey(nvdb::kDatabaseKey, 32, 32);
         if (encrypt)
-            cipher.EncipherBuffer(image.data(), image.data(), image.size());
+            cipher.EncipherBuffer(image.data(), image.data(), nvdb::kImageSize);
         else
-            cipher.DecipherBuffer(image.data(), image.data(), image.size());
+            cipher.DecipherBuffer(image.data(), image.data(), nvdb::kImageSize);
         return Now() - start;
     };
     int failures = loaded ? 0 : 1;
     const std::wstring databaseFile = folder + L"\\NVKDB.edb";
-    std::vector<unsigned char> scratch(image.size());
+    std::vector<unsigned char> scratch(nvdb::kImageSize);
     std::vector<double> decipher, read, load, loadRatio, loadOver, encipher, write, save, saveRatio, saveOver;
     for (int i = 0; i < rounds; ++i) {
         decipher.push_back(cipherAlone(false));

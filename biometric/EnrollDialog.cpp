@@ -10,6 +10,8 @@
 #include "ui/ResourceText.h"
 
 #include <cwchar>
+#include <iterator>
+#include <string>
 
 namespace {
 constexpr int kWidth = 480;
@@ -112,8 +114,9 @@ INT_PTR CDlgEnroll::ShowBox(const std::wstring& text, std::uint32_t style, const
 }
 
 void CDlgEnroll::ShowFailure(const wchar_t* format, LPARAM code) {
+    // Both formats, with eight hexadecimal digits, fit in half of it.
     wchar_t text[64] = {};
-    std::swprintf(text, sizeof text / sizeof text[0], format, static_cast<unsigned int>(code));
+    static_cast<void>(std::swprintf(text, std::size(text), format, static_cast<unsigned int>(code)));
     ShowBox(text, MSGBOX_ICON_ERROR, L"Failure");
     // Cancelled while the box was up (the sensor went away): the run ends as cancelled.
     if (m_bEnding)
@@ -169,9 +172,9 @@ LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
         const int position = WindowsHelloPosition(m_nNextSubFactor);
         const std::uint32_t style =
             position == 10 ? MSGBOX_ICON_SUCCESS : (MSGBOX_ICON_SUCCESS | MSGBOX_ANOTHER_FINGER);
-        wchar_t caption[128] = {};
-        std::swprintf(caption, sizeof caption / sizeof caption[0], L"%ls %d",
-                      nvui::LoadResourceString(IDS_SCANNED_FINGERPRINTS).c_str(), position);
+        // The text comes from the string table in the user's language, so it is not cut to a size.
+        const std::wstring caption =
+            nvui::LoadResourceString(IDS_SCANNED_FINGERPRINTS) + L" " + std::to_wstring(position);
         const INT_PTR answer = ShowBox(nvui::LoadResourceString(IDS_CLICK_OK_TO_ENROLL), style, caption);
         if (m_bEnding)
             break;

@@ -13,7 +13,8 @@ constexpr std::array<int, 20> kProgressBitmaps = {288, 289, 290, 291, 292, 291, 
 int EnrollProgressBitmap(int state) {
     if (state < kEnrollStateOutline || state > kEnrollStateComplete)
         return 0;
-    return kProgressBitmaps[static_cast<std::size_t>(state + 1)];
+    const int index = state - kEnrollStateOutline;
+    return kProgressBitmaps[static_cast<std::size_t>(index)];
 }
 
 int EnrollSampleState(long long sampleNumber) {

@@ -60,11 +60,15 @@ public:
 
     // Flags of the identity's enrolled fingers on m_UnitId. WINBIO_E_UNKNOWN_ID (no enrolment)
     // clears all flags; any other failure leaves them as they were.
+    // The inner variants, which take an explicit identity, keep the product's leading-underscore
+    // names: reserved in principle, but no header this code includes defines them.
+    // NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
     HRESULT _EnumFingerPrint(FingerFlags& flags, WINBIO_IDENTITY identity);
     HRESULT EnumFingerPrint(FingerFlags& flags);
     HRESULT _DeleteFingerTemplate(WINBIO_IDENTITY identity, WINBIO_BIOMETRIC_SUBTYPE subFactor);
     // Deletes every enrolled finger of the identity in finger-index order; stops at the first failure.
     HRESULT _DeleteAll(WINBIO_IDENTITY identity);
+    // NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
     HRESULT DeleteAll();
 
     static WINBIO_BIOMETRIC_SUBTYPE FingerIndex2Factor(std::uint32_t _nFingerIndex);

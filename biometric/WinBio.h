@@ -9,16 +9,16 @@
 
 #include "biometric/WinBioErrors.h"
 
-typedef ULONG WINBIO_UNIT_ID;
-typedef ULONG WINBIO_SESSION_HANDLE;
-typedef ULONG WINBIO_BIOMETRIC_TYPE;
-typedef ULONG WINBIO_POOL_TYPE;
-typedef ULONG WINBIO_SESSION_FLAGS;
-typedef ULONG WINBIO_BIOMETRIC_SENSOR_SUBTYPE;
-typedef ULONG WINBIO_CAPABILITIES;
-typedef ULONG WINBIO_REJECT_DETAIL;
-typedef ULONG WINBIO_IDENTITY_TYPE;
-typedef UCHAR WINBIO_BIOMETRIC_SUBTYPE;
+using WINBIO_UNIT_ID = ULONG;
+using WINBIO_SESSION_HANDLE = ULONG;
+using WINBIO_BIOMETRIC_TYPE = ULONG;
+using WINBIO_POOL_TYPE = ULONG;
+using WINBIO_SESSION_FLAGS = ULONG;
+using WINBIO_BIOMETRIC_SENSOR_SUBTYPE = ULONG;
+using WINBIO_CAPABILITIES = ULONG;
+using WINBIO_REJECT_DETAIL = ULONG;
+using WINBIO_IDENTITY_TYPE = ULONG;
+using WINBIO_BIOMETRIC_SUBTYPE = UCHAR;
 
 constexpr WINBIO_BIOMETRIC_TYPE WINBIO_TYPE_FINGERPRINT = 0x00000008;
 constexpr WINBIO_POOL_TYPE WINBIO_POOL_UNKNOWN = 0;
@@ -53,7 +53,7 @@ constexpr HRESULT WINBIO_E_INVALID_SUBFACTOR = winbio::kInvalidSubFactor;
 
 // WINBIO_STRING: 256 UTF-16 code units, terminator included.
 constexpr std::size_t WINBIO_MAX_STRING_LEN = 256;
-typedef WCHAR WINBIO_STRING[WINBIO_MAX_STRING_LEN];
+using WINBIO_STRING = WCHAR[WINBIO_MAX_STRING_LEN];
 
 struct WINBIO_VERSION {
     DWORD MajorVersion;
@@ -111,38 +111,38 @@ static_assert(sizeof(WINBIO_SESSION_HANDLE) == 4 && sizeof(WINBIO_UNIT_ID) == 4)
 
 // Completion routines of the asynchronous capture and identification, called on a thread of the
 // framework, once per request.
-typedef VOID(CALLBACK* PWINBIO_ENROLL_CAPTURE_CALLBACK)(PVOID EnrollCallbackContext, HRESULT OperationStatus,
+using PWINBIO_ENROLL_CAPTURE_CALLBACK = VOID(CALLBACK*)(PVOID EnrollCallbackContext, HRESULT OperationStatus,
                                                         WINBIO_REJECT_DETAIL RejectDetail);
-typedef VOID(CALLBACK* PWINBIO_IDENTIFY_CALLBACK)(PVOID IdentifyCallbackContext, HRESULT OperationStatus,
+using PWINBIO_IDENTIFY_CALLBACK = VOID(CALLBACK*)(PVOID IdentifyCallbackContext, HRESULT OperationStatus,
                                                   WINBIO_UNIT_ID UnitId, WINBIO_IDENTITY* Identity,
                                                   WINBIO_BIOMETRIC_SUBTYPE SubFactor,
                                                   WINBIO_REJECT_DETAIL RejectDetail);
 
 // The eleven functions, as winbio.dll exports them (undecorated names, WINAPI).
-typedef HRESULT(WINAPI* PFN_WinBioEnumBiometricUnits)(WINBIO_BIOMETRIC_TYPE Factor,
+using PFN_WinBioEnumBiometricUnits = HRESULT(WINAPI*)(WINBIO_BIOMETRIC_TYPE Factor,
                                                       WINBIO_UNIT_SCHEMA** UnitSchemaArray,
                                                       SIZE_T* UnitCount);
-typedef HRESULT(WINAPI* PFN_WinBioOpenSession)(WINBIO_BIOMETRIC_TYPE Factor, WINBIO_POOL_TYPE PoolType,
+using PFN_WinBioOpenSession = HRESULT(WINAPI*)(WINBIO_BIOMETRIC_TYPE Factor, WINBIO_POOL_TYPE PoolType,
                                                WINBIO_SESSION_FLAGS Flags, WINBIO_UNIT_ID* UnitArray,
                                                SIZE_T UnitCount, GUID* DatabaseId,
                                                WINBIO_SESSION_HANDLE* SessionHandle);
-typedef HRESULT(WINAPI* PFN_WinBioCloseSession)(WINBIO_SESSION_HANDLE SessionHandle);
-typedef HRESULT(WINAPI* PFN_WinBioCancel)(WINBIO_SESSION_HANDLE SessionHandle);
-typedef HRESULT(WINAPI* PFN_WinBioEnrollBegin)(WINBIO_SESSION_HANDLE SessionHandle,
+using PFN_WinBioCloseSession = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle);
+using PFN_WinBioCancel = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle);
+using PFN_WinBioEnrollBegin = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle,
                                                WINBIO_BIOMETRIC_SUBTYPE SubFactor, WINBIO_UNIT_ID UnitId);
-typedef HRESULT(WINAPI* PFN_WinBioEnrollCaptureWithCallback)(WINBIO_SESSION_HANDLE SessionHandle,
+using PFN_WinBioEnrollCaptureWithCallback = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle,
                                                              PWINBIO_ENROLL_CAPTURE_CALLBACK EnrollCallback,
                                                              PVOID EnrollCallbackContext);
-typedef HRESULT(WINAPI* PFN_WinBioEnrollCommit)(WINBIO_SESSION_HANDLE SessionHandle,
+using PFN_WinBioEnrollCommit = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle,
                                                 WINBIO_IDENTITY* Identity, BOOLEAN* IsNewTemplate);
-typedef HRESULT(WINAPI* PFN_WinBioIdentifyWithCallback)(WINBIO_SESSION_HANDLE SessionHandle,
+using PFN_WinBioIdentifyWithCallback = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle,
                                                         PWINBIO_IDENTIFY_CALLBACK IdentifyCallback,
                                                         PVOID IdentifyCallbackContext);
-typedef HRESULT(WINAPI* PFN_WinBioEnumEnrollments)(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_UNIT_ID UnitId,
+using PFN_WinBioEnumEnrollments = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_UNIT_ID UnitId,
                                                    WINBIO_IDENTITY* Identity,
                                                    WINBIO_BIOMETRIC_SUBTYPE** SubFactorArray,
                                                    SIZE_T* SubFactorCount);
-typedef HRESULT(WINAPI* PFN_WinBioDeleteTemplate)(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_UNIT_ID UnitId,
+using PFN_WinBioDeleteTemplate = HRESULT(WINAPI*)(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_UNIT_ID UnitId,
                                                   WINBIO_IDENTITY* Identity,
                                                   WINBIO_BIOMETRIC_SUBTYPE SubFactor);
-typedef HRESULT(WINAPI* PFN_WinBioFree)(PVOID Address);
+using PFN_WinBioFree = HRESULT(WINAPI*)(PVOID Address);

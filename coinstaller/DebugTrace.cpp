@@ -1,8 +1,8 @@
 // One trace line: the message, then the local time stamp around it, to OutputDebugStringW.
 #include "coinstaller/DebugTrace.h"
 
-#include <stdio.h>
-#include <wchar.h>
+#include <cstdio>
+#include <cwchar>
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the trace line is UTF-16 on Windows");
 

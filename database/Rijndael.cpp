@@ -283,8 +283,9 @@ void CRijndael::SetKey(const unsigned char* key, int keyLength, int blockLength)
         }
     }
 
-    for (int i = 0; i < nk; ++i)
-        m_tk[i] = LoadWord(key + 4 * i);
+    const unsigned char* word = key;
+    for (int i = 0; i < nk; ++i, word += 4)
+        m_tk[i] = LoadWord(word);
 
     // Expand word by word, keeping only the last nk words; each goes straight to its place in
     // both key sets (decryption rounds in reverse order).

@@ -37,6 +37,7 @@ namespace {
 
 constexpr int kRounds = 14;
 constexpr int kBlockSize = 32;
+constexpr int kPair = 2 * kBlockSize; // the two blocks a 256-bit register holds
 constexpr int kRowShift[4] = {0, 1, 3, 4};
 
 //--- Where each byte goes before a round
@@ -105,10 +106,10 @@ constexpr PairMove kInversePairMove = MakePairMove(true);
 constexpr bool TakesEveryByteOnce(bool inverse) {
     const HalfMove move = MakeHalfMove(inverse);
     bool taken[16] = {};
-    for (int at = 0; at < 16; ++at) {
-        if (move.shuffle[at] >= 16 || taken[move.shuffle[at]])
+    for (const auto from : move.shuffle) {
+        if (from >= 16 || taken[from])
             return false;
-        taken[move.shuffle[at]] = true;
+        taken[from] = true;
     }
     for (int column = 0; column < 4; ++column) {
         for (int row = 0; row < 4; ++row) {
@@ -261,7 +262,6 @@ template <bool Decrypt, std::size_t... I>
 NV_TARGET(NV_ISA_VAES256)
 void Group256(const __m256i (&keys)[kRounds + 1][2], __m256i blend, __m256i shuffle, const unsigned char* in,
               unsigned char* out, std::index_sequence<I...>) {
-    constexpr int kPair = 2 * kBlockSize;
     __m256i first[sizeof...(I)], second[sizeof...(I)];
     ((first[I] = Load256(in + kPair * I)), ...);
     ((second[I] = Load256(in + kPair * I + kBlockSize)), ...);
@@ -297,18 +297,18 @@ void Run256(const RoundKeyTable& roundKeys, const unsigned char* in, unsigned ch
     const __m256i shuffle = Broadcast128(move.shuffle);
     for (; blocks >= 2 * kGroup256; blocks -= 2 * kGroup256) {
         Group256<Decrypt>(keys, blend, shuffle, in, out, std::make_index_sequence<kGroup256>());
-        in += 2 * kBlockSize * kGroup256;
-        out += 2 * kBlockSize * kGroup256;
+        in += kPair * kGroup256;
+        out += kPair * kGroup256;
     }
     for (; blocks >= 2; blocks -= 2) {
         Group256<Decrypt>(keys, blend, shuffle, in, out, std::make_index_sequence<1>());
-        in += 2 * kBlockSize;
-        out += 2 * kBlockSize;
+        in += kPair;
+        out += kPair;
     }
     if (blocks == 1) {
         // A last lone block goes through as a pair with a copy of itself.
-        unsigned char pair[2 * kBlockSize];
-        for (int i = 0; i < 2 * kBlockSize; ++i)
+        unsigned char pair[kPair];
+        for (int i = 0; i < kPair; ++i)
             pair[i] = in[i % kBlockSize];
         Group256<Decrypt>(keys, blend, shuffle, pair, pair, std::make_index_sequence<1>());
         for (int i = 0; i < kBlockSize; ++i)
@@ -356,7 +356,6 @@ template <bool Decrypt, std::size_t... I>
 NV_TARGET(NV_ISA_VAES512)
 void Group512(const __m512i (&keys)[kRounds + 1], __m512i move, const unsigned char* in, unsigned char* out,
               std::index_sequence<I...>) {
-    constexpr int kPair = 2 * kBlockSize;
     __m512i state[sizeof...(I)];
     ((state[I] = _mm512_xor_si512(Load512(in + kPair * I), keys[0])), ...);
     for (int round = 1; round < kRounds; ++round)
@@ -379,17 +378,17 @@ void Run512(const RoundKeyTable& roundKeys, const unsigned char* in, unsigned ch
     const __m512i move = _mm512_load_si512((Decrypt ? kInversePairMove : kPairMove).index);
     for (; blocks >= 2 * kGroup512; blocks -= 2 * kGroup512) {
         Group512<Decrypt>(keys, move, in, out, std::make_index_sequence<kGroup512>());
-        in += 2 * kBlockSize * kGroup512;
-        out += 2 * kBlockSize * kGroup512;
+        in += kPair * kGroup512;
+        out += kPair * kGroup512;
     }
     for (; blocks >= 2; blocks -= 2) {
         Group512<Decrypt>(keys, move, in, out, std::make_index_sequence<1>());
-        in += 2 * kBlockSize;
-        out += 2 * kBlockSize;
+        in += kPair;
+        out += kPair;
     }
     if (blocks == 1) {
-        unsigned char pair[2 * kBlockSize];
-        for (int i = 0; i < 2 * kBlockSize; ++i)
+        unsigned char pair[kPair];
+        for (int i = 0; i < kPair; ++i)
             pair[i] = in[i % kBlockSize];
         Group512<Decrypt>(keys, move, pair, pair, std::make_index_sequence<1>());
         for (int i = 0; i < kBlockSize; ++i)

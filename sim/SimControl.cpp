@@ -362,5 +362,9 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.push_back(sim::Narrow(argv[i]));
-    return Run(arguments);
+    const int result = Run(arguments);
+    // A state or a list that did not reach the caller fails the command.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && result == 0)
+        return 1;
+    return result;
 }

@@ -487,9 +487,10 @@ HRESULT WINAPI WinBioEnumBiometricUnits(WINBIO_BIOMETRIC_TYPE Factor, WINBIO_UNI
     return S_OK;
 }
 
-HRESULT WINAPI WinBioOpenSession(WINBIO_BIOMETRIC_TYPE Factor, WINBIO_POOL_TYPE PoolType,
-                                 WINBIO_SESSION_FLAGS Flags, WINBIO_UNIT_ID* UnitArray, SIZE_T UnitCount,
-                                 GUID* /*DatabaseId*/, WINBIO_SESSION_HANDLE* SessionHandle) {
+HRESULT WINAPI WinBioOpenSession(
+    WINBIO_BIOMETRIC_TYPE Factor, WINBIO_POOL_TYPE PoolType, WINBIO_SESSION_FLAGS Flags,
+    WINBIO_UNIT_ID* UnitArray, // NOLINT(readability-non-const-parameter): the platform's signature
+    SIZE_T UnitCount, GUID* /*DatabaseId*/, WINBIO_SESSION_HANDLE* SessionHandle) {
     if (!SessionHandle)
         return E_POINTER;
     *SessionHandle = 0;

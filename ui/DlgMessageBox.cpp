@@ -98,7 +98,7 @@ void CDlgMessageBox::ReleaseIcon() {
     if (HWND icon = GetDlgItem(IDC_MSGBOX_ICON)) {
         // A static of common controls 6 may hold a copy of a bitmap with alpha; it hands that
         // copy back here, and it is ours to delete.
-        auto held = reinterpret_cast<HBITMAP>(SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        auto* held = reinterpret_cast<HBITMAP>(SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, 0));
         if (held != nullptr && held != m_hIconBitmap)
             DeleteObject(held);
     }

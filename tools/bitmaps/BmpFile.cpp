@@ -2,6 +2,7 @@
 #include "tools/bitmaps/BmpFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace nvbmp {
@@ -74,14 +75,14 @@ void Canvas::Paint(const std::function<bool(double x, double y)>& inside, Rgba c
             if (hits == 0)
                 continue;
             const double cover = hits / double(kSamples * kSamples) * (colour.a / 255.0);
-            Rgba& p = m_pixels[static_cast<std::size_t>(y * m_nWidth + x)];
+            Rgba& p = m_pixels[Index(x, y)];
             auto mix = [cover](std::uint8_t under, std::uint8_t over) {
-                return static_cast<std::uint8_t>(under + (over - under) * cover + 0.5);
+                return static_cast<std::uint8_t>(std::lround(under + (over - under) * cover));
             };
             p.r = mix(p.r, colour.r);
             p.g = mix(p.g, colour.g);
             p.b = mix(p.b, colour.b);
-            p.a = std::max(p.a, static_cast<std::uint8_t>(cover * 255 + 0.5));
+            p.a = std::max(p.a, static_cast<std::uint8_t>(std::lround(cover * 255)));
         }
     }
 }

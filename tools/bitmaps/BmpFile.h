@@ -2,6 +2,7 @@
 // 32 bits per pixel, bottom-up rows) and icon files of 32-bit images with their AND masks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -19,14 +20,18 @@ public:
 
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
-    Rgba At(int x, int y) const { return m_pixels[static_cast<std::size_t>(y * m_nWidth + x)]; }
-    void Set(int x, int y, Rgba colour) { m_pixels[static_cast<std::size_t>(y * m_nWidth + x)] = colour; }
+    Rgba At(int x, int y) const { return m_pixels[Index(x, y)]; }
+    void Set(int x, int y, Rgba colour) { m_pixels[Index(x, y)] = colour; }
 
     // Blends colour over every pixel in proportion to how much of it lies inside the shape
     // (4 x 4 samples per pixel), so curved edges come out smooth at these small sizes.
     void Paint(const std::function<bool(double x, double y)>& inside, Rgba colour);
 
 private:
+    std::size_t Index(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_nWidth) + static_cast<std::size_t>(x);
+    }
+
     int m_nWidth;
     int m_nHeight;
     std::vector<Rgba> m_pixels;

@@ -60,13 +60,14 @@ auto Box(double x0, double y0, double x1, double y1) {
 }
 
 Rgba Darker(Rgba c, double factor) {
-    auto f = [factor](std::uint8_t v) { return static_cast<std::uint8_t>(v * factor + 0.5); };
+    auto f = [factor](std::uint8_t v) { return static_cast<std::uint8_t>(std::lround(v * factor)); };
     return {f(c.r), f(c.g), f(c.b), c.a};
 }
 
 bool Save(const std::string& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(dir + "/" + name, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close(); // what is still buffered is written here, and can fail here
     return static_cast<bool>(out);
 }
 

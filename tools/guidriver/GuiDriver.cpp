@@ -268,6 +268,7 @@ bool SaveScreenshot(HWND hwnd, const std::wstring& file) {
     const std::vector<std::uint8_t> bytes = nvbmp::EncodeBmp(canvas, 24);
     std::ofstream out(file.c_str(), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close(); // what is still buffered is written here, and can fail here
     return static_cast<bool>(out);
 }
 
@@ -361,11 +362,7 @@ int Usage(const char* problem) {
     return 2;
 }
 
-} // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    // Plain \n line ends, whoever reads the output.
-    _setmode(_fileno(stdout), _O_BINARY);
+int Run(int argc, wchar_t** argv) {
     if (argc < 2)
         return Usage("no command");
     const std::wstring command = argv[1];
@@ -402,7 +399,7 @@ int wmain(int argc, wchar_t** argv) {
             if (!next(text))
                 return Usage("--hwnd needs a handle");
             if (text.rfind(L"0x", 0) != 0 && text.rfind(L"0X", 0) != 0)
-                text = L"0x" + text;
+                text.insert(0, L"0x");
             if (!ParseNumber(text, n))
                 return Usage("--hwnd needs a hexadecimal handle");
             o.hwnd = reinterpret_cast<HWND>(static_cast<INT_PTR>(n));
@@ -572,4 +569,16 @@ int wmain(int argc, wchar_t** argv) {
     if (o.positional.size() != 1)
         return Usage("screenshot needs a file name");
     return SaveScreenshot(window, o.positional[0]) ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Plain \n line ends, whoever reads the output.
+    _setmode(_fileno(stdout), _O_BINARY);
+    const int result = Run(argc, argv);
+    // Text or a pixel that did not reach the caller fails the command.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && result == 0)
+        return 1;
+    return result;
 }

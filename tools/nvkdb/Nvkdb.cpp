@@ -9,7 +9,6 @@
 #include "tools/nvkdb/TextCodec.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <fstream>
 #include <map>
@@ -123,31 +122,31 @@ std::u16string Text(const std::string& utf8, const std::string& what) {
 //--- SIDs: "S-1-5-21-..." and the binary form (revision, count, 48-bit authority big-endian,
 // 32-bit sub-authorities little-endian).
 std::vector<unsigned char> ParseSid(const std::string& text) {
-    const Failure bad{kBadValue, "--sid: not a SID string: '" + text + "'"};
+    auto bad = [&text] { return Failure{kBadValue, "--sid: not a SID string: '" + text + "'"}; };
     if (text.size() < 4 || (text[0] != 'S' && text[0] != 's') || text[1] != '-' || text.back() == '-')
-        throw bad;
+        throw bad();
     std::vector<std::string> parts;
     std::stringstream in(text.substr(2));
     for (std::string part; std::getline(in, part, '-');)
         parts.push_back(part);
     if (parts.size() < 2 || parts.size() > 2 + 15)
-        throw bad;
+        throw bad();
     auto number = [&](const std::string& p, std::uint64_t max) {
         if (p.empty() || p.find_first_not_of("0123456789") != std::string::npos)
-            throw bad;
+            throw bad();
         try {
             const unsigned long long v = std::stoull(p);
             if (v > max)
-                throw bad;
+                throw bad();
             return static_cast<std::uint64_t>(v);
         } catch (const Failure&) {
             throw;
         } catch (...) {
-            throw bad;
+            throw bad();
         }
     };
     if (number(parts[0], 255) != 1)
-        throw bad;
+        throw bad();
     const std::uint64_t authority = number(parts[1], 0xFFFFFFFFFFFFull);
     std::vector<unsigned char> sid = {1, static_cast<unsigned char>(parts.size() - 2)};
     for (int shift = 40; shift >= 0; shift -= 8)
@@ -172,9 +171,9 @@ std::string SidText(const unsigned char* identity) {
     for (int i = 2; i < 8; ++i)
         authority = authority << 8 | sid[i];
     std::string text = std::string("S-1-") + std::to_string(authority);
-    for (int i = 0; i < sid[1]; ++i) {
+    for (const unsigned char* sub = sid + 8; sub != sid + 8 + 4 * std::size_t{sid[1]}; sub += 4) {
         text.push_back('-');
-        text += std::to_string(nvdb::ReadU32(sid + 8 + 4 * i));
+        text += std::to_string(nvdb::ReadU32(sub));
     }
     return text;
 }
@@ -355,6 +354,14 @@ int Clear(const std::vector<std::string>& args, std::ostream& out) {
 }
 
 //--- Dump
+// v as that many lower-case hexadecimal digits, the most significant first.
+std::string HexDigits(std::uint64_t v, int digits) {
+    std::string out(static_cast<std::size_t>(digits), '0');
+    for (auto at = out.rbegin(); at != out.rend(); ++at, v >>= 4)
+        *at = "0123456789abcdef"[v & 0xF];
+    return out;
+}
+
 std::string FieldText(const unsigned char* field) {
     char16_t units[nvdb::kTextUnits + 1];
     nvdb::ReadText(field, units);
@@ -370,9 +377,8 @@ std::string Json(const std::string& utf8) {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
+            out += "\\u";
+            out += HexDigits(c, 4);
         } else {
             out += static_cast<char>(c);
         }
@@ -382,12 +388,10 @@ std::string Json(const std::string& utf8) {
 
 std::string Hex(const unsigned char* p, std::size_t n, const char* separator) {
     std::string out;
-    char two[3];
     for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(two, sizeof two, "%02x", p[i]);
         if (i != 0)
             out += separator;
-        out += two;
+        out += HexDigits(p[i], 2);
     }
     return out;
 }
@@ -458,9 +462,7 @@ int Dump(const std::vector<std::string>& args, std::ostream& out) {
                 if (nonZero == 0)
                     continue;
             } else {
-                char flag[16];
-                std::snprintf(flag, sizeof flag, "0x%08x", inUse);
-                text << "in use (" << flag << ")\n";
+                text << "in use (0x" << HexDigits(inUse, 8) << ")\n";
             }
             text << "  user: " << FieldText(nvdb::UserNameField(record)) << "\n"
                  << "  domain: " << FieldText(nvdb::DomainField(record)) << "\n"
@@ -473,12 +475,9 @@ int Dump(const std::vector<std::string>& args, std::ostream& out) {
                 const unsigned char* slot = nvdb::Slot(record, f);
                 if (!SlotUsed(slot))
                     continue;
-                char stamp[24];
-                std::snprintf(stamp, sizeof stamp, "0x%016llx",
-                              static_cast<unsigned long long>(nvdb::SlotStamp(slot)));
                 text << "  slot " << f << ": present " << nvdb::SlotPresentFlag(slot) << ", update "
-                     << nvdb::SlotUpdateFlag(slot) << ", stamp " << stamp << ", length "
-                     << nvdb::SlotTemplateLength(slot) << "\n";
+                     << nvdb::SlotUpdateFlag(slot) << ", stamp 0x" << HexDigits(nvdb::SlotStamp(slot), 16)
+                     << ", length " << nvdb::SlotTemplateLength(slot) << "\n";
             }
         }
     }
