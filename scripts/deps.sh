@@ -8,6 +8,8 @@ NV_PACKAGES=(
     # The second compiler: libFuzzer targets (its runtimes are in libclang-rt), the clang build of
     # the Windows targets linked with lld, and the static analysis.
     clang lld libclang-rt-14-dev clang-tidy
+    # scripts/lint.sh reads the compile databases with it.
+    python3
 )
 
 # The German locale that the string-table tests run Wine under (LC_ALL=de_DE.UTF-8).

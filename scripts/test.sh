@@ -2,8 +2,9 @@
 # The one test command: installs what is missing, configures and builds the presets (the Windows
 # targets also with clang, build only), runs the native tests (under AddressSanitizer and UBSan)
 # and the Windows tests (under Wine, on Xvfb when there is no display), a short fuzzing of every
-# parser of outside input (scripts/fuzz.sh), and ends with CTest's summary of each. Exits non-zero
-# on any failure.
+# parser of outside input (scripts/fuzz.sh) and clang-tidy over every source but the tests
+# (scripts/lint.sh), and ends with CTest's summary of each and the time of every stage. Exits
+# non-zero on any failure.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -51,13 +52,24 @@ summary() {
     sed -n '/tests passed/,$p' "$logs/test-$preset.log" 2>/dev/null | sed 's/^/   /'
 }
 
+# Each stage's time, for the summary.
+times=()
+timed() {
+    local name=$1 start=$SECONDS rc
+    shift
+    "$@"
+    rc=$?
+    times+=("$(printf '%-22s %4d s' "$name" $((SECONDS - start)))")
+    return $rc
+}
+
 status=0
-build native || status=1
-build windows || status=1
+timed "build native" build native || status=1
+timed "build windows" build windows || status=1
 # The same Windows targets with clang and lld: built only, so that code one compiler alone accepts
 # fails here; its tests are the windows preset's.
-build windows-clang || status=1
-build fuzz || status=1
+timed "build windows-clang" build windows-clang || status=1
+timed "build fuzz" build fuzz || status=1
 
 prefix="$root/build/windows/wineprefix"
 # A fresh prefix for every run; all of this run's tests share it.
@@ -66,34 +78,52 @@ trap 'nv_wine_shutdown "$prefix"' EXIT
 
 native_rc=1
 windows_rc=1
-[ -f build/native/CTestTestfile.cmake ] && { run_tests native; native_rc=$?; }
-[ -f build/windows/CTestTestfile.cmake ] && { run_tests windows; windows_rc=$?; }
+[ -f build/native/CTestTestfile.cmake ] && { timed "native tests" run_tests native; native_rc=$?; }
+[ -f build/windows/CTestTestfile.cmake ] && { timed "windows tests" run_tests windows; windows_rc=$?; }
 [ $native_rc -eq 0 ] && [ $windows_rc -eq 0 ] || status=1
 
 # Every fuzz target over its seeds, then ten seconds of fuzzing each from a scratch corpus; a
 # finding fails the run and names its input.
 fuzz_rc=1
-fuzz_seconds=0
-if [ -d build/fuzz/bin ]; then
+fuzz_smoke() {
     echo "== Fuzz smoke"
-    fuzz_start=$SECONDS
     scripts/fuzz.sh --smoke 10 >"$logs/fuzz-smoke.log" 2>&1
-    fuzz_rc=$?
-    fuzz_seconds=$((SECONDS - fuzz_start))
+    local rc=$?
     grep -E '^FINDING|execs in|^   |fuzz.sh:' "$logs/fuzz-smoke.log"
-    echo "fuzz smoke: ${fuzz_seconds} s"
-fi
+    return $rc
+}
+[ -d build/fuzz/bin ] && { timed "fuzz smoke" fuzz_smoke; fuzz_rc=$?; }
 [ $fuzz_rc -eq 0 ] || status=1
+
+# clang-tidy with the checks of .clang-tidy, over the sources as the native, fuzz and windows-clang
+# builds compile them; any finding fails the run.
+lint() {
+    echo "== clang-tidy"
+    scripts/lint.sh >"$logs/lint-summary.log" 2>&1
+    local rc=$?
+    cat "$logs/lint-summary.log"
+    return $rc
+}
+timed "clang-tidy" lint
+lint_rc=$?
+[ $lint_rc -eq 0 ] || status=1
 
 echo
 echo "== Summary (logs in $logs)"
 summary native
 summary windows
 if [ $fuzz_rc -eq 0 ]; then
-    echo "-- fuzz: every target clean over its seeds and 10 s of fuzzing (${fuzz_seconds} s)"
+    echo "-- fuzz: every target clean over its seeds and 10 s of fuzzing"
 else
     echo "-- fuzz: FAILED (see above and $logs/fuzz-smoke.log)"
 fi
+if [ $lint_rc -eq 0 ]; then
+    echo "-- clang-tidy: no findings"
+else
+    echo "-- clang-tidy: FAILED (see above and $logs/lint.log)"
+fi
+echo "-- stage times:"
+printf '   %s\n' "${times[@]}"
 # One closing line over both suites: "total: N passed, N failed".
 count() { sed -n "s/.* tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p" "$logs/test-$1.log" 2>/dev/null; }
 passed=0
