@@ -704,6 +704,28 @@ TEST_F(SimulatorTest, TheControlProgramRefusesBadInputAndDocumentsEveryCommand) 
     EXPECT_EQ(Sim(L"enroll . 1 finger-b"), 1u) << "the position is taken";
     EXPECT_EQ(RunProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list").out,
               MySid() + " 0x01 finger-a\n");
+    {
+        // The same list into a pipe nobody reads any more: it never arrives, and the command fails.
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE read = nullptr, write = nullptr;
+        ASSERT_TRUE(CreatePipe(&read, &write, &inherit, 0));
+        CloseHandle(read);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = write;
+        std::wstring line = L"\"" + testwin::OwnFolder() + L"winbio-sim.exe\" list";
+        PROCESS_INFORMATION info = {};
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                   &startup, &info));
+        CloseHandle(write);
+        EXPECT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+        EXPECT_EQ(code, 1u);
+    }
     EXPECT_EQ(Sim(L"remove"), 0u);
     EXPECT_EQ(Sim(L"remove"), 0u) << "removing twice is not an error";
     EXPECT_EQ(Sim(L"plug"), 0u);
