@@ -2,13 +2,16 @@
 #include "config/Registry.h"
 
 #include "base/Trace.h"
+#include "config/RegistryData.h"
+
+static_assert(REG_SZ == kRegSz && REG_EXPAND_SZ == kRegExpandSz && REG_DWORD == kRegDword &&
+              REG_MULTI_SZ == kRegMultiSz);
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "registry text is UTF-16 on Windows");
 
 const wchar_t kProductKeyPath[] = L"SOFTWARE\\NORVIK\\Printkeep";
 const wchar_t kWinNtVersionPath[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
 
 namespace {
-
-constexpr DWORD kStringBufferBytes = 1024;
 
 // Closes an opened key when the reader returns, whichever way.
 class OpenedKey {
@@ -38,30 +41,22 @@ bool OpenReg(HKEY* key, HKEY root, const wchar_t* subKey, REGSAM access) {
 }
 
 std::int32_t ReadRegDword(HKEY key, const wchar_t* name) {
-    DWORD value = 0;
-    DWORD size = sizeof value;
+    BYTE data[4] = {};
+    DWORD size = sizeof data;
     DWORD type = REG_NONE;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name, nullptr, &type, data, &size) != ERROR_SUCCESS)
         return -1;
-    if (type != REG_DWORD || size != sizeof value)
-        return -1;
-    return static_cast<std::int32_t>(value);
+    return RegDwordFromData(type, data, size);
 }
 
 std::wstring ReadRegString(HKEY key, const wchar_t* name) {
-    wchar_t buffer[kStringBufferBytes / sizeof(wchar_t)] = {};
-    DWORD size = kStringBufferBytes;
+    BYTE data[kRegTextBytes] = {};
+    DWORD size = sizeof data;
     DWORD type = REG_NONE;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name, nullptr, &type, data, &size) != ERROR_SUCCESS)
         return {};
-    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ)
-        return {};
-    // The stored data need not end in a terminator: never read past what the query filled.
-    const std::size_t units = (size < kStringBufferBytes ? size : kStringBufferBytes) / sizeof(wchar_t);
-    std::size_t length = 0;
-    while (length < units && buffer[length] != L'\0')
-        ++length;
-    return std::wstring(buffer, length);
+    const std::u16string text = RegTextFromData(type, data, size);
+    return {text.begin(), text.end()};
 }
 
 bool GetShowWelcome(std::int32_t& value) {

@@ -87,6 +87,17 @@ def main():
                        ("wide-unit", b"USB\\VID_2F1B&PID_01\xff\x30\x00\x36")):
         write("device_instance_id", name, text)
 
+    # Type byte, then the data: REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD.
+    for name, value in (("version", b"\x01" + utf16("6.3\0")),
+                        ("no-terminator", b"\x01" + utf16("6.3")),
+                        ("odd-size", b"\x02" + utf16("6.3") + b"\x00"),
+                        ("multi", b"\x07" + utf16("6.3\0second\0\0")),
+                        ("over-the-buffer", b"\x01" + utf16("6" * 600)),
+                        ("dword", b"\x04" + struct.pack("<I", 1)),
+                        ("short-dword", b"\x04\x01\x00"),
+                        ("qword", b"\x0b" + struct.pack("<Q", 1))):
+        write("registry_value", name, value)
+
     write("sim_state", "default", b"winbio-sim 2\nsamples\t8\nauto\t0\nremoved\t0\nevents\t0\n"
           b"autofingers\t0\nremoval\tnotice-first\n"
           b"unit\t1\tUSB\\VID_2F1B&PID_0106\\5&2A7C3B1&0&3\tNorvik Fingerprint Sensor\tNorvik\tNV-FP1\t"
