@@ -710,21 +710,10 @@ TEST_F(SimulatorTest, TheControlProgramRefusesBadInputAndDocumentsEveryCommand) 
         HANDLE read = nullptr, write = nullptr;
         ASSERT_TRUE(CreatePipe(&read, &write, &inherit, 0));
         CloseHandle(read);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = write;
-        std::wstring line = L"\"" + testwin::OwnFolder() + L"winbio-sim.exe\" list";
-        PROCESS_INFORMATION info = {};
-        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                   &startup, &info));
+        HANDLE sim = testwin::StartProgram(testwin::OwnFolder() + L"winbio-sim.exe", L"list", write);
         CloseHandle(write);
-        EXPECT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
-        DWORD code = 0;
-        GetExitCodeProcess(info.hProcess, &code);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-        EXPECT_EQ(code, 1u);
+        ASSERT_NE(sim, nullptr);
+        EXPECT_EQ(testwin::WaitExit(sim, 30000), 1u);
     }
     EXPECT_EQ(Sim(L"remove"), 0u);
     EXPECT_EQ(Sim(L"remove"), 0u) << "removing twice is not an error";

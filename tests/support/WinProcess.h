@@ -23,14 +23,21 @@ inline std::wstring ProgramBeside(const wchar_t* name) {
 }
 
 // Starts the program with the arguments; the process handle, or null (GetLastError says why).
-inline HANDLE StartProgram(const std::wstring& program, const std::wstring& arguments) {
+// With `output` (an inheritable handle), its standard output and error go there.
+inline HANDLE StartProgram(const std::wstring& program, const std::wstring& arguments,
+                           HANDLE output = nullptr) {
     // CreateProcessW may write into its command line, so it gets a copy of its own.
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (output != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+                        &startup, &info))
         return nullptr;
     CloseHandle(info.hThread);
     return info.hProcess;
