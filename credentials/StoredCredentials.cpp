@@ -1,20 +1,70 @@
 // The stored credential upkeep of CTemplateDatabase: applying a password left in the hand-off
-// file, and clearing every stored account whose password Windows no longer accepts.
+// file, and clearing every stored account whose password Windows no longer accepts. Logons run
+// without the lock: a slow logon server must not keep the other sessions' programs out.
 #include "database/TemplateDatabase.h"
 
 #include "credentials/Logon.h"
 
-#include "base/Trace.h"
-#include "credentials/HandOffRecord.h"
 #include "base/SecureWipe.h"
-#include "database/TemplateImage.h"
+#include "base/Trace.h"
 #include "base/Win32Handle.h"
+#include "credentials/HandOffRecord.h"
+#include "database/TemplateImage.h"
+
+#include <array>
+#include <cwchar>
+#include <memory>
 
 namespace {
 
 bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+bool IsNotFound(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Account names as Windows compares them: ordinal, without regard to letter case.
+bool SameAccountName(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// A text field of the image as a zero-terminated wide text.
+void ReadField(const unsigned char* field, wchar_t (&out)[nvdb::kTextUnits + 1]) {
+    char16_t text[nvdb::kTextUnits + 1];
+    nvdb::ReadText(field, text);
+    for (std::size_t i = 0; i <= nvdb::kTextUnits; ++i)
+        out[i] = static_cast<wchar_t>(text[i]);
+    nvbase::SecureWipe(text, sizeof text);
+}
+
+// A record's credential as zero-terminated wide texts for the logon; wiped afterwards.
+struct StoredCredential {
+    wchar_t userName[nvdb::kTextUnits + 1] = {};
+    wchar_t domain[nvdb::kTextUnits + 1] = {};
+    wchar_t password[nvdb::kTextUnits + 1] = {};
+
+    explicit StoredCredential(const unsigned char* record) {
+        ReadField(nvdb::UserNameField(record), userName);
+        ReadField(nvdb::DomainField(record), domain);
+        ReadField(nvdb::PasswordField(record), password);
+    }
+    ~StoredCredential() {
+        nvbase::SecureWipe(userName, sizeof userName);
+        nvbase::SecureWipe(domain, sizeof domain);
+        nvbase::SecureWipe(password, sizeof password);
+    }
+    StoredCredential(const StoredCredential&) = delete;
+    StoredCredential& operator=(const StoredCredential&) = delete;
+
+    // Whether the record still holds this account and this password.
+    bool StillIn(const unsigned char* record) const {
+        const StoredCredential now(record);
+        return nvdb::InUseFlag(record) != 0 && std::wcscmp(now.userName, userName) == 0 &&
+               std::wcscmp(now.domain, domain) == 0 && std::wcscmp(now.password, password) == 0;
+    }
+};
 
 // The hand-off file as read, masked; it still holds a password.
 struct HandOffBytes {
@@ -37,125 +87,250 @@ bool ReadHandOff(HANDLE file, HandOffBytes& out) {
     return true;
 }
 
-// A record's credential as zero-terminated wide texts for the logon; wiped afterwards.
-struct StoredCredential {
-    wchar_t userName[nvdb::kTextUnits + 1] = {};
-    wchar_t domain[nvdb::kTextUnits + 1] = {};
-    wchar_t password[nvdb::kTextUnits + 1] = {};
+// A decoded hand-off as wide texts; wiped when it goes.
+struct HandOff {
+    wchar_t userName[nvcred::kHandOffTextUnits + 1] = {};
+    wchar_t password[nvcred::kHandOffTextUnits + 1] = {};
 
-    explicit StoredCredential(const unsigned char* record) {
-        Copy(nvdb::UserNameField(record), userName);
-        Copy(nvdb::DomainField(record), domain);
-        Copy(nvdb::PasswordField(record), password);
-    }
-    ~StoredCredential() {
+    HandOff() = default;
+    ~HandOff() {
         nvbase::SecureWipe(userName, sizeof userName);
-        nvbase::SecureWipe(domain, sizeof domain);
         nvbase::SecureWipe(password, sizeof password);
     }
-    StoredCredential(const StoredCredential&) = delete;
-    StoredCredential& operator=(const StoredCredential&) = delete;
+    HandOff(const HandOff&) = delete;
+    HandOff& operator=(const HandOff&) = delete;
 
-private:
-    static void Copy(const unsigned char* field, wchar_t (&out)[nvdb::kTextUnits + 1]) {
-        char16_t text[nvdb::kTextUnits + 1];
-        nvdb::ReadText(field, text);
-        for (std::size_t i = 0; i <= nvdb::kTextUnits; ++i)
-            out[i] = static_cast<wchar_t>(text[i]);
-        nvbase::SecureWipe(text, sizeof text);
+    // False for a malformed record or one without a user name.
+    bool Decode(const HandOffBytes& read) {
+        nvcred::HandOffCredentials credentials;
+        const nvcred::HandOffStatus status = nvcred::DecodeHandOff(read.bytes, read.length, credentials);
+        if (status != nvcred::HandOffStatus::Ok) {
+            nvtrace::Trace("(ApplyPasswordFile) malformed: %hs", nvcred::HandOffStatusText(status));
+            return false;
+        }
+        for (std::size_t i = 0; i <= nvcred::kHandOffTextUnits; ++i) {
+            userName[i] = static_cast<wchar_t>(credentials.userName[i]);
+            password[i] = static_cast<wchar_t>(credentials.password[i]);
+        }
+        return userName[0] != L'\0';
     }
 };
 
 } // namespace
 
-int CTemplateDatabase::ApplyPasswordFile() {
-    HandOffBytes handOff;
-    {
-        CDatabaseLock lock(*this);
-        if (!FileExists(m_handOffPath))
-            return 1;
-        if (!FileExists(m_databasePath)) {
-            DeleteFileW(m_handOffPath.c_str());
+int CTemplateDatabase::FindHandOffAccount(const unsigned char* image, const wchar_t* userName) {
+    // An exact match first, so that of "john" and "John" the one named as given wins.
+    if (const int exact = nvdb::FindAccount(image, CFieldText(userName).Get()); exact >= 0)
+        return exact;
+    for (int r = 0; r < nvdb::kRecordCount; ++r) {
+        const unsigned char* record = nvdb::Record(image, r);
+        wchar_t stored[nvdb::kTextUnits + 1];
+        ReadField(nvdb::UserNameField(record), stored);
+        if (nvdb::InUseFlag(record) != 0 && SameAccountName(stored, userName))
+            return r;
+    }
+    return -1;
+}
+
+int CTemplateDatabase::WritePassword(const wchar_t* userName, const wchar_t* password,
+                                     const wchar_t* expectedUser, const wchar_t* expectedDomain) {
+    nvdb::ImageBuffer image;
+    if (!LoadDatabase(image.data()))
+        return 0;
+    const int index = FindHandOffAccount(image.data(), userName);
+    if (index < 0)
+        return 0;
+    if (expectedUser != nullptr) {
+        const StoredCredential now(nvdb::Record(image.data(), index));
+        if (std::wcscmp(now.userName, expectedUser) != 0 || std::wcscmp(now.domain, expectedDomain) != 0) {
+            nvtrace::Trace("(%d)(ApplyPasswordFile) the record changed meanwhile", index);
             return 0;
         }
-        nvwin::FileHandle file(m_files->createFile(m_handOffPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                                                   nullptr));
-        if (!file)
-            return 0;
-        // A read error says nothing about the content: the file stays for the next start.
-        if (!ReadHandOff(file.Get(), handOff))
-            return 0;
-        file.Reset();
-        if (!DeleteFileW(m_handOffPath.c_str()))
-            return 0;
     }
-    // Consumed from here on, whatever it holds.
-    nvcred::HandOffCredentials credentials;
-    if (nvcred::DecodeHandOff(handOff.bytes, handOff.length, credentials) != nvcred::HandOffStatus::Ok)
+    if (!nvdb::SetPassword(image.data(), index, CFieldText(password).Get()))
         return 0;
-    wchar_t userName[nvcred::kHandOffTextUnits + 1] = {};
-    wchar_t password[nvcred::kHandOffTextUnits + 1] = {};
-    for (std::size_t i = 0; i <= nvcred::kHandOffTextUnits; ++i) {
-        userName[i] = static_cast<wchar_t>(credentials.userName[i]);
-        password[i] = static_cast<wchar_t>(credentials.password[i]);
+    return SaveDatabase(image.data()) ? 1 : 0;
+}
+
+int CTemplateDatabase::ApplyPasswordFile() {
+    const auto apply = [this]() -> int {
+        // Held open from the read to the end, sharing only reading: nobody replaces or deletes it
+        // meanwhile, and it is deleted through this handle once it is done with.
+        nvwin::FileHandle file;
+        // Done with: gone once the handle closes, which is now.
+        const auto discard = [this, &file]() {
+            DeleteThroughHandle(*m_files, file.Get());
+            file.Reset();
+            return 0;
+        };
+        HandOff handOff;
+        std::unique_ptr<StoredCredential> account;
+        {
+            const CDatabaseLock lock(*this);
+            if (!lock)
+                return 0;
+            const nvwin::FileHandle folder = HoldFolder();
+            if (!folder)
+                return IsNotFound(GetLastError()) ? 1 : 0;
+            file = OpenWithoutLinks(*m_files, m_handOffPath.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+            if (!file)
+                return IsNotFound(GetLastError()) ? 1 : 0;
+            if (!FileExists(m_databasePath))
+                return discard();
+            // A read error says nothing about the content: the file stays for the next start.
+            HandOffBytes read;
+            if (!ReadHandOff(file.Get(), read))
+                return 0;
+            if (!handOff.Decode(read))
+                return discard();
+            nvdb::ImageBuffer image;
+            if (!LoadDatabase(image.data()))
+                return 0;
+            const int index = FindHandOffAccount(image.data(), handOff.userName);
+            if (index < 0)
+                return discard();
+            account = std::make_unique<StoredCredential>(nvdb::Record(image.data(), index));
+        }
+        // Whoever can write into the folder can write a hand-off: it must name a password that
+        // Windows takes for that account, or it would cost the account its record at the check.
+        DWORD error = ERROR_SUCCESS;
+        if (!TryLogon(m_logon, account->userName, account->domain, handOff.password, &error) &&
+            error == ERROR_LOGON_FAILURE) {
+            nvtrace::Trace("(ApplyPasswordFile) Fail = %x", static_cast<unsigned>(error));
+            return discard();
+        }
+        const CDatabaseLock lock(*this);
+        if (!lock || !WritePassword(handOff.userName, handOff.password, account->userName, account->domain))
+            return 0;
+        // Gone when the handle closes, still under the lock.
+        if (!DeleteThroughHandle(*m_files, file.Get()))
+            nvtrace::Trace("(ApplyPasswordFile) deleting the hand-off failed, error %u",
+                           static_cast<unsigned>(GetLastError()));
+        file.Reset();
+        return 1;
+    };
+    try {
+        return apply();
+    } catch (...) {
+        return 0; // an image that could not be allocated; the hand-off stays
     }
-    const int result = UpdatePassword(userName, password);
-    nvbase::SecureWipe(userName, sizeof userName);
-    nvbase::SecureWipe(password, sizeof password);
-    return result;
 }
 
 int CTemplateDatabase::UpdatePassword(const wchar_t* userName, const wchar_t* password) {
     if (userName == nullptr || userName[0] == L'\0' || password == nullptr)
         return 0;
-    // Held from the read to the write, so that nobody else's write falls in between and is lost.
-    CDatabaseLock lock(*this);
-    nvdb::ImageBuffer image;
-    if (!LoadDatabase(image.data()))
+    try {
+        // Held from the read to the write, so that nobody else's write falls in between and is lost.
+        const CDatabaseLock lock(*this);
+        return lock ? WritePassword(userName, password, nullptr, nullptr) : 0;
+    } catch (...) {
         return 0;
-    int index = -1;
-    FindAccount(image.data(), userName, &index);
-    if (index < 0)
-        return 0;
-    if (!nvdb::SetPassword(image.data(), index, CFieldText(password).Get()))
-        return 0;
-    return SaveDatabase(image.data()) ? 1 : 0;
+    }
 }
+
+namespace {
+
+// What a pending hand-off says about the records: none is named, one user name is, or the file is
+// there but cannot be read now and so might name any of them.
+struct PendingHandOff {
+    enum class Kind { None, Named, Unknown } kind = Kind::None;
+    HandOff handOff;
+
+    bool Protects(const wchar_t* userName) const {
+        return kind == Kind::Unknown || (kind == Kind::Named && SameAccountName(handOff.userName, userName));
+    }
+};
+
+void ReadPending(const FileOperations& files, const std::wstring& path, PendingHandOff& pending) {
+    const nvwin::FileHandle file = OpenWithoutLinks(files, path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) {
+        pending.kind =
+            IsNotFound(GetLastError()) ? PendingHandOff::Kind::None : PendingHandOff::Kind::Unknown;
+        return;
+    }
+    HandOffBytes read;
+    if (!ReadHandOff(file.Get(), read))
+        pending.kind = PendingHandOff::Kind::Unknown;
+    else
+        // A malformed one names nobody; the next start discards it.
+        pending.kind =
+            pending.handOff.Decode(read) ? PendingHandOff::Kind::Named : PendingHandOff::Kind::None;
+}
+
+} // namespace
 
 int CTemplateDatabase::CheckAccount(int wiped[10]) {
     if (wiped == nullptr)
         return 0;
     for (int r = 0; r < nvdb::kRecordCount; ++r)
         wiped[r] = 0;
-    CDatabaseLock lock(*this);
-    nvdb::ImageBuffer image;
-    if (!LoadDatabase(image.data()))
-        return 0;
+    const auto check = [this, wiped]() -> int {
+        nvdb::ImageBuffer image;
+        std::array<std::unique_ptr<StoredCredential>, nvdb::kRecordCount> tried;
+        {
+            const CDatabaseLock lock(*this);
+            if (!lock || !LoadDatabase(image.data()))
+                return 0;
+            for (int r = 0; r < nvdb::kRecordCount; ++r) {
+                const unsigned char* record = nvdb::Record(image.data(), r);
+                if (nvdb::InUseFlag(record) != 0)
+                    tried[r] = std::make_unique<StoredCredential>(record);
+            }
+        }
+        bool anyRejected = false;
+        std::array<bool, nvdb::kRecordCount> rejected = {};
+        for (int r = 0; r < nvdb::kRecordCount; ++r) {
+            if (!tried[r])
+                continue;
+            DWORD error = ERROR_SUCCESS;
+            if (TryLogon(m_logon, tried[r]->userName, tried[r]->domain, tried[r]->password, &error)) {
+                nvtrace::Trace("(%d)(CheckAccount) Pass", r);
+                continue;
+            }
+            // Only a rejected password clears the account; a locked, disabled or restricted
+            // account, or a missing logon server, says nothing about the stored password.
+            if (error == ERROR_LOGON_FAILURE) {
+                rejected[r] = true;
+                anyRejected = true;
+            }
+            nvtrace::Trace("(%d)(CheckAccount) Fail = %x", r, static_cast<unsigned>(error));
+        }
+        if (!anyRejected)
+            return 1;
 
-    bool anyWiped = false;
-    for (int r = 0; r < nvdb::kRecordCount; ++r) {
-        const unsigned char* record = nvdb::Record(image.data(), r);
-        if (nvdb::InUseFlag(record) == 0)
-            continue;
-        const StoredCredential credential(record);
-        DWORD error = ERROR_SUCCESS;
-        if (TryLogon(m_logon, credential.userName, credential.domain, credential.password, &error)) {
-            nvtrace::Trace("(%d)(CheckAccount) Pass", r);
-            continue;
-        }
-        // Only a rejected password clears the account; a locked, disabled or restricted account,
-        // or a missing logon server, says nothing about the stored password.
-        if (error == ERROR_LOGON_FAILURE) {
-            wiped[r] = 1;
-            anyWiped = true;
-        }
-        nvtrace::Trace("(%d)(CheckAccount) Fail = %x", r, static_cast<unsigned>(error));
-    }
-    if (!anyWiped)
-        return 1;
-    for (int r = 0; r < nvdb::kRecordCount; ++r)
-        if (wiped[r] == 1)
+        const CDatabaseLock lock(*this);
+        if (!lock || !LoadDatabase(image.data()))
+            return 0;
+        PendingHandOff pending;
+        ReadPending(*m_files, m_handOffPath, pending);
+        bool anyCleared = false;
+        for (int r = 0; r < nvdb::kRecordCount; ++r) {
+            if (!rejected[r])
+                continue;
+            // Another program may have changed the record while we logged on; what it holds now
+            // was not tried.
+            if (!tried[r]->StillIn(nvdb::Record(image.data(), r))) {
+                nvtrace::Trace("(%d)(CheckAccount) changed meanwhile, kept", r);
+                continue;
+            }
+            // The new password waits in the hand-off: the old one is expected to fail.
+            if (pending.Protects(tried[r]->userName)) {
+                nvtrace::Trace("(%d)(CheckAccount) hand-off pending, kept", r);
+                continue;
+            }
             ClearAccount(image.data(), r);
-    return SaveDatabase(image.data()) ? 1 : 0;
+            wiped[r] = 1;
+            anyCleared = true;
+        }
+        if (!anyCleared)
+            return 1;
+        return SaveDatabase(image.data()) ? 1 : 0;
+    };
+    try {
+        return check();
+    } catch (...) {
+        return 0;
+    }
 }

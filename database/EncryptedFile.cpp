@@ -2,7 +2,7 @@
 // mode). Reads go straight into the caller's buffer. Writes go to a file beside the target that
 // is renamed over it only once it is complete and flushed, so a failure or a crash never leaves
 // a torn file; where rights or a reader's sharing refuse that, into the file itself.
-#include "database/TemplateDatabase.h"
+#include "database/EncryptedFile.h"
 
 #include "database/Rijndael.h"
 #include "base/SecureWipe.h"
@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwchar>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -52,8 +54,8 @@ std::wstring TemporaryNameFor(const wchar_t* path) {
 
 int ReadEncryptedFileUnwiped(const FileOperations& files, const wchar_t* path, std::uint32_t size,
                              unsigned char* output) {
-    nvwin::FileHandle file(files.createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const nvwin::FileHandle file = OpenWithoutLinks(files, path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                                    FILE_FLAG_SEQUENTIAL_SCAN);
     if (!file)
         return 0;
     LARGE_INTEGER length = {};
@@ -119,86 +121,116 @@ bool IsRefusal(DWORD error) {
            error == ERROR_LOCK_VIOLATION || error == ERROR_WRITE_PROTECT || error == ERROR_PRIVILEGE_NOT_HELD;
 }
 
-// Gives the new file the old one's DACL (the installer may have opened the file to other
-// accounts) and its hidden, system, archive and not-indexed bits.
-bool CarryOverProtection(const FileOperations& files, const wchar_t* oldPath, DWORD oldAttributes,
-                         const wchar_t* newPath) {
+// The old file's security descriptor with its DACL alone: the owner and the audit rules are not
+// ours to copy (setting another owner needs a privilege). Empty when it cannot be read.
+std::unique_ptr<unsigned char[]> ReadAccessRules(const FileOperations& files, const wchar_t* path) {
     DWORD needed = 0;
-    GetFileSecurityW(oldPath, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    files.getFileSecurity(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
     if (needed == 0)
-        return false;
+        return nullptr;
     auto descriptor = std::make_unique<unsigned char[]>(needed);
-    if (!GetFileSecurityW(oldPath, DACL_SECURITY_INFORMATION, descriptor.get(), needed, &needed) ||
-        !files.setFileSecurity(newPath, DACL_SECURITY_INFORMATION, descriptor.get()))
-        return false;
-    const DWORD carried = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    return carried == 0 || SetFileAttributesW(newPath, carried) != FALSE;
+    if (!files.getFileSecurity(path, DACL_SECURITY_INFORMATION, descriptor.get(), needed, &needed))
+        return nullptr;
+    return descriptor;
 }
 
-// The unfinished file of a save: deleted when the save leaves by any way but the rename,
-// an exception included. Only a file this save created is ever deleted.
+// The unfinished file of a save, held open with delete access from its creation on and with no
+// sharing, so nobody else can open it. Renamed over the target or deleted through this handle,
+// so its own access rules can never keep us from removing it; deleted when the save leaves by any
+// way but the rename, an exception included.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(std::wstring path) : m_path(std::move(path)) {}
+    TemporaryFile(const FileOperations& files, nvwin::FileHandle file)
+        : m_files(files), m_file(std::move(file)) {}
     ~TemporaryFile() {
-        if (m_created)
-            DeleteFileW(m_path.c_str());
+        if (m_file)
+            DeleteThroughHandle(m_files, m_file.Get());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    const wchar_t* Path() const { return m_path.c_str(); }
-    void Created() { m_created = true; }
-    void Moved() { m_created = false; }
+    HANDLE Get() const { return m_file.Get(); }
+
+    // Renames the file to path; with replace, over an existing file. Closed once renamed: false
+    // when either fails (a close that fails may have lost the last write).
+    bool RenameTo(const wchar_t* path, bool replace) {
+        const std::size_t length = wcslen(path);
+        // FILE_RENAME_INFO ends in a name of any length; the buffer is sized for this one.
+        std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + length * sizeof(wchar_t));
+        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        rename->ReplaceIfExists = replace ? TRUE : FALSE;
+        rename->RootDirectory = nullptr;
+        rename->FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
+        std::copy(path, path + length, rename->FileName);
+        if (!m_files.setFileInformation(m_file.Get(), FileRenameInfo, rename,
+                                        static_cast<DWORD>(buffer.size())))
+            return false;
+        return m_file.Reset();
+    }
 
 private:
-    std::wstring m_path;
-    bool m_created = false;
+    const FileOperations& m_files;
+    nvwin::FileHandle m_file;
 };
 
 enum class SaveOutcome { Done, Refused, Failed };
+
+SaveOutcome FailedAt(const char* step) {
+    const DWORD error = GetLastError();
+    if (!IsRefusal(error)) {
+        nvtrace::Trace("(WriteEncryptedFile) %hs failed, error %u", step, static_cast<unsigned>(error));
+        return SaveOutcome::Failed;
+    }
+    nvtrace::Trace("(WriteEncryptedFile) %hs refused, error %u", step, static_cast<unsigned>(error));
+    return SaveOutcome::Refused;
+}
+
+// Creates the new file beside path. A name left by an earlier process with our id (its save was
+// killed and the file could not be swept) is passed over for the next one.
+nvwin::FileHandle CreateTemporary(const FileOperations& files, const wchar_t* path, DWORD attributes,
+                                  SECURITY_ATTRIBUTES* security) {
+    constexpr int kNamesTried = 16;
+    for (int tries = 0;; ++tries) {
+        nvwin::FileHandle file(files.createFile(TemporaryNameFor(path).c_str(),
+                                                GENERIC_WRITE | DELETE | WRITE_DAC, 0, security, CREATE_NEW,
+                                                attributes, nullptr));
+        const DWORD error = GetLastError();
+        if (file || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || tries + 1 == kNamesTried)
+            return file;
+    }
+}
 
 // The atomic way: a complete, flushed file beside the target, renamed over it in one step.
 // Refused when a step is refused for rights or sharing; the target is then untouched.
 SaveOutcome ReplaceAtomically(const FileOperations& files, const unsigned char* data, std::uint32_t size,
                               const wchar_t* path, DWORD oldAttributes, bool existed, unsigned char* chunk) {
-    const auto refusedAt = [](const char* step) {
-        const DWORD error = GetLastError();
-        if (!IsRefusal(error)) {
-            nvtrace::Trace("(WriteEncryptedFile) %hs failed, error %u", step, static_cast<unsigned>(error));
-            return SaveOutcome::Failed;
-        }
-        nvtrace::Trace("(WriteEncryptedFile) %hs refused, error %u", step, static_cast<unsigned>(error));
-        return SaveOutcome::Refused;
-    };
-    TemporaryFile temporary(TemporaryNameFor(path));
-    {
-        nvwin::FileHandle file(files.createFile(temporary.Path(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return refusedAt("creating the new file");
-        temporary.Created();
-        const bool written =
-            WriteEncryptedData(file.Get(), data, size, chunk) && FlushFileBuffers(file.Get());
-        if (!file.Reset() || !written)
-            return SaveOutcome::Failed;
-    }
-    if (!existed) {
-        // No replace flag: a file that appeared meanwhile is not overwritten.
-        if (!files.moveFile(temporary.Path(), path, MOVEFILE_WRITE_THROUGH))
-            return SaveOutcome::Failed;
-        temporary.Moved();
-        return SaveOutcome::Done;
-    }
     // ReplaceFileW would keep the old file's access rules, but it is not one atomic step everywhere
-    // (under Wine a process killed inside it leaves no database at all). So the new file takes on
-    // the old one's DACL and attribute bits here, and a rename with replace swaps it in at once.
-    if (!CarryOverProtection(files, path, oldAttributes, temporary.Path()))
-        return refusedAt("carrying over the access rules");
-    if (!files.moveFile(temporary.Path(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return refusedAt("replacing the old file");
-    temporary.Moved();
+    // (under Wine a process killed inside it leaves no database at all). So the new file is made
+    // with the old one's DACL, readable by nobody the old file did not let read it, and with its
+    // hidden, system, archive and not-indexed bits; without an old file it takes the folder's rules.
+    std::unique_ptr<unsigned char[]> rules;
+    if (existed) {
+        rules = ReadAccessRules(files, path);
+        if (!rules)
+            return FailedAt("reading the access rules");
+    }
+    SECURITY_ATTRIBUTES security = {sizeof security, rules.get(), FALSE};
+    const DWORD carried = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    nvwin::FileHandle created = CreateTemporary(files, path, carried != 0 ? carried : FILE_ATTRIBUTE_NORMAL,
+                                                existed ? &security : nullptr);
+    if (!created)
+        return FailedAt("creating the new file");
+    TemporaryFile temporary(files, std::move(created));
+    // A DACL given at creation is merged with what the folder passes on to new files; set again
+    // through our handle, it is exactly the old one.
+    if (existed && !files.setHandleSecurity(temporary.Get(), DACL_SECURITY_INFORMATION, rules.get()))
+        return FailedAt("carrying over the access rules");
+    if (!WriteEncryptedData(temporary.Get(), data, size, chunk) || !FlushFileBuffers(temporary.Get()))
+        return SaveOutcome::Failed;
+    // Without an old file, no replacing: a file that appeared meanwhile is not overwritten.
+    if (!temporary.RenameTo(path, existed))
+        return existed ? FailedAt("replacing the old file") : SaveOutcome::Failed;
     return SaveOutcome::Done;
 }
 
@@ -208,8 +240,7 @@ SaveOutcome ReplaceAtomically(const FileOperations& files, const unsigned char* 
 // afterwards.
 bool WriteInPlace(const FileOperations& files, const unsigned char* data, std::uint32_t size,
                   const wchar_t* path, unsigned char* chunk) {
-    nvwin::FileHandle file(
-        files.createFile(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    nvwin::FileHandle file = OpenWithoutLinks(files, path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, 0);
     if (!file) {
         nvtrace::Trace("(WriteEncryptedFile) opening in place failed, error %u",
                        static_cast<unsigned>(GetLastError()));
@@ -229,19 +260,26 @@ bool WriteInPlace(const FileOperations& files, const unsigned char* data, std::u
 
 int WriteEncryptedFileInner(const FileOperations& files, const unsigned char* data, std::uint32_t size,
                             const wchar_t* path) {
-    const DWORD oldAttributes = GetFileAttributesW(path);
-    const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
-    if (existed) {
-        // Refused by its attribute, not only by the open below: a process allowed to bypass file
-        // permissions (root under Wine) opens a read-only file for writing all the same.
-        if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+    DWORD oldAttributes = 0;
+    bool existed = false;
+    {
+        // The old file must be one we may write and that nobody else is writing: a locked or busy
+        // file, or a link, stays as it is, whichever way it would be written.
+        const nvwin::FileHandle probe =
+            OpenWithoutLinks(files, path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, 0);
+        if (probe) {
+            BY_HANDLE_FILE_INFORMATION information = {};
+            if (!files.getFileInformation(probe.Get(), &information))
+                return 0;
+            // Refused by its attribute, not only by the open: a process allowed to bypass file
+            // permissions (root under Wine) opens a read-only file for writing all the same.
+            if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+                return 0;
+            oldAttributes = information.dwFileAttributes;
+            existed = true;
+        } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
             return 0;
-        // The old file must be one we may write and that nobody else is writing: a locked or
-        // busy file stays as it is, whichever way it would be written.
-        nvwin::FileHandle probe(
-            files.createFile(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!probe)
-            return 0;
+        }
     }
     // Taken before any file is touched, so that a failed allocation changes nothing.
     auto chunk = std::make_unique<unsigned char[]>(kChunkSize);
@@ -262,8 +300,6 @@ int WriteEncryptedFileInner(const FileOperations& files, const unsigned char* da
 }
 
 } // namespace
-
-const FileOperations kSystemFileOperations = {&CreateFileW, &MoveFileExW, &SetFileSecurityW};
 
 int ReadEncryptedFile(const wchar_t* path, std::uint32_t size, unsigned char* output,
                       const FileOperations& files) {

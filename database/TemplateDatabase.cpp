@@ -2,7 +2,10 @@
 #include "database/TemplateDatabase.h"
 
 #include "base/SecureWipe.h"
+#include "base/Trace.h"
 #include "database/TemplateImage.h"
+
+#include <sddl.h>
 
 #include <algorithm>
 #include <iterator>
@@ -18,42 +21,30 @@ CFieldText::~CFieldText() {
     nvbase::SecureWipe(m_units, sizeof m_units);
 }
 
-CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, LogonFunction logon, const FileOperations& files)
-    : m_databasePath(std::wstring(folder) + L"\\" + kDatabaseFileName),
-      m_handOffPath(std::wstring(folder) + L"\\" + kHandOffFileName), m_logon(logon), m_files(&files) {
-    m_hMutex = CreateMutexW(nullptr, FALSE, kDatabaseMutexName);
-    DWORD capacity = 32;
-    if (!GetUserNameW(m_szUserName, &capacity))
-        std::fill(std::begin(m_szUserName), std::end(m_szUserName), L'\0');
-}
-
-CTemplateDatabase::~CTemplateDatabase() {
-    if (m_hMutex != nullptr) {
-        CloseHandle(m_hMutex);
-        m_hMutex = nullptr;
-    }
-}
-
-void CTemplateDatabase::LockDatabase() {
-    // An abandoned mutex is ours now as after a normal wait; the file is checked by its reader.
-    if (m_hMutex != nullptr)
-        WaitForSingleObject(m_hMutex, INFINITE);
-}
-
-void CTemplateDatabase::UnlockDatabase() {
-    if (m_hMutex != nullptr)
-        ReleaseMutex(m_hMutex);
-}
-
-int CTemplateDatabase::LoadDatabase(unsigned char* image) {
-    if (image == nullptr)
-        return 0;
-    std::fill(image, image + nvdb::kImageSize, static_cast<unsigned char>(0));
-    CDatabaseLock lock(*this);
-    return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image, *m_files);
-}
-
 namespace {
+
+// Opens the mutex with the rights a wait and a release need and no more, so that one made by a
+// service that grants users only those still opens; made here, it grants them to every
+// signed-in user and to the system, so that the other sessions' programs can open it too.
+HANDLE OpenDatabaseMutex(const wchar_t* name) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    // 0x00100001: SYNCHRONIZE | MUTEX_MODIFY_STATE, for authenticated users and the system.
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100001;;;AU)(A;;0x00100001;;;SY)",
+                                                         SDDL_REVISION_1, &descriptor, nullptr);
+    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
+    HANDLE mutex = CreateMutexExW(descriptor != nullptr ? &security : nullptr, name, 0,
+                                  SYNCHRONIZE | MUTEX_MODIFY_STATE);
+    if (descriptor != nullptr)
+        LocalFree(descriptor);
+    return mutex;
+}
+
+// True when the wait gave us the mutex; an abandoned one is ours as after a normal wait (the file
+// is checked by its reader).
+bool Acquire(HANDLE mutex, DWORD timeoutMs) {
+    const DWORD result = WaitForSingleObject(mutex, timeoutMs);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
 
 // A save that was killed leaves its unfinished file behind. Only a save of ours makes such names,
 // and saves run under the mutex, so whatever matches while we hold it is nobody's work.
@@ -72,10 +63,84 @@ void RemoveStaleTemporaries(const std::wstring& path) {
 
 } // namespace
 
+CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, LogonFunction logon, const FileOperations& files,
+                                     DWORD lockTimeoutMs)
+    : m_lockTimeoutMs(lockTimeoutMs), m_folder(folder), m_databasePath(m_folder + L"\\" + kDatabaseFileName),
+      m_handOffPath(m_folder + L"\\" + kHandOffFileName), m_logon(logon), m_files(&files) {
+    m_hGlobalMutex = OpenDatabaseMutex(kGlobalDatabaseMutexName);
+    m_hMutex = OpenDatabaseMutex(kDatabaseMutexName);
+    DWORD capacity = 32;
+    if (!GetUserNameW(m_szUserName, &capacity))
+        std::fill(std::begin(m_szUserName), std::end(m_szUserName), L'\0');
+}
+
+CTemplateDatabase::~CTemplateDatabase() {
+    for (HANDLE* mutex : {&m_hMutex, &m_hGlobalMutex}) {
+        if (*mutex != nullptr) {
+            CloseHandle(*mutex);
+            *mutex = nullptr;
+        }
+    }
+}
+
+// Always the machine's mutex before the session's, in every process, so two passes never hold
+// one each while waiting for the other.
+int CTemplateDatabase::LockDatabase() {
+    const ULONGLONG start = GetTickCount64();
+    if (m_hGlobalMutex != nullptr && !Acquire(m_hGlobalMutex, m_lockTimeoutMs)) {
+        nvtrace::Trace("(LockDatabase) the machine's mutex was not had in %u ms",
+                       static_cast<unsigned>(m_lockTimeoutMs));
+        return 0;
+    }
+    const ULONGLONG spent = GetTickCount64() - start;
+    const DWORD left = spent >= m_lockTimeoutMs ? 0 : m_lockTimeoutMs - static_cast<DWORD>(spent);
+    if (m_hMutex != nullptr && !Acquire(m_hMutex, left)) {
+        if (m_hGlobalMutex != nullptr)
+            ReleaseMutex(m_hGlobalMutex);
+        nvtrace::Trace("(LockDatabase) the session's mutex was not had in %u ms",
+                       static_cast<unsigned>(m_lockTimeoutMs));
+        return 0;
+    }
+    return 1;
+}
+
+void CTemplateDatabase::UnlockDatabase() {
+    if (m_hMutex != nullptr)
+        ReleaseMutex(m_hMutex);
+    if (m_hGlobalMutex != nullptr)
+        ReleaseMutex(m_hGlobalMutex);
+}
+
+nvwin::FileHandle CTemplateDatabase::HoldFolder() const {
+    // Reading the listing is enough to make our sharing count; without FILE_SHARE_DELETE nobody can
+    // rename or remove the folder while we hold it, and with FILE_SHARE_WRITE files can still be
+    // made and renamed in it.
+    return OpenWithoutLinks(*m_files, m_folder.c_str(), FILE_LIST_DIRECTORY,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+}
+
+int CTemplateDatabase::LoadDatabase(unsigned char* image) {
+    if (image == nullptr)
+        return 0;
+    std::fill(image, image + nvdb::kImageSize, static_cast<unsigned char>(0));
+    const CDatabaseLock lock(*this);
+    if (!lock)
+        return 0;
+    const nvwin::FileHandle folder = HoldFolder();
+    if (!folder)
+        return 0;
+    return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image, *m_files);
+}
+
 int CTemplateDatabase::SaveDatabase(const unsigned char* image) {
     if (image == nullptr)
         return 0;
-    CDatabaseLock lock(*this);
+    const CDatabaseLock lock(*this);
+    if (!lock)
+        return 0;
+    const nvwin::FileHandle folder = HoldFolder();
+    if (!folder)
+        return 0;
     RemoveStaleTemporaries(m_databasePath);
     return WriteEncryptedFile(image, nvdb::kImageSize, m_databasePath.c_str(), *m_files);
 }

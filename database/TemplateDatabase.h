@@ -1,8 +1,10 @@
 // CTemplateDatabase: the shared encrypted template database file, serialised with the vendor's
-// programs through the machine-wide mutex "Norvik Fingerprint Database", and the encrypted-file
-// helpers it is built on. The credential upkeep members live in credentials/StoredCredentials.cpp.
+// programs of every session through the mutexes "Global\Norvik Fingerprint Database" and
+// "Norvik Fingerprint Database". The credential upkeep members live in
+// credentials/StoredCredentials.cpp.
 #pragma once
 
+#include "database/EncryptedFile.h"
 #include "database/FileOperations.h"
 
 #include <windows.h>
@@ -13,52 +15,53 @@
 inline constexpr wchar_t kDatabaseFolder[] = L"c:\\ProgramData\\NorvikWbf";
 inline constexpr wchar_t kDatabaseFileName[] = L"NVKDB.edb";
 inline constexpr wchar_t kHandOffFileName[] = L"pwcn.dat";
+// An unprefixed name is the session's own object: a service in session 0, or this program in
+// another user's session, would not see it. So every access takes the machine's one first and
+// then the session's, which peers that use the bare name take.
 inline constexpr wchar_t kDatabaseMutexName[] = L"Norvik Fingerprint Database";
-
-// Reads the first size bytes' worth of whole cipher blocks of the file straight into output and
-// decrypts them there. 0 when the file cannot be opened, is empty, is not a whole number of
-// blocks, is shorter than size, or a read fails; output is then all zero.
-int ReadEncryptedFile(const wchar_t* path, std::uint32_t size, unsigned char* output,
-                      const FileOperations& files = kSystemFileOperations);
-
-// Encrypts data into a new file beside path, flushes it, gives it the old file's DACL and
-// attribute bits, and renames it over path in one step (with no old file, moves it into place).
-// Where the folder or the old file refuses that (no right to create a file beside it, to set its
-// access rules or to replace it, or a reader that holds it open without delete sharing), the data
-// is written into the old file in place instead, whole, from its start, and flushed.
-// A read-only file, or one that another process has open for writing, is not written at all.
-// A size that is not a whole number of blocks is padded with zero bytes. 0 on failure: the old
-// file then holds its old content where the write did not reach (all of it unless the in-place
-// write broke off), and no temporary file is left.
-int WriteEncryptedFile(const unsigned char* data, std::uint32_t size, const wchar_t* path,
-                       const FileOperations& files = kSystemFileOperations);
+inline constexpr wchar_t kGlobalDatabaseMutexName[] = L"Global\\Norvik Fingerprint Database";
+// How long an access waits for the peers to let go: a pass that cannot have the lock by then
+// fails and leaves everything as it was, rather than freeze the window behind a peer that hangs.
+inline constexpr DWORD kDatabaseLockTimeoutMs = 30'000;
 
 // How the stored credentials are tried: a function with the shape of LogonUserW.
 using LogonFunction = decltype(&LogonUserW);
 
 class CTemplateDatabase {
 public:
-    // folder: where NVKDB.edb and pwcn.dat live. logon: how the stored credentials are tried.
-    // files: how both files are opened, and the database replaced.
+    // folder: where NVKDB.edb and pwcn.dat live. logon: how the stored credentials (and a
+    // hand-off's password) are tried. files: how both files are opened, and the database replaced.
+    // lockTimeoutMs: how long LockDatabase waits.
     explicit CTemplateDatabase(const wchar_t* folder = kDatabaseFolder, LogonFunction logon = &LogonUserW,
-                               const FileOperations& files = kSystemFileOperations);
+                               const FileOperations& files = kSystemFileOperations,
+                               DWORD lockTimeoutMs = kDatabaseLockTimeoutMs);
     ~CTemplateDatabase();
     CTemplateDatabase(const CTemplateDatabase&) = delete;
     CTemplateDatabase& operator=(const CTemplateDatabase&) = delete;
 
-    // Infinite wait; re-entrant for the owning thread, which releases as often as it took it.
-    void LockDatabase();
+    // Takes the machine's mutex, then the session's, waiting at most the time-out for both; an
+    // abandoned one is taken as after a normal wait. 1 when held; 0 when the time ran out or a
+    // wait failed, and then nothing is held. Re-entrant for the owning thread, which calls
+    // UnlockDatabase once for every 1. A mutex that could not be opened is left out.
+    int LockDatabase();
     void UnlockDatabase();
 
-    // image: 9,014,528 bytes. Load zero-fills it first and leaves it zero on failure.
+    // image: 9,014,528 bytes. Load zero-fills it first and leaves it zero on failure. Both take
+    // the lock and fail without it; both refuse a folder or file that is a link.
     int LoadDatabase(unsigned char* image);
     int SaveDatabase(const unsigned char* image);
     // Always 1; *index is the first in-use record with exactly this user name, or -1.
     int FindAccount(const unsigned char* image, const wchar_t* name, int* index) const;
 
-    // The stored credential upkeep.
+    // The stored credential upkeep. None of them throws; each holds the lock only while it reads
+    // or writes, never across a logon.
+    // The hand-off file is deleted once its password is saved, or when it is malformed, names no
+    // stored account or its password does not log on; any other failure leaves it for next time.
     int ApplyPasswordFile();
+    // The record of that user name (letter case aside, an exact match first) gets the password.
     int UpdatePassword(const wchar_t* userName, const wchar_t* password);
+    // Clears a record whose password is refused, unless a hand-off for it is pending or the record
+    // changed while its logon ran. wiped[r] is 1 for each record cleared.
     int CheckAccount(int wiped[10]);
     // Zero-fills record index (0..9) of the image; 0 for an index outside that range.
     int ClearAccount(unsigned char* image, int index);
@@ -66,10 +69,24 @@ public:
     const std::wstring& DatabasePath() const { return m_databasePath; }
     const std::wstring& HandOffPath() const { return m_handOffPath; }
 
+    // The session's mutex; the machine's is m_hGlobalMutex.
     HANDLE m_hMutex = nullptr;
     wchar_t m_szUserName[32] = {};
 
 private:
+    // The folder held open without delete sharing, so that it cannot be swapped for a link while
+    // we work in it; invalid (GetLastError says why) when it is missing or is a link.
+    nvwin::FileHandle HoldFolder() const;
+    // Record index of the hand-off's user name in the image, or -1.
+    static int FindHandOffAccount(const unsigned char* image, const wchar_t* userName);
+    // Under the lock: the record of userName gets password and the image is saved, provided the
+    // record still carries expectedUser and expectedDomain where they are given.
+    int WritePassword(const wchar_t* userName, const wchar_t* password, const wchar_t* expectedUser,
+                      const wchar_t* expectedDomain);
+
+    HANDLE m_hGlobalMutex = nullptr;
+    DWORD m_lockTimeoutMs;
+    std::wstring m_folder;
     std::wstring m_databasePath;
     std::wstring m_handOffPath;
     LogonFunction m_logon;
@@ -90,14 +107,20 @@ private:
     char16_t m_units[34] = {};
 };
 
-// Holds the database mutex for a scope.
+// Holds the database lock for a scope, if it could be had; test it before touching a file.
 class CDatabaseLock {
 public:
-    explicit CDatabaseLock(CTemplateDatabase& database) : m_database(database) { m_database.LockDatabase(); }
-    ~CDatabaseLock() { m_database.UnlockDatabase(); }
+    explicit CDatabaseLock(CTemplateDatabase& database)
+        : m_database(database), m_held(m_database.LockDatabase() != 0) {}
+    ~CDatabaseLock() {
+        if (m_held)
+            m_database.UnlockDatabase();
+    }
     CDatabaseLock(const CDatabaseLock&) = delete;
     CDatabaseLock& operator=(const CDatabaseLock&) = delete;
+    explicit operator bool() const { return m_held; }
 
 private:
     CTemplateDatabase& m_database;
+    bool m_held;
 };

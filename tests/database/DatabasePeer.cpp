@@ -3,6 +3,9 @@
 //   db_peer hold FOLDER EVENT MILLIS    take the database mutex, signal EVENT-ready, wait MILLIS,
 //                                       save image C (all 0xC3) while still holding it, release
 //   db_peer abandon EVENT               take the mutex, signal EVENT-ready, end without releasing it
+//   db_peer holdname NAME EVENT MILLIS  take the mutex NAME alone (as a service takes the one
+//                                       under Global\, or a peer the bare name), signal
+//                                       EVENT-ready, wait MILLIS, release it
 //   db_peer modify FOLDER EVENT INDEX   wait for EVENT-go, then under the mutex load, set record
 //                                       INDEX's password to "peer" and save; exit code 7 when the
 //                                       hand-off file was still there once the mutex was ours
@@ -55,7 +58,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"hold" && argc >= 5) {
         CTemplateDatabase database(argv[2]);
-        database.LockDatabase();
+        if (!database.LockDatabase())
+            return 4;
         Signal(std::wstring(argv[3]) + L"-ready");
         Sleep(static_cast<DWORD>(_wtoi(argv[4])));
         const auto c = Filled(0xC3);
@@ -72,13 +76,26 @@ int wmain(int argc, wchar_t** argv) {
         Signal(std::wstring(argv[2]) + L"-ready");
         ExitProcess(0); // still the owner: the mutex is abandoned
     }
+    if (command == L"holdname" && argc >= 5) {
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, argv[2]);
+        const DWORD wait = mutex == nullptr ? WAIT_FAILED : WaitForSingleObject(mutex, INFINITE);
+        if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
+            return 3;
+        Signal(std::wstring(argv[3]) + L"-ready");
+        Sleep(static_cast<DWORD>(_wtoi(argv[4])));
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        return 0;
+    }
     if (command == L"modify" && argc >= 5) {
         HANDLE go = OpenNamedEvent(std::wstring(argv[3]) + L"-go");
         if (go == nullptr || WaitForSingleObject(go, 60000) != WAIT_OBJECT_0)
             return 3;
         CloseHandle(go);
         CTemplateDatabase database(argv[2]);
-        CDatabaseLock lock(database);
+        const CDatabaseLock lock(database);
+        if (!lock)
+            return 8;
         const bool handOffSeen =
             GetFileAttributesW(database.HandOffPath().c_str()) != INVALID_FILE_ATTRIBUTES;
         nvdb::ImageBuffer image;

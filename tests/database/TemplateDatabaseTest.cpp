@@ -35,10 +35,12 @@ TEST(TemplateDatabase, ConstructorOpensTheNamedMutexAndRecordsTheUser) {
     ScratchFolder folder(L"ctor");
     CTemplateDatabase database(folder.Path().c_str());
     ASSERT_NE(database.m_hMutex, nullptr);
-    HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, L"Norvik Fingerprint Database");
-    EXPECT_NE(seen, nullptr);
-    if (seen)
-        CloseHandle(seen);
+    for (const wchar_t* name : {L"Norvik Fingerprint Database", L"Global\\Norvik Fingerprint Database"}) {
+        HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name);
+        EXPECT_NE(seen, nullptr) << name;
+        if (seen)
+            CloseHandle(seen);
+    }
     wchar_t expected[64] = {};
     DWORD capacity = 64;
     ASSERT_TRUE(GetUserNameW(expected, &capacity));
@@ -242,12 +244,45 @@ TEST(TemplateDatabaseSave, FileLockedByAnotherWriterIsLeftAlone) {
     EXPECT_TRUE(Leftovers(folder).empty());
 }
 
+std::wstring DescriptorText(PSECURITY_DESCRIPTOR descriptor) {
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr))
+        return L"(unconvertible)";
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+std::wstring DaclText(const std::wstring& path) {
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<unsigned char> descriptor(needed ? needed : 1);
+    if (!GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
+        return L"(unreadable)";
+    return DescriptorText(descriptor.data());
+}
+
 //--- A save whose atomic way is refused, as tight rights or a reader without delete sharing refuse
-// it on Windows (Wine enforces neither for us), through a table of file operations.
-enum class Refuse { NewFile, AccessRules, Rename, RenameThenInPlace, RenameNotARefusal, OutOfMemory };
+// it on Windows (Wine enforces neither for us), through a table of file operations that also
+// records how the new file was made and what went through its handle.
+enum class Refuse {
+    Nothing,
+    NewFile,
+    AccessRules,
+    Rename,
+    RenameThenInPlace,
+    RenameNotARefusal,
+    OutOfMemory,
+    NameTaken
+};
 Refuse g_refuse;
 DWORD g_refusal;
 int g_databaseWriteOpens;
+int g_temporaryCreates;
+DWORD g_temporaryAccess;
+std::wstring g_temporaryRules;
+std::vector<FILE_INFO_BY_HANDLE_CLASS> g_handleCalls;
 
 HANDLE WINAPI RefusingCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                  DWORD disposition, DWORD flags, HANDLE model) {
@@ -255,52 +290,86 @@ HANDLE WINAPI RefusingCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECU
     // The first write-open of the database is the check that nobody is writing it; the second is
     // the write in place.
     const bool inPlace = !temporary && (access & GENERIC_WRITE) != 0 && ++g_databaseWriteOpens == 2;
+    if (temporary) {
+        g_temporaryAccess = access;
+        g_temporaryRules = security != nullptr && security->lpSecurityDescriptor != nullptr
+                               ? DescriptorText(security->lpSecurityDescriptor)
+                               : L"(the folder's)";
+        // A name left behind by an earlier process with our id.
+        if (g_refuse == Refuse::NameTaken && ++g_temporaryCreates == 1) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+    }
     if ((temporary && g_refuse == Refuse::NewFile) || (inPlace && g_refuse == Refuse::RenameThenInPlace)) {
         SetLastError(g_refusal);
         return INVALID_HANDLE_VALUE;
     }
     return CreateFileW(path, access, share, security, disposition, flags, model);
 }
-BOOL WINAPI RefusingMoveFile(LPCWSTR from, LPCWSTR to, DWORD flags) {
-    if (g_refuse == Refuse::Rename || g_refuse == Refuse::RenameThenInPlace ||
-        g_refuse == Refuse::RenameNotARefusal) {
-        SetLastError(g_refusal);
-        return FALSE;
-    }
-    return MoveFileExW(from, to, flags);
-}
-BOOL WINAPI RefusingSetFileSecurity(LPCWSTR path, SECURITY_INFORMATION what,
-                                    PSECURITY_DESCRIPTOR descriptor) {
-    if (g_refuse == Refuse::OutOfMemory)
-        throw std::bad_alloc(); // as an allocation that fails while the new file exists
+BOOL WINAPI RefusingGetFileSecurity(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor,
+                                    DWORD length, LPDWORD needed) {
     if (g_refuse == Refuse::AccessRules) {
         SetLastError(g_refusal);
         return FALSE;
     }
-    return SetFileSecurityW(path, what, descriptor);
+    return GetFileSecurityW(path, what, descriptor, length, needed);
 }
-const FileOperations kRefusingFileOperations = {RefusingCreateFile, RefusingMoveFile,
-                                                RefusingSetFileSecurity};
+BOOL WINAPI RefusingSetFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                       DWORD length) {
+    g_handleCalls.push_back(kind);
+    if (kind == FileRenameInfo) {
+        if (g_refuse == Refuse::OutOfMemory)
+            throw std::bad_alloc(); // as an allocation that fails while the new file exists
+        if (g_refuse == Refuse::Rename || g_refuse == Refuse::RenameThenInPlace ||
+            g_refuse == Refuse::RenameNotARefusal) {
+            SetLastError(g_refusal);
+            return FALSE;
+        }
+    }
+    return SetFileInformationByHandle(file, kind, information, length);
+}
+const FileOperations kRefusingFileOperations = {RefusingCreateFile, GetFileInformationByHandle,
+                                                RefusingGetFileSecurity, SetKernelObjectSecurity,
+                                                RefusingSetFileInformation};
+
+void ResetFileOperations(Refuse refuse, DWORD refusal = 0) {
+    g_refuse = refuse;
+    g_refusal = refusal;
+    g_databaseWriteOpens = 0;
+    g_temporaryCreates = 0;
+    g_temporaryAccess = 0;
+    g_temporaryRules.clear();
+    g_handleCalls.clear();
+}
 
 std::vector<std::u16string> g_saveTrace;
 void CollectSaveTrace(const char16_t* line) {
     g_saveTrace.emplace_back(line);
 }
 
+// Whatever way the save takes or where it stops, the new file was opened so that it can be
+// renamed or deleted through its handle, and it is gone afterwards.
 TEST(TemplateDatabaseSave, ARefusedAtomicReplaceFallsBackToWritingInPlace) {
+    constexpr auto kRename = FileRenameInfo, kDelete = FileDispositionInfo;
     struct Row {
         const wchar_t* what;
         Refuse refuse;
         DWORD error;
-        bool saved;
+        const char16_t* outcome; // the save's last trace line; null: not saved
+        std::vector<FILE_INFO_BY_HANDLE_CLASS> handleCalls;
     };
+    const char16_t* inPlace = u"(WriteEncryptedFile) written in place";
     const Row rows[] = {
-        {L"newfile", Refuse::NewFile, ERROR_ACCESS_DENIED, true},
-        {L"rules", Refuse::AccessRules, ERROR_ACCESS_DENIED, true},
-        {L"rename", Refuse::Rename, ERROR_SHARING_VIOLATION, true},
-        {L"inplace", Refuse::RenameThenInPlace, ERROR_ACCESS_DENIED, false},
-        {L"diskfull", Refuse::RenameNotARefusal, ERROR_DISK_FULL, false},
-        {L"nomemory", Refuse::OutOfMemory, 0, false},
+        {L"newfile", Refuse::NewFile, ERROR_ACCESS_DENIED, inPlace, {}},
+        {L"rules", Refuse::AccessRules, ERROR_ACCESS_DENIED, inPlace, {}},
+        {L"rename", Refuse::Rename, ERROR_SHARING_VIOLATION, inPlace, {kRename, kDelete}},
+        // The old file's rules let us write it but not delete it.
+        {L"nodelete", Refuse::Rename, ERROR_ACCESS_DENIED, inPlace, {kRename, kDelete}},
+        {L"inplace", Refuse::RenameThenInPlace, ERROR_ACCESS_DENIED, nullptr, {kRename, kDelete}},
+        {L"diskfull", Refuse::RenameNotARefusal, ERROR_DISK_FULL, nullptr, {kRename, kDelete}},
+        {L"nomemory", Refuse::OutOfMemory, 0, nullptr, {kRename, kDelete}},
+        {L"nametaken", Refuse::NameTaken, 0, u"(WriteEncryptedFile) replaced", {kRename}},
     };
     for (const Row& row : rows) {
         ScratchFolder folder(std::wstring(L"refuse-") + row.what);
@@ -308,9 +377,7 @@ TEST(TemplateDatabaseSave, ARefusedAtomicReplaceFallsBackToWritingInPlace) {
         auto original = Encrypt(PatternImage(22));
         original.resize(kImage + 32, 0x77);
         ASSERT_TRUE(WriteRaw(folder.Database(), original));
-        g_refuse = row.refuse;
-        g_refusal = row.error;
-        g_databaseWriteOpens = 0;
+        ResetFileOperations(row.refuse, row.error);
         g_saveTrace.clear();
         nvtrace::SetSink(CollectSaveTrace);
         CTemplateDatabase database(folder.Path().c_str(), &LogonUserW, kRefusingFileOperations);
@@ -318,14 +385,18 @@ TEST(TemplateDatabaseSave, ARefusedAtomicReplaceFallsBackToWritingInPlace) {
         const int saved = database.SaveDatabase(plain.data());
         nvtrace::SetSink(nullptr);
         const std::string what(row.what, row.what + wcslen(row.what));
-        EXPECT_EQ(saved, row.saved ? 1 : 0) << what;
-        if (row.saved) {
+        EXPECT_EQ(saved, row.outcome != nullptr ? 1 : 0) << what;
+        if (row.outcome != nullptr) {
             EXPECT_TRUE(ReadRaw(folder.Database()) == Encrypt(plain)) << what;
             ASSERT_FALSE(g_saveTrace.empty()) << what;
-            EXPECT_EQ(g_saveTrace.back(), u"(WriteEncryptedFile) written in place") << what;
+            EXPECT_EQ(g_saveTrace.back(), row.outcome) << what;
         } else {
             EXPECT_TRUE(ReadRaw(folder.Database()) == original) << what << ": the old file stays";
         }
+        if (!row.handleCalls.empty()) {
+            EXPECT_NE(g_temporaryAccess & DELETE, 0u) << what;
+        }
+        EXPECT_TRUE(g_handleCalls == row.handleCalls) << what;
         EXPECT_TRUE(Leftovers(folder).empty()) << what;
     }
 }
@@ -341,21 +412,6 @@ TEST(TemplateDatabaseSave, KeepsTheOldFilesAttributes) {
     EXPECT_NE(GetFileAttributesW(folder.Database().c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
-std::wstring DaclText(const std::wstring& path) {
-    DWORD needed = 0;
-    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-    std::vector<unsigned char> descriptor(needed ? needed : 1);
-    if (!GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
-        return L"(unreadable)";
-    wchar_t* text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
-                                                              DACL_SECURITY_INFORMATION, &text, nullptr))
-        return L"(unconvertible)";
-    std::wstring result = text;
-    LocalFree(text);
-    return result;
-}
-
 TEST(TemplateDatabaseSave, KeepsTheOldFilesAccessRules) {
     ScratchFolder folder(L"dacl");
     ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(PatternImage(17))));
@@ -367,11 +423,15 @@ TEST(TemplateDatabaseSave, KeepsTheOldFilesAccessRules) {
     const std::wstring before = DaclText(folder.Database());
     ASSERT_NE(before.find(L"WD"), std::wstring::npos) << std::string(before.begin(), before.end());
 
-    CTemplateDatabase database(folder.Path().c_str());
+    // The new file has them from its creation on (Wine keeps only what is set on the handle later,
+    // so the create call itself is looked at).
+    ResetFileOperations(Refuse::Nothing);
+    CTemplateDatabase database(folder.Path().c_str(), &LogonUserW, kRefusingFileOperations);
     const auto other = PatternImage(18);
     ASSERT_EQ(database.SaveDatabase(other.data()), 1);
     EXPECT_TRUE(Decrypt(ReadRaw(folder.Database())) == other);
     EXPECT_EQ(DaclText(folder.Database()), before);
+    EXPECT_EQ(g_temporaryRules, before);
 }
 
 TEST(TemplateDatabaseSave, MissingFolderFailsBothWays) {
@@ -482,6 +542,39 @@ TEST(TemplateDatabaseMutex, IsReentrantForItsOwner) {
     EXPECT_EQ(attempt.result, static_cast<DWORD>(WAIT_TIMEOUT));
     database.UnlockDatabase();
     CloseHandle(other);
+}
+
+// A service in session 0 takes the machine's mutex, a peer of this session may take the bare
+// name: either keeps us out, and a wait that outlasts the bound fails rather than hangs.
+TEST(TemplateDatabaseMutex, APeerHoldingEitherNameKeepsUsOutUntilTheBound) {
+    for (const wchar_t* name : {L"Global\\Norvik Fingerprint Database", L"Norvik Fingerprint Database"}) {
+        const std::string what(name, name + wcslen(name));
+        ScratchFolder folder(L"bound");
+        const auto original = Encrypt(PatternImage(24));
+        ASSERT_TRUE(WriteRaw(folder.Database(), original));
+        const std::wstring event = L"NvDbBound-" + std::to_wstring(GetCurrentProcessId());
+        HANDLE ready = MakeEvent(event + L"-ready");
+        HANDLE peer = StartPeer(L"holdname \"" + std::wstring(name) + L"\" " + event + L" 4000");
+        ASSERT_NE(peer, nullptr);
+        ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0) << what;
+
+        CTemplateDatabase database(folder.Path().c_str(), &LogonUserW, kSystemFileOperations, 1000);
+        std::vector<unsigned char> image(kImage, 0xEE);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(database.LoadDatabase(image.data()), 0) << what;
+        const ULONGLONG waited = GetTickCount64() - start;
+        EXPECT_GE(waited, 900u) << what;
+        EXPECT_LT(waited, 3000u) << what;
+        EXPECT_TRUE(AllZero(image)) << what;
+        const auto plain = PatternImage(25);
+        EXPECT_EQ(database.SaveDatabase(plain.data()), 0) << what;
+        EXPECT_TRUE(ReadRaw(folder.Database()) == original) << what;
+        EXPECT_EQ(WaitExit(peer), 0u) << what;
+        CloseHandle(ready);
+        // With the usual bound: another test's peer may hold the mutex for a while.
+        CTemplateDatabase patient(folder.Path().c_str());
+        EXPECT_EQ(patient.LoadDatabase(image.data()), 1) << what << ": free again";
+    }
 }
 
 // A process killed while it saves in a loop: whenever it dies, the file is one whole image or
