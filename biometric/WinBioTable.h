@@ -1,7 +1,9 @@
 // The table of winbio.dll's functions through which the wrapper reaches the framework. Filled at
 // first use from the winbio.dll of System32 only, so a DLL planted in the program's folder or the
-// current folder is never loaded. When the DLL or a function is missing, that entry fails every
-// call with HRESULT_FROM_WIN32 of the load error instead of crashing.
+// current folder is never loaded: with LOAD_LIBRARY_SEARCH_SYSTEM32 where the loader knows it, by
+// the full path in the system directory where it does not (Windows 7 without KB2533623). When the
+// DLL or a function is missing, that entry fails every call with HRESULT_FROM_WIN32 of the load
+// error instead of crashing.
 #pragma once
 
 #include "biometric/WinBio.h"
@@ -19,6 +21,21 @@ struct WinBioFunctions {
     PFN_WinBioDeleteTemplate DeleteTemplate;
     PFN_WinBioFree Free;
 };
+
+// The loader calls the System32 table is loaded with: the system's own, or others that behave as a
+// Windows 7 without the loader update KB2533623 does (kernel32 without AddDllDirectory, the
+// LOAD_LIBRARY_SEARCH_* flags refused), so that the full-path way runs on a loader that has both.
+struct LibraryLoader {
+    decltype(&GetProcAddress) getProcAddress;
+    decltype(&LoadLibraryExW) loadLibraryEx;
+};
+
+// GetProcAddress and LoadLibraryExW themselves.
+extern const LibraryLoader kSystemLibraryLoader;
+
+// Sets the calls the System32 table is loaded with (null: the system's own) and returns the ones
+// set before. The table is loaded once per process, so only a call before its first use counts.
+const LibraryLoader* SetWinBioLoader(const LibraryLoader* loader);
 
 // The table in use: the one installed with InstallWinBioFunctions, else the one loaded from
 // System32 (loaded once, on the first call; every entry is callable).

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "coinstaller/DebugTrace.h"
+#include "coinstaller/StartPath.h"
 
 // The records handed to the system must be the x64 layouts it expects.
 static_assert(sizeof(SHELLEXECUTEINFOW) == 112, "SHELLEXECUTEINFOW is 112 bytes on x64");
@@ -58,6 +59,13 @@ private:
     HANDLE m_h;
 };
 
+// Whatever the co-installer starts runs with the device installer's rights: only from a path that
+// leaves nothing to the caller's current folder.
+bool IsAbsolute(const wchar_t* path) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "paths are UTF-16 on Windows");
+    return coinst::IsAbsoluteStartPath(reinterpret_cast<const char16_t*>(path));
+}
+
 } // namespace
 
 bool ExpandPath(const wchar_t* source, wchar_t (&path)[kPathBufferUnits]) {
@@ -89,6 +97,11 @@ int Run_NVDService() {
         return 1;
     }
 
+    if (!IsAbsolute(folder) || !IsAbsolute(program)) {
+        DebugTrace(L"##### NVDService.exe path is not absolute: %s #####", program);
+        return 1;
+    }
+
     WIN32_FIND_DATAW found = {};
     {
         const FindHandle search(FindFirstFileW(program, &found));
@@ -100,9 +113,11 @@ int Run_NVDService() {
     }
 
     // The service runs on by itself: no process handle is asked for, and a failure to start it
-    // changes nothing for the device installation.
+    // changes nothing for the device installation. Nobody sees the desktop the device installer
+    // runs on, so an error box there would only hold the installation up.
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof execute;
+    execute.fMask = SEE_MASK_FLAG_NO_UI;
     execute.lpFile = program;
     execute.lpDirectory = folder;
     execute.nShow = SW_HIDE;
@@ -127,11 +142,27 @@ int Execute_NVDUninst() {
     DebugTrace(L"<Execute_NVDUninst> tcharUnInstPath = %s", program);
     DebugTrace(L"<Execute_NVDUninst> szCmdLine = %s", commandLine);
 
+    if (!IsAbsolute(program)) {
+        DebugTrace(L"<Execute_NVDUninst> tcharUnInstPath is not absolute");
+        DebugTrace(L"<Execute_NVDUninst> UnInstall fail");
+        return 1;
+    }
+    // Not the caller's current folder: the process's own DLL search looks there, and a DLL planted
+    // in a writable one would load into an uninstaller with the device installer's rights.
+    wchar_t workingFolder[kPathBufferUnits] = {};
+    const UINT folderLength = GetSystemDirectoryW(workingFolder, static_cast<UINT>(kPathBufferUnits));
+    if (folderLength == 0 || folderLength >= kPathBufferUnits) {
+        DebugTrace(L"<Execute_NVDUninst> GetSystemDirectoryW failed, error %u",
+                   static_cast<unsigned>(folderLength == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER));
+        DebugTrace(L"<Execute_NVDUninst> UnInstall fail");
+        return 1;
+    }
+
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     const BOOL dwUnInstallResult = CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                                                  nullptr, &startup, &started);
+                                                  workingFolder, &startup, &started);
     DebugTrace(L"<Execute_NVDUninst> dwUnInstallResult = %d", dwUnInstallResult ? 1 : 0);
     if (!dwUnInstallResult) {
         DebugTrace(L"<Execute_NVDUninst> UnInstall fail");

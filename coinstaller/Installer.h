@@ -18,12 +18,13 @@ namespace Installer {
 // What follows a successful installation: traces its banner and runs Run_NVDService. Always 1.
 int Setup();
 
-// Starts %ProgramFiles%\NorvikFP\NVDService.exe hidden in its folder, when it is there, and does
-// not wait for it. Always 1.
+// Starts %ProgramFiles%\NorvikFP\NVDService.exe hidden in its folder, when it is there and its
+// path is absolute, asking for no error box, and does not wait for it. Always 1.
 int Run_NVDService();
 
 } // namespace Installer
 
-// Runs %ProgramFiles%\NorvikFP\NVDUninst.exe with "/s /DEL_UNINSTALL_REG" and waits up to ten
-// seconds for it. 0 when it was started, 1 when it could not be.
+// Runs %ProgramFiles%\NorvikFP\NVDUninst.exe with "/s /DEL_UNINSTALL_REG" in the system directory
+// and waits up to ten seconds for it. 0 when it was started, 1 when it could not be (or its path
+// is not absolute).
 int Execute_NVDUninst();

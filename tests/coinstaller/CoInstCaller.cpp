@@ -3,7 +3,8 @@
 //   coinst_caller entry FUNCTION POSTPROCESSING INSTALLRESULT   (numbers, 0x... for hex)
 //   coinst_caller trace UNITS        one DebugTrace line whose message is UNITS units of "0123456789..."
 // NVD_CALLER_PROGRAMFILES, when set, becomes this process's %ProgramFiles% before the call (Wine
-// sets that variable afresh in every new process, so a parent cannot hand it down).
+// sets that variable afresh in every new process, so a parent cannot hand it down); "-" leaves
+// %ProgramFiles% undefined.
 // Exit codes of its own: 0xC0DE0001 bad arguments, 0xC0DE0002 the DLL did not load,
 // 0xC0DE0003 no export by that name, 0xC0DE0004 the context was changed.
 #include <windows.h>
@@ -76,7 +77,8 @@ int wmain(int argc, wchar_t** argv) {
     wchar_t programFiles[1024];
     const DWORD length = GetEnvironmentVariableW(L"NVD_CALLER_PROGRAMFILES", programFiles, 1024);
     if (length > 0 && length < 1024)
-        SetEnvironmentVariableW(L"ProgramFiles", programFiles);
+        SetEnvironmentVariableW(L"ProgramFiles",
+                                std::wcscmp(programFiles, L"-") == 0 ? nullptr : programFiles);
 
     DWORD code = kBadArguments;
     if (argc == 5 && std::wcscmp(argv[1], L"entry") == 0) {

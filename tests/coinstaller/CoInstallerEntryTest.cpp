@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,34 @@ long long UninstallerWait(const DebugRun& run) {
     return MillisecondsBetween(started, ended);
 }
 
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+// This process, and so every caller it starts, works in another folder for a while.
+class CurrentFolderFor {
+public:
+    explicit CurrentFolderFor(const std::wstring& folder) {
+        wchar_t previous[MAX_PATH];
+        const DWORD length = GetCurrentDirectoryW(MAX_PATH, previous);
+        m_previous.assign(previous, length < MAX_PATH ? length : 0);
+        m_changed = !m_previous.empty() && SetCurrentDirectoryW(folder.c_str());
+    }
+    ~CurrentFolderFor() {
+        if (m_changed)
+            SetCurrentDirectoryW(m_previous.c_str());
+    }
+    CurrentFolderFor(const CurrentFolderFor&) = delete;
+    CurrentFolderFor& operator=(const CurrentFolderFor&) = delete;
+    bool Changed() const { return m_changed; }
+
+private:
+    std::wstring m_previous;
+    bool m_changed = false;
+};
+
 // Puts the stand-ins where the co-installer looks for them, points their records at a file of
 // this test, and takes everything away again afterwards.
 class CoInstallerEntryTest : public ::testing::Test {
@@ -108,6 +137,7 @@ protected:
         SetEnvironmentVariableW(L"NVD_STANDIN_RECORD", m_record.c_str());
         SetEnvironmentVariableW(L"NVD_STANDIN_EXIT", nullptr);
         SetEnvironmentVariableW(L"NVD_STANDIN_RUN_MS", nullptr);
+        SetEnvironmentVariableW(L"NVD_CALLER_PROGRAMFILES", nullptr);
     }
 
     void TearDown() override {
@@ -234,12 +264,34 @@ TEST_F(CoInstallerEntryTest, InstallAfterFailureReturnsThatCodeAndStartsNothing)
     }
 }
 
-TEST_F(CoInstallerEntryTest, InstallWithoutTheServiceProgramSaysNotFindAndSucceeds) {
+TEST_F(CoInstallerEntryTest, InstallWithAServiceThatCannotRunStartsNothingAndSucceeds) {
     Install(L"NVDUninst.exe");
-    const DebugRun run = Entry(2, TRUE, 0);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run), InstallLines(L"##### NVDService.exe Not Find #####"));
-    ExpectNothingStarted(run);
+    const struct {
+        const char* content; // of NVDService.exe; none: not there
+        const wchar_t* traced;
+    } services[] = {
+        {nullptr, L"##### NVDService.exe Not Find #####"},
+        // The system cannot start it; an error box about that would wait for a click nobody
+        // gives (Wine shows one, too), and the caller would not return.
+        {"not a program", L"##### NVDService.exe Find #####"},
+    };
+    for (const auto& service : services) {
+        SCOPED_TRACE(Utf8(service.traced));
+        if (service.content != nullptr) {
+            const std::wstring path = m_folder + L"\\NVDService.exe";
+            HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+            m_installed.push_back(path);
+            DWORD written = 0;
+            EXPECT_TRUE(WriteFile(file, service.content, static_cast<DWORD>(std::strlen(service.content)),
+                                  &written, nullptr));
+            CloseHandle(file);
+        }
+        const DebugRun run = Entry(2, TRUE, 0);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(TraceMessages(run), InstallLines(service.traced));
+        ExpectNothingStarted(run);
+    }
 }
 
 TEST_F(CoInstallerEntryTest, RemoveBeforeTheActionAsksForPostProcessingOnly) {
@@ -301,6 +353,9 @@ TEST_F(CoInstallerEntryTest, RemoveAfterSuccessRunsTheUninstallerAndWaitsForItsE
     EXPECT_TRUE(SamePath(uninstaller.at("program"), program)) << uninstaller.at("program");
     EXPECT_EQ(uninstaller.at("command_line"), "/s /DEL_UNINSTALL_REG");
     EXPECT_EQ(uninstaller.at("startup_flags"), "0x0");
+    // Not the caller's current folder, where a DLL could have been planted for it.
+    EXPECT_TRUE(SamePath(uninstaller.at("working_folder"), SystemFolder()))
+        << uninstaller.at("working_folder");
     EXPECT_TRUE(WaitForRecordedProcess(uninstaller, 0)) << "still running after the call";
 }
 
@@ -349,6 +404,35 @@ TEST_F(CoInstallerEntryTest, RemoveWithoutTheUninstallerSaysFailAndSucceeds) {
               RemoveLines(m_folder + L"\\NVDUninst.exe", {L"<Execute_NVDUninst> dwUnInstallResult = 0",
                                                           L"<Execute_NVDUninst> UnInstall fail"}));
     ExpectNothingStarted(run);
+}
+
+// Without %ProgramFiles% the path keeps the variable and would be taken from the caller's current
+// folder; there, a folder of that very name holds programs of somebody else's.
+TEST_F(CoInstallerEntryTest, AnUndefinedProgramFilesStartsNothingFromTheCurrentFolder) {
+    const std::wstring current = Expand(L"%TEMP%") + L"\\nvcwd" + std::to_wstring(GetCurrentProcessId());
+    UseProgramFiles(current + L"\\%ProgramFiles%");
+    InstallBoth();
+    SetEnvironmentVariableW(L"NVD_CALLER_PROGRAMFILES", L"-");
+    const CurrentFolderFor planted(current);
+    ASSERT_TRUE(planted.Changed());
+    const struct {
+        DWORD function;
+        std::vector<std::wstring> lines;
+    } requests[] = {
+        {2,
+         InstallLines(
+             L"##### NVDService.exe path is not absolute: %ProgramFiles%\\NorvikFP\\NVDService.exe #####")},
+        {5, RemoveLines(L"%ProgramFiles%\\NorvikFP\\NVDUninst.exe",
+                        {L"<Execute_NVDUninst> tcharUnInstPath is not absolute",
+                         L"<Execute_NVDUninst> UnInstall fail"})},
+    };
+    for (const auto& request : requests) {
+        SCOPED_TRACE(request.function);
+        const DebugRun run = Entry(request.function, TRUE, 0);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(TraceMessages(run), request.lines);
+        ExpectNothingStarted(run);
+    }
 }
 
 // The caller's %ProgramFiles% pointed at a folder of a chosen length, so that the expanded program path has

@@ -1,6 +1,9 @@
 // A second program of the prefix for the simulator's tests: reports, on standard output, what
 // the program's own biometric wrapper sees from where it was started.
-//   sim_peer module   -> "<hr of EnumSensors> <unit count> <path of the winbio.dll in use>"
+//   sim_peer module [without-search-flags]
+//                     -> "<hr of EnumSensors> <unit count> <path of the winbio.dll in use>", then the
+//                        trace lines of the load; without-search-flags loads as a Windows 7 without
+//                        the loader update would (no AddDllDirectory, LOAD_LIBRARY_SEARCH_* refused)
 //   sim_peer count    -> "<hr of EnumFingerPrint> <number of enrolled fingers>"
 //   sim_peer all      -> the load result, then the HRESULT of every operation, one a line
 //   sim_peer watch EVENT -> opens a top-level window registered for USB device-interface notices,
@@ -13,13 +16,46 @@
 
 #include <dbt.h>
 
+#include "base/Trace.h"
+
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
 std::wstring g_notice;
+
+//--- A loader without the update KB2533623
+
+FARPROC WINAPI GetProcAddressWithoutAddDllDirectory(HMODULE module, LPCSTR name) {
+    if (std::strcmp(name, "AddDllDirectory") == 0) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return GetProcAddress(module, name);
+}
+
+HMODULE WINAPI LoadLibraryExWithoutSearchFlags(LPCWSTR name, HANDLE file, DWORD flags) {
+    constexpr DWORD kSearchFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
+                                   LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32 |
+                                   LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    if (flags & kSearchFlags) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return LoadLibraryExW(name, file, flags);
+}
+
+const LibraryLoader kLoaderWithoutSearchFlags = {GetProcAddressWithoutAddDllDirectory,
+                                                 LoadLibraryExWithoutSearchFlags};
+
+std::vector<std::u16string> g_traces;
+void KeepTrace(const char16_t* line) {
+    g_traces.emplace_back(line);
+}
 
 LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DEVICECHANGE && lParam && g_notice.empty()) {
@@ -95,6 +131,14 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2)
         return 2;
     const std::wstring command = argv[1];
+    // Both before the wrapper below loads the table, which happens once per process.
+    if (command == L"module") {
+        nvtrace::SetSink(KeepTrace);
+        if (argc == 3 && std::wstring(argv[2]) != L"without-search-flags")
+            return 2;
+        if (argc == 3)
+            SetWinBioLoader(&kLoaderWithoutSearchFlags);
+    }
     CWbfInfo wbf;
     if (command == L"watch" && argc == 3)
         return Watch(argv[2]);
@@ -108,6 +152,8 @@ int wmain(int argc, wchar_t** argv) {
         WinBioModulePath(path, MAX_PATH);
         std::printf("0x%08lX %llu %ls\n", static_cast<unsigned long>(hr),
                     static_cast<unsigned long long>(count), path);
+        for (const std::u16string& line : g_traces)
+            std::printf("%ls\n", reinterpret_cast<const wchar_t*>(line.c_str()));
         return 0;
     }
     if (command == L"count") {

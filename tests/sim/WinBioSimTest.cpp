@@ -216,14 +216,30 @@ TEST_F(SimulatorTest, ADllPlantedInTheProgramsFolderIsNotLoaded) {
     ASSERT_TRUE(CopyFileW((testwin::OwnFolder() + L"sim_peer.exe").c_str(), peer.c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((testwin::OwnFolder() + L"decoy_winbio.dll").c_str(), planted.c_str(), FALSE));
 
-    // Started from that folder, in that folder: both the program's and the current folder.
-    const RunResult run = RunProgram(peer, L"module", folder);
-    EXPECT_EQ(run.code, 0u);
-    EXPECT_EQ(run.out.rfind("0x00000000 1 ", 0), 0u) << run.out;
-    EXPECT_NE(Lower(std::wstring(run.out.begin(), run.out.end())).find(L"\\windows\\system32\\winbio.dll"),
-              std::string::npos)
-        << run.out;
-    EXPECT_EQ(run.out.find("DEC0DE"), std::string::npos);
+    // Started from that folder, in that folder: both the program's and the current folder. Each
+    // way of loading from System32 passes by the decoy; the trace says which way was taken.
+    wchar_t system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    const std::wstring fullPath = std::wstring(system) + L"\\winbio.dll";
+    const struct {
+        const wchar_t* arguments;
+        std::wstring way;
+    } loaders[] = {
+        {L"module", L"(LoadSystemTable) LoadLibraryExW(winbio.dll, LOAD_LIBRARY_SEARCH_SYSTEM32)"},
+        // A Windows 7 without KB2533623: no AddDllDirectory, the search flags refused.
+        {L"module without-search-flags", L"(LoadSystemTable) no AddDllDirectory: LoadLibraryExW(" + fullPath +
+                                             L", LOAD_WITH_ALTERED_SEARCH_PATH)"},
+    };
+    for (const auto& loader : loaders) {
+        SCOPED_TRACE(std::string(loader.way.begin(), loader.way.end()));
+        const RunResult run = RunProgram(peer, loader.arguments, folder);
+        EXPECT_EQ(run.code, 0u);
+        EXPECT_EQ(run.out.rfind("0x00000000 1 ", 0), 0u) << run.out;
+        const std::wstring out = Lower(std::wstring(run.out.begin(), run.out.end()));
+        EXPECT_NE(out.find(L"\\windows\\system32\\winbio.dll\n"), std::string::npos) << run.out;
+        EXPECT_NE(out.find(L"\n" + Lower(loader.way) + L"\n"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("DEC0DE"), std::string::npos);
+    }
 
     // The decoy is a working DLL: had it been loaded, the enumeration would have said so.
     HMODULE decoy = LoadLibraryExW(planted.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
