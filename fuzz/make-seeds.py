@@ -87,6 +87,14 @@ def main():
                        ("wide-unit", b"USB\\VID_2F1B&PID_01\xff\x30\x00\x36")):
         write("device_instance_id", name, text)
 
+    for name, text in (("program-files", b"C:\\Program Files\\NorvikFP\\NVDService.exe"),
+                       ("unexpanded", b"%ProgramFiles%\\NorvikFP\\NVDUninst.exe"),
+                       ("unc", b"\\\\server\\share\\NVDUninst.exe"),
+                       ("unc-no-share", b"\\\\server\\"),
+                       ("drive-relative", b"C:NVDService.exe"),
+                       ("wide-unit", b"C:\\\xff\x1c\x20.exe")):
+        write("start_path", name, text)
+
     # Type byte, then the data: REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD.
     for name, value in (("version", b"\x01" + utf16("6.3\0")),
                         ("no-terminator", b"\x01" + utf16("6.3")),
