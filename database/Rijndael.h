@@ -10,8 +10,9 @@ public:
     CRijndael() = default;
     // Wipes the key schedule.
     virtual ~CRijndael();
-    CRijndael(const CRijndael&) = default;
-    CRijndael& operator=(const CRijndael&) = default;
+    // A copy would leave a second key schedule in memory that nobody wipes on purpose.
+    CRijndael(const CRijndael&) = delete;
+    CRijndael& operator=(const CRijndael&) = delete;
 
     // Throws "Empty key", "Incorrect key length" or "Incorrect block length" (checked in that
     // order); on a throw the object is left as it was.
@@ -36,10 +37,10 @@ private:
     void CheckBufferLength(std::uint64_t length) const;
 
     bool m_bKeySet = false;
-    std::uint32_t m_encRoundKeys[kMaxRounds + 1][kMaxBlockWords];
-    std::uint32_t m_decRoundKeys[kMaxRounds + 1][kMaxBlockWords];
-    int m_nKeyLength;
-    int m_nBlockSize;
-    int m_nRounds;
-    std::uint32_t m_tk[kMaxBlockWords]; // the key as words while it is expanded
+    std::uint32_t m_encRoundKeys[kMaxRounds + 1][kMaxBlockWords] = {};
+    std::uint32_t m_decRoundKeys[kMaxRounds + 1][kMaxBlockWords] = {};
+    int m_nKeyLength = 0;
+    int m_nBlockSize = 0;
+    int m_nRounds = 0;
+    std::uint32_t m_tk[kMaxBlockWords] = {}; // the key as words while it is expanded
 };

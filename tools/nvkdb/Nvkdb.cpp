@@ -200,11 +200,10 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-CRijndael DatabaseCipher() {
-    CRijndael cipher;
-    cipher.SetKey(nvdb::kDatabaseKey, nvdb::kCipherKeySize, nvdb::kCipherBlockSize);
-    return cipher;
-}
+// The cipher with the database's key set.
+struct DatabaseCipher : CRijndael {
+    DatabaseCipher() { SetKey(nvdb::kDatabaseKey, nvdb::kCipherKeySize, nvdb::kCipherBlockSize); }
+};
 
 // The decrypted image, wiped when done with.
 struct Image {
