@@ -43,9 +43,11 @@ struct Request {
     DWORD canceledAt = 0; // when WinBioCancel or the session's close came
 };
 
-// Whether a cancelled request may complete now: the state can hold its completion back.
-bool CancelDue(const Request& request, const sim::State& state, DWORD now) {
-    return now - request.canceledAt >= state.cancelDelayMs;
+// Whether a cancelled request may complete now: the state can hold its completion back. The
+// clock is read here, under the state's lock, as the cancel that set canceledAt was: read
+// before it, the difference would wrap round and let the completion through at once.
+bool CancelDue(const Request& request, const sim::State& state) {
+    return GetTickCount() - request.canceledAt >= state.cancelDelayMs;
 }
 
 const char* KindName(Request::Kind kind) {
@@ -300,7 +302,7 @@ void Poll() {
         }
         std::lock_guard<std::mutex> guard(g_lock);
         std::erase_if(g_orphans, [&](const Request& orphan) {
-            if (!CancelDue(orphan, state, now))
+            if (!CancelDue(orphan, state))
                 return false;
             done.push_back({orphan, WINBIO_E_CANCELED});
             return true;
@@ -316,7 +318,7 @@ void Poll() {
         for (auto& [handle, session] : g_sessions) {
             if (session.pending.kind == Request::None)
                 continue;
-            if (session.pending.canceled && !state.removed && !CancelDue(session.pending, state, now))
+            if (session.pending.canceled && !state.removed && !CancelDue(session.pending, state))
                 continue;
             if (session.pending.canceled || state.removed) {
                 finish(session, {session.pending,

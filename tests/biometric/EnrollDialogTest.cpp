@@ -657,7 +657,7 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
     for (const Row row : {Row{"identifying", false}, Row{"enrolling", true}}) {
         SCOPED_TRACE(row.stage);
         ASSERT_EQ(Sim(L"reset").code, 0u);
-        SimOk(L"cancel-delay 1500");
+        SimOk(L"cancel-delay 3000");
         Script first(dialog);
         std::vector<Step> steps;
         if (row.enrolling)
@@ -667,11 +667,13 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
                          [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }});
         ASSERT_EQ(first.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
 
+        // The cancelled request completes 3 s after the cancel, well into the next run (a
+        // completion before that run has its window would find no window to go to).
         Script second(dialog);
         const DWORD started = GetTickCount();
         std::vector<Step> again = {
             {"identifying past the late completion",
-             [this, started] { return GetTickCount() - started > 2500 && Identifying(); }, [] {}},
+             [this, started] { return GetTickCount() - started > 6000 && Identifying(); }, [] {}},
             Touch("finger-b", [this] { return Identifying(); }),
             {"enrolling", [this] { return EnrollingAt(289); },
              [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
