@@ -238,7 +238,7 @@ void CDlgMain::OnPaint(HDC dc) {
 //--- Commands
 
 void CDlgMain::OnEnrollTextClicked() {
-    if (m_bBusy)
+    if (IsHeld())
         return;
     SetUIEnabled(false);
     CDlgBlackWnd overlay;
@@ -256,7 +256,7 @@ void CDlgMain::OnEnrollTextClicked() {
 }
 
 void CDlgMain::OnClearTextClicked() {
-    if (m_bBusy)
+    if (IsHeld())
         return;
     SetUIEnabled(false);
     const HRESULT hr = m_WbfInfo.DeleteAll();
@@ -268,12 +268,12 @@ void CDlgMain::OnClearTextClicked() {
 }
 
 void CDlgMain::OnMinimize() {
-    if (!m_bBusy)
+    if (!IsHeld())
         PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
 }
 
 void CDlgMain::OnCloseButton() {
-    if (m_bBusy)
+    if (IsHeld())
         return;
     if (m_hDevNotify != nullptr) {
         UnregisterDeviceNotification(m_hDevNotify);

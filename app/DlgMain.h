@@ -37,6 +37,9 @@ private:
     void RefreshFingerCount();
     void UpdateCommandLabels();
     void SetUIEnabled(bool enabled) { m_bBusy = enabled ? FALSE : TRUE; }
+    // A command runs only while nothing of ours is under way and the administrator program does
+    // not hold the window.
+    bool IsHeld() const { return m_bBusy || m_bAdminHold; }
     void ApplyCommandStyle(CFontStatic& label, bool active);
     void HideControl(int id);
 
@@ -62,6 +65,9 @@ private:
     CWbfInfo m_WbfInfo;
     int m_nFingerCount = 0;
     BOOL m_bBusy = FALSE;
+    // Between "RegMsgAdminStart" and "RegMsgAdminStop". Apart from the busy flag, which our own
+    // work clears when it ends: the administrator program's work is not ours to end.
+    bool m_bAdminHold = false;
     UINT_PTR m_nStartupTimer = 0;
     CDlgEnroll m_dlgEnroll;
     RECT m_rcHeader = {};

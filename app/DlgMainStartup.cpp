@@ -132,15 +132,9 @@ BOOL CDlgMain::OnDeviceChange(WPARAM eventType, LPARAM data) {
     CDlgBlackWnd overlay;
     if (m_dlgEnroll.GetSafeHwnd() != nullptr) {
         // The enrolment dialog's overlay dims the window already. Its run ends only once this
-        // handler has returned, so it is ended now the way the system ends a dialog: its owner
-        // gets its input back and then it is hidden, which hands the activation back to the main
-        // window, the owner of the box that follows.
+        // handler has returned, so the cancel takes it (and a box it had up) off the screen now,
+        // giving this window its input and the activation back for the box that follows.
         m_dlgEnroll.CancelEnroll();
-        EnableWindow(m_hWnd, TRUE);
-        m_dlgEnroll.ShowWindow(SW_HIDE);
-        // A box the dialog had up went with it; the activation it held must not stay with a
-        // hidden window, or the box that follows would take that as its owner.
-        SetActiveWindow(m_hWnd);
     } else {
         overlay.Cover(m_hWnd);
     }
@@ -158,14 +152,15 @@ BOOL CDlgMain::OnDeviceChange(WPARAM eventType, LPARAM data) {
 }
 
 bool CDlgMain::OnRegisteredMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
-    // Either may come at any time, from any sender; they only hold the commands back.
+    // Either may come at any time, from any sender; they only hold the commands back, for as
+    // long as the administrator program works, whatever of ours ends meanwhile.
     if (message == g_nRegMsgAdminStart && message != 0) {
-        SetUIEnabled(false);
+        m_bAdminHold = true;
         *result = 1;
         return true;
     }
     if (message == g_nRegMsgAdminStop && message != 0) {
-        SetUIEnabled(true);
+        m_bAdminHold = false;
         *result = 1;
         return true;
     }

@@ -44,9 +44,7 @@ BOOL CDlgEnroll::OnInitDialog() {
     Layout();
     CWbfInfo::SetNotifyWindow(m_hWnd);
     UpdateNextSubFactor();
-    // Without a session nothing runs and only a cancel leaves the dialog.
-    if (m_WbfInfo.OpenSession() == S_OK)
-        m_WbfInfo.IdentifyFingerPrint_WithCallback();
+    StartIdentify();
     return TRUE;
 }
 
@@ -77,10 +75,10 @@ void CDlgEnroll::Layout() {
 }
 
 void CDlgEnroll::UpdateNextSubFactor() {
-    FingerFlags flags = {};
+    m_flagsEnrolled = {};
     // A failed enumeration leaves the flags zero: the first position is then the choice.
-    m_WbfInfo.EnumFingerPrint(flags);
-    m_nNextSubFactor = NextWindowsHelloSubFactor(flags, m_nNextSubFactor);
+    m_WbfInfo.EnumFingerPrint(m_flagsEnrolled);
+    m_nNextSubFactor = NextWindowsHelloSubFactor(m_flagsEnrolled, m_nNextSubFactor);
 }
 
 void CDlgEnroll::SetProgressPicture(int state) {
@@ -100,9 +98,30 @@ void CDlgEnroll::SetMessageText(const std::wstring& text) {
     m_stMessage.SetLabelText(m_strMessage.c_str());
 }
 
+void CDlgEnroll::PostStartFailure(UINT message, unsigned int event, HRESULT hr) {
+    PostMessageW(m_hWnd, message, MakeEventParam(event, m_WbfInfo.m_nSessionTag),
+                 static_cast<LPARAM>(static_cast<LONG>(hr)));
+}
+
 void CDlgEnroll::StartIdentify() {
-    if (m_WbfInfo.OpenSession() == S_OK)
-        m_WbfInfo.IdentifyFingerPrint_WithCallback();
+    HRESULT hr = m_WbfInfo.OpenSession();
+    if (hr == S_OK)
+        hr = m_WbfInfo.IdentifyFingerPrint_WithCallback();
+    if (FAILED(hr))
+        PostStartFailure(WM_IDENTIFY_EVENT, IDENTIFY_EVENT_FAILED, hr);
+}
+
+void CDlgEnroll::StartEnroll() {
+    // Every position taken meanwhile (by another program): what the service would answer for
+    // the one this run would take, without committing over it.
+    HRESULT hr = WINBIO_E_DUPLICATE_ENROLLMENT;
+    if (HasFreeWindowsHelloPosition(m_flagsEnrolled)) {
+        hr = m_WbfInfo.OpenSession();
+        if (hr == S_OK)
+            hr = m_WbfInfo.EnrollFingerPrint_WithCallback(m_nNextSubFactor);
+    }
+    if (FAILED(hr))
+        PostStartFailure(WM_ENROLL_EVENT, ENROLL_EVENT_FAILED, hr);
 }
 
 INT_PTR CDlgEnroll::ShowBox(const std::wstring& text, std::uint32_t style, const std::wstring& caption) {
@@ -135,9 +154,7 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
         SetTitleText(nvui::LoadResourceString(IDS_ENROLL_TITLE));
         SetMessageText(nvui::LoadResourceString(IDS_TOUCH_AGAIN));
         SetProgressPicture(kEnrollStateEmpty);
-        // A begin that fails posts nothing: the dialog then waits for a cancel.
-        if (m_WbfInfo.OpenSession() == S_OK)
-            m_WbfInfo.EnrollFingerPrint_WithCallback(m_nNextSubFactor);
+        StartEnroll();
         break;
     case IDENTIFY_EVENT_FAILED:
         if (lParam != 0)
@@ -170,8 +187,13 @@ LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
         m_WbfInfo.CloseSession();
         Sleep(kSettleMs);
         const int position = WindowsHelloPosition(m_nNextSubFactor);
-        const std::uint32_t style =
-            position == 10 ? MSGBOX_ICON_SUCCESS : (MSGBOX_ICON_SUCCESS | MSGBOX_ANOTHER_FINGER);
+        if (const auto index = Factor2FingerIndex(m_nNextSubFactor))
+            m_flagsEnrolled[*index] = 1;
+        // Another finger only while a position is left for it; the positions are filled from
+        // the first free one, so the last one taken need not be position 10.
+        const std::uint32_t style = HasFreeWindowsHelloPosition(m_flagsEnrolled)
+                                        ? (MSGBOX_ICON_SUCCESS | MSGBOX_ANOTHER_FINGER)
+                                        : MSGBOX_ICON_SUCCESS;
         // The text comes from the string table in the user's language, so it is not cut to a size.
         const std::wstring caption =
             nvui::LoadResourceString(IDS_SCANNED_FINGERPRINTS) + L" " + std::to_wstring(position);
@@ -198,9 +220,11 @@ LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
 }
 
 void CDlgEnroll::OnFingerExists() {
-    const INT_PTR answer =
-        ShowBox(nvui::LoadResourceString(IDS_FINGER_EXISTS_TEXT), MSGBOX_ICON_INFO | MSGBOX_ANOTHER_FINGER,
-                nvui::LoadResourceString(IDS_FINGER_EXISTS_TITLE));
+    const std::uint32_t style = HasFreeWindowsHelloPosition(m_flagsEnrolled)
+                                    ? (MSGBOX_ICON_INFO | MSGBOX_ANOTHER_FINGER)
+                                    : MSGBOX_ICON_INFO;
+    const INT_PTR answer = ShowBox(nvui::LoadResourceString(IDS_FINGER_EXISTS_TEXT), style,
+                                   nvui::LoadResourceString(IDS_FINGER_EXISTS_TITLE));
     if (m_bEnding)
         return;
     if (answer == MSGBOX_RESULT_ANOTHER)
@@ -221,13 +245,13 @@ void CDlgEnroll::CancelEnroll() {
     m_WbfInfo.CancelOperation();
     m_WbfInfo.CloseSession();
     m_bEnding = true;
-    EndDialog(ENROLL_RESULT_CANCELLED);
     // A box of the run (a failure reported just before the sensor went) goes with it, so that
     // what the owner shows next stands alone, over the main window.
-    if (m_pBox != nullptr) {
-        m_pBox->EndDialog(IDCANCEL);
-        m_pBox->ShowWindow(SW_HIDE);
-    }
+    if (m_pBox != nullptr)
+        m_pBox->Dismiss(IDCANCEL);
+    // Gone at once, as the box: the owner (the main window) has its input and the activation
+    // back before anything it shows next, and no other program's window takes them meanwhile.
+    Dismiss(ENROLL_RESULT_CANCELLED);
 }
 
 void CDlgEnroll::OnOK() {
@@ -271,12 +295,19 @@ bool CDlgEnroll::OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
         *result = 1;
         return true;
     }
+    // An event of another session (a cancelled request of an earlier run completing late) is
+    // not this run's business.
+    const bool frameworkEvent = message == WM_IDENTIFY_EVENT || message == WM_ENROLL_EVENT;
+    if (frameworkEvent && EventTag(wParam) != m_WbfInfo.m_nSessionTag) {
+        *result = 1;
+        return true;
+    }
     switch (message) {
     case WM_IDENTIFY_EVENT:
-        *result = OnIdentifyMessage(wParam, lParam);
+        *result = OnIdentifyMessage(EventCode(wParam), lParam);
         return true;
     case WM_ENROLL_EVENT:
-        *result = OnEnrollMessage(wParam, lParam);
+        *result = OnEnrollMessage(EventCode(wParam), lParam);
         return true;
     case WM_FINGER_EXISTS:
         OnFingerExists();

@@ -58,7 +58,13 @@ private:
     void SetProgressPicture(int state);
     void SetTitleText(const std::wstring& text);
     void SetMessageText(const std::wstring& text);
+    // Starts the identification; a start the framework refuses is this stage's failure.
     void StartIdentify();
+    // Begins the enrolment at the next position; a refused begin is the enrolment's failure.
+    void StartEnroll();
+    // Reports a refused start to ourselves the way the framework reports a failed request, as an
+    // event of the current session, so that it takes the failure's way.
+    void PostStartFailure(UINT message, unsigned int event, HRESULT hr);
     LRESULT OnIdentifyMessage(WPARAM wParam, LPARAM lParam);
     LRESULT OnEnrollMessage(WPARAM wParam, LPARAM lParam);
     void OnFingerExists();
@@ -75,6 +81,8 @@ private:
 
     CWbfInfo m_WbfInfo;
     WINBIO_BIOMETRIC_SUBTYPE m_nNextSubFactor = 0;
+    // The account's enrolments as last counted: whether another finger has a free position.
+    FingerFlags m_flagsEnrolled = {};
     std::wstring m_strTitle;
     std::wstring m_strMessage;
     RECT m_rcHeader = {0, 0, 480, 56};

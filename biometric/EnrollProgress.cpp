@@ -31,6 +31,13 @@ std::uint8_t NextWindowsHelloSubFactor(const FingerFlags& flags, std::uint8_t pr
     return previous;
 }
 
+bool HasFreeWindowsHelloPosition(const FingerFlags& flags) {
+    for (std::uint32_t index = kFirstWindowsHelloIndex; index < kFingerIndexCount; ++index)
+        if (flags[index] == 0)
+            return true;
+    return false;
+}
+
 int WindowsHelloPosition(std::uint8_t subFactor) {
     return static_cast<int>(subFactor) - 0xF4;
 }

@@ -23,5 +23,8 @@ int EnrollSampleState(long long sampleNumber);
 // With all ten taken the previous choice stays.
 std::uint8_t NextWindowsHelloSubFactor(const FingerFlags& flags, std::uint8_t previous);
 
+// Whether a Windows Hello position is still free.
+bool HasFreeWindowsHelloPosition(const FingerFlags& flags);
+
 // The Windows Hello position (1..10) of a sub-factor 0xF5..0xFE.
 int WindowsHelloPosition(std::uint8_t subFactor);

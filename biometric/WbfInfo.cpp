@@ -7,16 +7,40 @@
 #include "biometric/WinBioTable.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdarg>
 #include <string>
 
-CWbfInfo::EnrollContextData CWbfInfo::EnrollContext = {};
 LONG CWbfInfo::TouchCount = 0;
 
 namespace {
 
 // Written on the GUI thread, read by the framework's threads; one word, no lock.
 std::atomic<HWND> g_notifyWindow{nullptr};
+
+// The last session tag given out. 2^32 sessions, one or more per touch of the sensor, are more
+// than a process ever opens, so a tag is not given twice.
+std::atomic<std::uint32_t> g_lastSessionTag{0};
+
+std::uint32_t NewSessionTag() {
+    std::uint32_t tag = ++g_lastSessionTag;
+    if (tag == 0)
+        tag = ++g_lastSessionTag;
+    return tag;
+}
+
+// The framework hands the context back untouched; both halves fit in it on this platform.
+static_assert(sizeof(PVOID) == 8 && sizeof(WPARAM) == 8, "the request context packs handle and tag");
+
+PVOID RequestContext(WINBIO_SESSION_HANDLE session, std::uint32_t tag) {
+    return reinterpret_cast<PVOID>((static_cast<std::uintptr_t>(session) << 32) | tag);
+}
+WINBIO_SESSION_HANDLE ContextSession(PVOID context) {
+    return static_cast<WINBIO_SESSION_HANDLE>(reinterpret_cast<std::uintptr_t>(context) >> 32);
+}
+std::uint32_t ContextTag(PVOID context) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(context) & 0xFFFFFFFFu);
+}
 
 // Hands one line to the notification window, when there is one, and drops it. The text lives
 // only for the synchronous send.
@@ -45,18 +69,18 @@ LPARAM StatusParam(HRESULT hr) {
     return static_cast<LPARAM>(static_cast<LONG>(hr));
 }
 
-void PostEnrollEvent(WPARAM event, LPARAM value) {
+void PostEnrollEvent(unsigned int event, LPARAM value, std::uint32_t tag) {
     const HWND window = g_notifyWindow.load();
     if (!window)
         return;
     if (event != ENROLL_EVENT_MORE_DATA && event != ENROLL_EVENT_FAILED)
         value = 0;
-    PostMessageW(window, WM_ENROLL_EVENT, event, value);
+    PostMessageW(window, WM_ENROLL_EVENT, MakeEventParam(event, tag), value);
 }
 
-void PostIdentifyEvent(WPARAM event, LPARAM value) {
+void PostIdentifyEvent(unsigned int event, LPARAM value, std::uint32_t tag) {
     if (const HWND window = g_notifyWindow.load())
-        PostMessageW(window, WM_IDENTIFY_EVENT, event, value);
+        PostMessageW(window, WM_IDENTIFY_EVENT, MakeEventParam(event, tag), value);
 }
 
 const wchar_t* Text(const WCHAR (&field)[WINBIO_MAX_STRING_LEN], wchar_t (&copy)[WINBIO_MAX_STRING_LEN]) {
@@ -151,6 +175,7 @@ HRESULT CWbfInfo::OpenSession() {
         TraceLine("(OpenSession) WinBioOpenSession failed. hr = 0x%x", static_cast<unsigned>(hr));
         return hr;
     }
+    m_nSessionTag = NewSessionTag();
     TraceLine("(OpenSession) WinBioOpenSession Success. m_SessionHandle = 0x%x",
               static_cast<unsigned>(m_SessionHandle));
     return S_OK;
@@ -193,8 +218,8 @@ HRESULT CWbfInfo::EnrollFingerPrint_WithCallback(WINBIO_BIOMETRIC_SUBTYPE subFac
                        static_cast<unsigned>(hr));
         return hr;
     }
-    EnrollContext = {m_SessionHandle, m_UnitId, subFactor};
-    hr = WinBio().EnrollCaptureWithCallback(m_SessionHandle, EnrollCaptureCallback, &EnrollContext);
+    hr = WinBio().EnrollCaptureWithCallback(m_SessionHandle, EnrollCaptureCallback,
+                                            RequestContext(m_SessionHandle, m_nSessionTag));
     if (FAILED(hr))
         nvtrace::Trace(
             "(EnrollFingerPrint_WithCallback) WinBioEnrollCaptureWithCallback failed.hr = 0x%x\r\n",
@@ -206,25 +231,25 @@ VOID CALLBACK CWbfInfo::EnrollCaptureCallback(PVOID EnrollCallbackContext, HRESU
                                               WINBIO_REJECT_DETAIL /*RejectDetail*/) {
     nvtrace::Trace("(EnrollCaptureCallback) Enter OperationStatus = 0x%x ====>\r\n",
                    static_cast<unsigned>(OperationStatus));
-    auto* context = static_cast<EnrollContextData*>(EnrollCallbackContext);
+    const std::uint32_t tag = ContextTag(EnrollCallbackContext);
     // Requests the next sample; a refused request ends the enrolment with its HRESULT.
-    const auto rearm = [context]() {
-        const WINBIO_SESSION_HANDLE session = context ? context->SessionHandle : 0;
-        const HRESULT hr = WinBio().EnrollCaptureWithCallback(session, EnrollCaptureCallback, context);
+    const auto rearm = [EnrollCallbackContext, tag]() {
+        const HRESULT hr = WinBio().EnrollCaptureWithCallback(ContextSession(EnrollCallbackContext),
+                                                              EnrollCaptureCallback, EnrollCallbackContext);
         if (FAILED(hr))
-            PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(hr));
+            PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(hr), tag);
     };
     if (OperationStatus == WINBIO_E_BAD_CAPTURE) {
         rearm();
     } else if (FAILED(OperationStatus)) {
-        PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(OperationStatus));
+        PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(OperationStatus), tag);
     } else if (OperationStatus == WINBIO_I_MORE_DATA) {
         // The counter is updated before the next request, so callbacks of one enrolment never race.
-        PostEnrollEvent(ENROLL_EVENT_MORE_DATA, static_cast<LPARAM>(TouchCount));
+        PostEnrollEvent(ENROLL_EVENT_MORE_DATA, static_cast<LPARAM>(TouchCount), tag);
         ++TouchCount;
         rearm();
     } else {
-        PostEnrollEvent(ENROLL_EVENT_CAPTURED, 0);
+        PostEnrollEvent(ENROLL_EVENT_CAPTURED, 0, tag);
     }
     nvtrace::Trace("(EnrollCaptureCallback) Exit OperationStatus = 0x%x <====\r\n",
                    static_cast<unsigned>(OperationStatus));
@@ -240,29 +265,31 @@ HRESULT CWbfInfo::EnrollCommit() {
         else
             nvtrace::Trace("(EnrollCommit) WinBioEnrollCommit failed. hr = 0x%x\n",
                            static_cast<unsigned>(hr));
-        PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(hr));
+        PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(hr), m_nSessionTag);
     } else {
-        PostEnrollEvent(ENROLL_EVENT_COMMITTED, 0);
+        PostEnrollEvent(ENROLL_EVENT_COMMITTED, 0, m_nSessionTag);
     }
     return hr;
 }
 
 HRESULT CWbfInfo::IdentifyFingerPrint_WithCallback() {
-    return WinBio().IdentifyWithCallback(m_SessionHandle, IdentifyCallback, nullptr);
+    return WinBio().IdentifyWithCallback(m_SessionHandle, IdentifyCallback,
+                                         RequestContext(m_SessionHandle, m_nSessionTag));
 }
 
-VOID CALLBACK CWbfInfo::IdentifyCallback(PVOID /*IdentifyCallbackContext*/, HRESULT OperationStatus,
+VOID CALLBACK CWbfInfo::IdentifyCallback(PVOID IdentifyCallbackContext, HRESULT OperationStatus,
                                          WINBIO_UNIT_ID /*UnitId*/, WINBIO_IDENTITY* /*Identity*/,
                                          WINBIO_BIOMETRIC_SUBTYPE /*SubFactor*/,
                                          WINBIO_REJECT_DETAIL RejectDetail) {
+    const std::uint32_t tag = ContextTag(IdentifyCallbackContext);
     if (SUCCEEDED(OperationStatus))
-        PostIdentifyEvent(IDENTIFY_EVENT_MATCH, 0);
+        PostIdentifyEvent(IDENTIFY_EVENT_MATCH, 0, tag);
     else if (OperationStatus == WINBIO_E_UNKNOWN_ID)
-        PostIdentifyEvent(IDENTIFY_EVENT_UNKNOWN, 0);
+        PostIdentifyEvent(IDENTIFY_EVENT_UNKNOWN, 0, tag);
     else if (OperationStatus == WINBIO_E_BAD_CAPTURE)
-        PostIdentifyEvent(IDENTIFY_EVENT_BAD_CAPTURE, static_cast<LPARAM>(RejectDetail));
+        PostIdentifyEvent(IDENTIFY_EVENT_BAD_CAPTURE, static_cast<LPARAM>(RejectDetail), tag);
     else
-        PostIdentifyEvent(IDENTIFY_EVENT_FAILED, StatusParam(OperationStatus));
+        PostIdentifyEvent(IDENTIFY_EVENT_FAILED, StatusParam(OperationStatus), tag);
 }
 
 //--- Enumeration and deletion

@@ -9,13 +9,6 @@
 
 class CWbfInfo {
 public:
-    // What the capture callback is handed: only the session is read back.
-    struct EnrollContextData {
-        WINBIO_SESSION_HANDLE SessionHandle;
-        WINBIO_UNIT_ID UnitId;
-        WINBIO_BIOMETRIC_SUBTYPE SubFactor;
-    };
-
     // Runs discovery: m_UnitId, m_Vid and m_Pid come from EnumSensors.
     CWbfInfo();
     // Closes the session and clears the process-wide notification window.
@@ -29,7 +22,8 @@ public:
     // device instance id yields both ids and *pUnitId to the unit chosen. On failure m_Vid,
     // m_Pid and *pUnitId keep their values. *pUnitCount is the framework's count.
     HRESULT EnumSensors(SIZE_T* pUnitCount, WINBIO_UNIT_ID* pUnitId);
-    // Opens a session on all units of the system pool; an open session is reused.
+    // Opens a session on all units of the system pool; an open session is reused. A new session
+    // gets a new m_nSessionTag.
     HRESULT OpenSession();
     // S_OK when there is none; the handle is forgotten even when the close fails.
     HRESULT CloseSession();
@@ -42,13 +36,16 @@ public:
     //--- Enrolment and identification (on the caller's open session)
 
     // Begins an enrolment at the sub-factor and requests the first capture. Nothing is posted
-    // when either fails: the caller acts on the result.
+    // when either fails: the caller acts on the result. The events of this request and of the
+    // identification carry m_nSessionTag (WbfMessages.h).
     HRESULT EnrollFingerPrint_WithCallback(WINBIO_BIOMETRIC_SUBTYPE subFactor);
     // Commits the captured enrolment; posts (2, 0) or (3, HRESULT) and returns the HRESULT.
     HRESULT EnrollCommit();
     // Starts one identification against the whole pool.
     HRESULT IdentifyFingerPrint_WithCallback();
 
+    // The context of both callbacks is the request's session handle and session tag packed into
+    // the pointer: nothing shared that a later request could overwrite before a late callback.
     static VOID CALLBACK EnrollCaptureCallback(PVOID EnrollCallbackContext, HRESULT OperationStatus,
                                                WINBIO_REJECT_DETAIL RejectDetail);
     static VOID CALLBACK IdentifyCallback(PVOID IdentifyCallbackContext, HRESULT OperationStatus,
@@ -77,8 +74,10 @@ public:
     WINBIO_SESSION_HANDLE m_SessionHandle = 0;
     USHORT m_Vid = 0;
     USHORT m_Pid = 0;
+    // Which session of the process m_SessionHandle is, or was last: a serial number of the process
+    // (never 0, never repeated), where a handle the framework gives may come again.
+    std::uint32_t m_nSessionTag = 0;
 
-    // Process-wide: written on the GUI thread before the first capture, then only by the callback.
-    static EnrollContextData EnrollContext;
+    // Process-wide: set on the GUI thread before the first capture, then only by the callback.
     static LONG TouchCount;
 };

@@ -35,6 +35,9 @@ constexpr char kHelp[] =
     "  auto on|off                on: a request of the focused process still waiting after about\n"
     "                             0.5 s completes with a finger of the simulator's own (the same one\n"
     "                             through an enrolment, a new one for each identification)\n"
+    "  cancel-delay MS             the completion of a cancelled request (WinBioCancel, or a session\n"
+    "                             closed under it) comes MS milliseconds late; 0 (the default after\n"
+    "                             reset): at the next poll. For tests of a late cancel\n"
     "  enroll USER-OR-SID SUB-FACTOR FINGER\n"
     "                             adds a template to the pool as a commit would (a SID S-1-..., an\n"
     "                             account name, or . for the current account; SUB-FACTOR 1..10 or\n"
@@ -127,15 +130,6 @@ bool Change(const std::function<bool(sim::State&)>& change) {
     return false;
 }
 
-bool ProcessRuns(std::uint32_t id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (process == nullptr)
-        return false;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
-}
-
 // Sends the sample to the oldest waiting request of the focused process, trying for up to
 // `wait` ms; a touch that finds none is lost.
 int Touch(const sim::Sample& sample, std::uint32_t wait) {
@@ -144,15 +138,10 @@ int Touch(const sim::Sample& sample, std::uint32_t wait) {
         bool delivered = false;
         if (!Change([&](sim::State& s) {
                 // What ended processes left waiting can no longer be touched.
-                std::vector<std::uint32_t> gone;
-                for (const sim::Pending& p : s.pending)
-                    if (!ProcessRuns(p.process))
-                        gone.push_back(p.process);
-                for (std::uint32_t process : gone)
-                    sim::ForgetProcess(s, process);
+                const bool forgot = sim::ForgetEndedProcesses(s);
                 const DWORD focused = sim::ForegroundProcess();
                 delivered = focused != 0 && sim::Deliver(s, focused, sample);
-                return delivered || !gone.empty();
+                return delivered || forgot;
             }) &&
             !delivered)
             return 1;
@@ -180,8 +169,10 @@ int Run(const std::vector<std::string>& a) {
             // The counters only grow: processes recognise new events by them.
             fresh.deviceEvents = s.deviceEvents + (s.removed ? 1 : 0);
             fresh.autoFingers = s.autoFingers;
-            // Requests that wait belong to running processes, not to the settings reset here.
+            // Requests that wait and enrolments begun belong to running processes, not to the
+            // settings reset here.
             fresh.pending = s.pending;
+            fresh.enrolling = s.enrolling;
             s = fresh;
             return true;
         })
@@ -250,6 +241,17 @@ int Run(const std::vector<std::string>& a) {
                 return Usage("bad takes a numeric reject detail");
         }
         return Touch(sample, wait);
+    }
+    if (command == "cancel-delay" && n == 1) {
+        std::uint32_t delay = 0;
+        if (!ParseNumber(a[1], delay))
+            return Usage("cancel-delay takes milliseconds");
+        return Change([&](sim::State& s) {
+            s.cancelDelayMs = delay;
+            return true;
+        })
+                   ? 0
+                   : 1;
     }
     if (command == "auto" && n == 1 && (a[1] == "on" || a[1] == "off"))
         return Change([&](sim::State& s) {

@@ -71,6 +71,12 @@ bool ParseLine(const std::vector<std::string_view>& f, State& s) {
         s.pool.push_back({std::string(f[1]), static_cast<std::uint8_t>(subFactor), std::string(f[3])});
         return true;
     }
+    if (key == "canceldelay" && f.size() == 2)
+        return Number(f[1], s.cancelDelayMs);
+    if (key == "enrolling" && f.size() == 3) {
+        OpenEnrollment e;
+        return Number(f[1], e.process) && Number(f[2], e.session) && (s.enrolling.push_back(e), true);
+    }
     if (key == "removal" && f.size() == 2 && (f[1] == "notice-first" || f[1] == "completion-first")) {
         s.completionFirst = f[1] == "completion-first";
         return true;
@@ -133,6 +139,8 @@ std::string Serialize(const State& s) {
     line({"events", std::to_string(s.deviceEvents)});
     line({"autofingers", std::to_string(s.autoFingers)});
     line({"removal", s.completionFirst ? "completion-first" : "notice-first"});
+    if (s.cancelDelayMs != 0)
+        line({"canceldelay", std::to_string(s.cancelDelayMs)});
     for (const Unit& u : s.units)
         line({"unit", std::to_string(u.id), u.deviceInstanceId, u.description, u.manufacturer, u.model,
               u.serial, std::to_string(u.firmwareMajor), std::to_string(u.firmwareMinor)});
@@ -146,6 +154,8 @@ std::string Serialize(const State& s) {
               sample.good ? sample.finger : std::to_string(sample.rejectDetail)});
     for (const Failure& f : s.failures)
         line({"fail", f.function, std::to_string(f.result), std::to_string(f.count)});
+    for (const OpenEnrollment& e : s.enrolling)
+        line({"enrolling", std::to_string(e.process), std::to_string(e.session)});
     return out;
 }
 
@@ -237,8 +247,18 @@ void Withdraw(State& state, std::uint32_t process, std::uint64_t request) {
                   [&](const Sample& s) { return s.process == process && s.request == request; });
 }
 
+bool EnrollmentOpenElsewhere(const State& state, std::uint32_t process, std::uint32_t session) {
+    return std::any_of(state.enrolling.begin(), state.enrolling.end(),
+                       [&](const OpenEnrollment& e) { return e.process != process || e.session != session; });
+}
+
+void EndEnrollment(State& state, std::uint32_t process, std::uint32_t session) {
+    std::erase(state.enrolling, OpenEnrollment{process, session});
+}
+
 void ForgetProcess(State& state, std::uint32_t process) {
     std::erase_if(state.pending, [&](const Pending& p) { return p.process == process; });
+    std::erase_if(state.enrolling, [&](const OpenEnrollment& e) { return e.process == process; });
     std::erase_if(state.samples, [&](const Sample& s) { return s.process == process; });
 }
 

@@ -52,6 +52,14 @@ struct Sample {
     bool operator==(const Sample&) const = default;
 };
 
+// An enrolment begun and not yet committed or closed: the service runs one at a time, for every
+// program of the machine.
+struct OpenEnrollment {
+    std::uint32_t process = 0;
+    std::uint32_t session = 0;
+    bool operator==(const OpenEnrollment&) const = default;
+};
+
 // The next `count` calls of `function` fail with `result` (count < 0: every call).
 struct Failure {
     std::string function;
@@ -66,11 +74,14 @@ struct State {
     std::uint32_t deviceEvents = 0; // counts remove/plug, so every process sees each one once
     std::uint32_t autoFingers = 0;  // numbers the fingers that auto mode makes up
     bool completionFirst = false;   // the last removal completes requests before its notice
+    // How long the completion of a cancelled request is held back (a test's late cancel).
+    std::uint32_t cancelDelayMs = 0;
     std::vector<Unit> units;
     std::vector<Enrollment> pool;
     std::vector<Pending> pending;
     std::deque<Sample> samples;
     std::vector<Failure> failures;
+    std::vector<OpenEnrollment> enrolling;
 };
 
 // One unit with the vendor's ids, nothing enrolled, nothing queued.
@@ -103,7 +114,12 @@ bool Deliver(State& state, std::uint32_t process, Sample sample);
 std::optional<Sample> TakeSample(State& state, std::uint32_t process, std::uint64_t request);
 // The request is over: its entry and any sample on its way to it go.
 void Withdraw(State& state, std::uint32_t process, std::uint64_t request);
-// Everything a process left pending (it ended without taking it back).
+// Whether an enrolment other than this session's is open.
+bool EnrollmentOpenElsewhere(const State& state, std::uint32_t process, std::uint32_t session);
+// The session's enrolment is over (committed, or the session closed).
+void EndEnrollment(State& state, std::uint32_t process, std::uint32_t session);
+
+// Everything a process left pending or open (it ended without taking it back).
 void ForgetProcess(State& state, std::uint32_t process);
 
 // The enrolment a finger matches, of any identity.

@@ -156,6 +156,28 @@ std::string CurrentUserSid() {
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
+bool ProcessRuns(std::uint32_t id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (process == nullptr)
+        return false;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+bool ForgetEndedProcesses(State& state) {
+    std::vector<std::uint32_t> gone;
+    for (const Pending& p : state.pending)
+        if (!ProcessRuns(p.process))
+            gone.push_back(p.process);
+    for (const OpenEnrollment& e : state.enrolling)
+        if (!ProcessRuns(e.process))
+            gone.push_back(e.process);
+    for (std::uint32_t process : gone)
+        ForgetProcess(state, process);
+    return !gone.empty();
+}
+
 DWORD ForegroundProcess() {
     DWORD process = 0;
     if (HWND window = GetForegroundWindow())

@@ -29,6 +29,11 @@ std::string Narrow(std::wstring_view text);
 // only one the sensor's samples go to.
 DWORD ForegroundProcess();
 
+// Whether the process still runs: what an ended one left in the state is no longer anyone's.
+bool ProcessRuns(std::uint32_t id);
+// Drops what ended processes left pending or open; true when anything went.
+bool ForgetEndedProcesses(State& state);
+
 // The SID text ("S-1-5-...") of the account that runs the process, or empty.
 std::string CurrentUserSid();
 // The SID text in a WINBIO_IDENTITY-style SID buffer; empty when it is not a valid SID.

@@ -40,7 +40,15 @@ struct Request {
     DWORD since = 0;
     ULONGLONG order = 0;
     bool canceled = false;
+    DWORD canceledAt = 0; // when WinBioCancel or the session's close came
 };
+
+// Whether a cancelled request may complete now: the state can hold its completion back. The
+// clock is read here, under the state's lock, as the cancel that set canceledAt was: read
+// before it, the difference would wrap round and let the completion through at once.
+bool CancelDue(const Request& request, const sim::State& state) {
+    return GetTickCount() - request.canceledAt >= state.cancelDelayMs;
+}
 
 const char* KindName(Request::Kind kind) {
     return kind == Request::Capture ? "capture" : "identify";
@@ -293,9 +301,12 @@ void Poll() {
             completionFirst = state.removed && state.completionFirst;
         }
         std::lock_guard<std::mutex> guard(g_lock);
-        for (const Request& orphan : g_orphans)
+        std::erase_if(g_orphans, [&](const Request& orphan) {
+            if (!CancelDue(orphan, state))
+                return false;
             done.push_back({orphan, WINBIO_E_CANCELED});
-        g_orphans.clear();
+            return true;
+        });
 
         const auto finish = [&](Session& session, Completion c) {
             sim::Withdraw(state, self, session.pending.order);
@@ -306,6 +317,8 @@ void Poll() {
         std::vector<std::pair<ULONGLONG, Session*>> waiting;
         for (auto& [handle, session] : g_sessions) {
             if (session.pending.kind == Request::None)
+                continue;
+            if (session.pending.canceled && !state.removed && !CancelDue(session.pending, state))
                 continue;
             if (session.pending.canceled || state.removed) {
                 finish(session, {session.pending,
@@ -522,8 +535,15 @@ HRESULT WINAPI WinBioCloseSession(WINBIO_SESSION_HANDLE SessionHandle) {
     const HRESULT result =
         WithSession("CloseSession", SessionHandle, [&](sim::State& state, Session& session, bool& changed) {
             if (session.pending.kind != Request::None) {
-                g_orphans.push_back(session.pending);
+                Request orphan = session.pending;
+                if (!orphan.canceled)
+                    orphan.canceledAt = GetTickCount();
+                g_orphans.push_back(orphan);
                 sim::Withdraw(state, GetCurrentProcessId(), session.pending.order);
+                changed = true;
+            }
+            if (session.enrolling) {
+                sim::EndEnrollment(state, GetCurrentProcessId(), SessionHandle);
                 changed = true;
             }
             g_sessions.erase(SessionHandle);
@@ -534,11 +554,17 @@ HRESULT WINAPI WinBioCloseSession(WINBIO_SESSION_HANDLE SessionHandle) {
 }
 
 HRESULT WINAPI WinBioCancel(WINBIO_SESSION_HANDLE SessionHandle) {
-    const HRESULT result = WithSession("Cancel", SessionHandle, [](sim::State&, Session& session, bool&) {
-        if (session.pending.kind != Request::None)
-            session.pending.canceled = true;
-        return S_OK;
-    });
+    const HRESULT result =
+        WithSession("Cancel", SessionHandle, [](sim::State& state, Session& session, bool& changed) {
+            if (session.pending.kind != Request::None && !session.pending.canceled) {
+                session.pending.canceled = true;
+                session.pending.canceledAt = GetTickCount();
+                // No touch reaches it any more, even while its completion is held back.
+                sim::Withdraw(state, GetCurrentProcessId(), session.pending.order);
+                changed = true;
+            }
+            return S_OK;
+        });
     Wake();
     return result;
 }
@@ -593,7 +619,7 @@ HRESULT WINAPI WinBioEnrollBegin(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_BIO
         if (FAILED(waited))
             return waited;
     }
-    return WithSession("EnrollBegin", SessionHandle, [&](sim::State& state, Session& session, bool&) {
+    return WithSession("EnrollBegin", SessionHandle, [&](sim::State& state, Session& session, bool& changed) {
         if (!sim::IsValidSubFactor(SubFactor))
             return WINBIO_E_INVALID_SUBFACTOR;
         if (state.removed)
@@ -602,9 +628,15 @@ HRESULT WINAPI WinBioEnrollBegin(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_BIO
             return WINBIO_E_INVALID_UNIT;
         if (session.enrolling)
             return WINBIO_E_ENROLLMENT_IN_PROGRESS;
+        // One enrolment at a time on the machine: another program's counts as much as our own.
+        changed = sim::ForgetEndedProcesses(state);
+        if (sim::EnrollmentOpenElsewhere(state, GetCurrentProcessId(), SessionHandle))
+            return WINBIO_E_ENROLLMENT_IN_PROGRESS;
         if (session.pending.kind != Request::None)
             return WINBIO_E_DEVICE_BUSY;
         session = Session{};
+        state.enrolling.push_back({GetCurrentProcessId(), SessionHandle});
+        changed = true;
         session.enrolling = true;
         session.unit = UnitId;
         session.subFactor = SubFactor;
@@ -645,6 +677,8 @@ HRESULT WINAPI WinBioEnrollCommit(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_ID
                            if (owner.empty())
                                return E_ACCESSDENIED;
                            // Whatever the outcome, the enrolment is over.
+                           sim::EndEnrollment(state, GetCurrentProcessId(), SessionHandle);
+                           changed = true;
                            const std::string finger = session.finger;
                            const WINBIO_BIOMETRIC_SUBTYPE subFactor = session.subFactor;
                            session.enrolling = false;
@@ -655,7 +689,6 @@ HRESULT WINAPI WinBioEnrollCommit(WINBIO_SESSION_HANDLE SessionHandle, WINBIO_ID
                            const HRESULT result = sim::Commit(state, owner, subFactor, finger, &isNew);
                            if (FAILED(result))
                                return result;
-                           changed = isNew;
                            // The identity the template is filed under: the existing one's when
                            // this was the same template again, which is the same account here.
                            if (Identity)

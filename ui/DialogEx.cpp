@@ -98,6 +98,7 @@ INT_PTR CDialogEx::DoModal() {
         owner = InnermostModalWindow();
     if (owner != nullptr)
         owner = GetAncestor(owner, GA_ROOT);
+    RestoreIfMinimised(owner);
 
     m_bEndRequested = false;
     m_nModalResult = -1;
@@ -108,8 +109,8 @@ INT_PTR CDialogEx::DoModal() {
 
     // Like the system's dialog boxes: the owner takes no input while we run, and gets it back
     // (and the activation) before our window disappears.
-    const bool ownerDisabled =
-        owner != nullptr && IsWindowEnabled(owner) && EnableWindow(owner, FALSE) == FALSE;
+    m_hModalOwner = owner;
+    m_bOwnerDisabled = owner != nullptr && IsWindowEnabled(owner) && EnableWindow(owner, FALSE) == FALSE;
     if (!m_bEndRequested)
         ::ShowWindow(m_hWnd, SW_SHOW);
 
@@ -132,16 +133,52 @@ INT_PTR CDialogEx::DoModal() {
     m_pOuterModal = nullptr;
     m_bInModalLoop = false;
 
-    if (ownerDisabled)
-        EnableWindow(owner, TRUE);
-    if (m_hWnd != nullptr) {
-        if (owner != nullptr && GetActiveWindow() == m_hWnd)
-            SetActiveWindow(owner);
-        SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
-                     SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        DestroyWindow();
-    }
+    ReleaseOwnerAndHide();
+    m_hModalOwner = nullptr;
+    DestroyWindow();
     return m_bEndRequested ? m_nModalResult : -1;
+}
+
+void CDialogEx::ReleaseOwnerAndHide() {
+    if (m_bOwnerDisabled) {
+        EnableWindow(m_hModalOwner, TRUE);
+        m_bOwnerDisabled = false;
+    }
+    if (m_hWnd == nullptr)
+        return;
+    if (m_hModalOwner != nullptr && GetActiveWindow() == m_hWnd)
+        SetActiveWindow(m_hModalOwner);
+    SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CDialogEx::Dismiss(INT_PTR result) {
+    EndDialog(result);
+    if (m_bInModalLoop)
+        ReleaseOwnerAndHide();
+}
+
+void CDialogEx::RestoreIfMinimised(HWND window) {
+    HWND top = window != nullptr ? GetAncestor(window, GA_ROOTOWNER) : nullptr;
+    if (top != nullptr && IsIconic(top))
+        ::ShowWindow(top, SW_RESTORE);
+}
+
+bool CDialogEx::BringModalForward() {
+    HWND modal = InnermostModalWindow();
+    if (modal == nullptr)
+        return false;
+    // The click is input to this program, which may therefore take the foreground.
+    SetForegroundWindow(modal);
+    SetActiveWindow(modal);
+    FLASHWINFO flash = {};
+    flash.cbSize = sizeof flash;
+    flash.hwnd = modal;
+    flash.dwFlags = FLASHW_ALL;
+    flash.uCount = 2;
+    FlashWindowEx(&flash);
+    MessageBeep(MB_OK);
+    return true;
 }
 
 HWND CDialogEx::InnermostModalWindow() {

@@ -32,6 +32,11 @@ public:
 
     // Ends a modal run with this result once the current message has been handled.
     void EndDialog(INT_PTR result);
+    // Ends the run and takes the window off the screen now, the way the run's own end does: the
+    // owner gets its input back and, if we had it, the activation, then the window is hidden.
+    // For ending a run from outside it (a box of a dialog that is cancelled, say); hiding a
+    // window whose owner is still disabled would hand the activation to another program.
+    void Dismiss(INT_PTR result);
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     HWND GetDlgItem(int id) const { return m_hWnd ? ::GetDlgItem(m_hWnd, id) : nullptr; }
@@ -47,6 +52,13 @@ public:
 
     // The dialog object of a window created by this class, or null.
     static CDialogEx* FromHandle(HWND hwnd);
+    // A window about to get a box or a dimming overlay over it: when it (or the window that owns
+    // it) is minimised it is restored first, so that what goes over it is placed on the screen
+    // over its restored place instead of off every screen over the minimised one.
+    static void RestoreIfMinimised(HWND window);
+    // What a click on a window that a modal run has disabled does: the dialog of the innermost
+    // run comes forward (activated, flashed) with a beep. False when no run is on screen.
+    static bool BringModalForward();
     // What the modal loop does with one message: the pre-translate hook of the dialog the
     // message is for, the dialog manager, then translation and dispatch. For tests and for
     // loops of other code that pump while our dialogs are open.
@@ -91,10 +103,14 @@ private:
     // WM_ACTIVATE of a window that the modal run above it has disabled: the activation goes on to
     // that run's dialog. Returns whether it did.
     bool PassActivationToModal();
+    // The end of a modal run's hold on its owner: input back, activation back, window hidden.
+    void ReleaseOwnerAndHide();
 
     // The modal runs of a thread, innermost first, linked through the dialogs that run them.
     static thread_local CDialogEx* s_pInnermostModal;
     CDialogEx* m_pOuterModal = nullptr;
+    HWND m_hModalOwner = nullptr;  // the owner of the running modal dialog
+    bool m_bOwnerDisabled = false; // and whether the run disabled it
 
     HBRUSH m_hBackgroundBrush = nullptr;
     COLORREF m_clrBackground = 0;

@@ -20,6 +20,8 @@ BOOL CDlgBlackWnd::OnInitDialog() {
 }
 
 bool CDlgBlackWnd::Cover(HWND window) {
+    // Placed at the window's client origin: over a minimised window that is off every screen.
+    RestoreIfMinimised(window);
     if (!Create(IDD_BLACKWND, window))
         return false;
     // Shown active, the overlay would become the owner of the next box, and the only window that
@@ -30,4 +32,23 @@ bool CDlgBlackWnd::Cover(HWND window) {
 
 bool CDlgBlackWnd::PreTranslateMessage(MSG* msg) {
     return FilterEnterEscape(msg);
+}
+
+bool CDlgBlackWnd::OnMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
+    switch (message) {
+    case WM_MOUSEACTIVATE:
+        // The click is eaten here, so no button message follows.
+        BringModalForward();
+        *result = MA_NOACTIVATEANDEAT;
+        return true;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        // Where the system asks no WM_MOUSEACTIVATE of a window that never activates.
+        BringModalForward();
+        *result = 0;
+        return true;
+    default:
+        return false;
+    }
 }

@@ -2,7 +2,8 @@
 // parent's client area while a box or the enrolment dialog is open above it. Cover (or create it
 // modeless with the window to cover as parent); it places itself at that window's client origin.
 // It never takes the activation: the covered window stays the active one, so the box or dialog
-// opened next is owned by it and disables it.
+// opened next is owned by it and disables it. A click on it does what a click on that disabled
+// window would: the box or dialog above comes forward.
 #pragma once
 
 #include "ui/DialogEx.h"
@@ -11,7 +12,8 @@ class CDlgBlackWnd : public CDialogEx {
 public:
     CDlgBlackWnd();
 
-    // Creates the overlay over `window` and shows it without activating it.
+    // Creates the overlay over `window` (restored first when minimised) and shows it without
+    // activating it.
     bool Cover(HWND window);
 
     int m_nWidth;
@@ -20,4 +22,5 @@ public:
 protected:
     BOOL OnInitDialog() override;
     bool PreTranslateMessage(MSG* msg) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };

@@ -267,26 +267,45 @@ TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {
 }
 
 TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {
-    EnrollInPool({L"1"});
-    HWND main = StartReady();
-    ASSERT_NE(main, nullptr);
-    EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
-    ASSERT_TRUE(Click(main, 1224)); // Clear
-    ASSERT_TRUE(Click(main, 1223)); // Enroll
-    ASSERT_TRUE(Click(main, 1218)); // minimise
-    ASSERT_TRUE(Click(main, 1219)); // close
-    Sleep(1500);
-    EXPECT_TRUE(m_program.Running()) << "close while busy is ignored";
-    EXPECT_EQ(m_program.EnrollDialog(), nullptr);
-    EXPECT_FALSE(IsIconic(main));
-    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
-    EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out.empty(), false) << "Clear did nothing";
+    struct Row {
+        const char* what;
+        bool acrossAnEnrolment; // the start comes while the enrolment dialog is up, which then ends
+    };
+    for (const Row row : {Row{"idle", false}, Row{"across an enrolment", true}}) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(Sim(L"reset"), 0u);
+        EnrollInPool({L"1"});
+        HWND main = StartReady();
+        ASSERT_NE(main, nullptr);
+        if (row.acrossAnEnrolment) {
+            ASSERT_TRUE(Click(main, 1223));
+            HWND enroll = m_program.WaitEnrollDialog();
+            ASSERT_NE(enroll, nullptr);
+            EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
+            ASSERT_TRUE(Click(enroll, 1230)); // Cancel: our own work ends, the hold does not
+            ASSERT_TRUE(WaitFor([&] { return m_program.EnrollDialog() == nullptr; }, 10000));
+            ASSERT_TRUE(WaitFor([&] { return m_program.Overlay() == nullptr; }, 5000));
+        } else {
+            EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
+        }
+        ASSERT_TRUE(Click(main, 1224)); // Clear
+        ASSERT_TRUE(Click(main, 1223)); // Enroll
+        ASSERT_TRUE(Click(main, 1218)); // minimise
+        ASSERT_TRUE(Click(main, 1219)); // close
+        Sleep(1500);
+        EXPECT_TRUE(m_program.Running()) << "close while busy is ignored";
+        EXPECT_EQ(m_program.EnrollDialog(), nullptr);
+        EXPECT_FALSE(IsIconic(main));
+        EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+        EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out.empty(), false) << "Clear did nothing";
 
-    // Broadcast, as the administrator program may send it; then the commands work again.
-    ASSERT_TRUE(BroadcastRegistered(L"RegMsgAdminStop"));
-    Sleep(300);
-    ASSERT_TRUE(Click(main, 1224));
-    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+        // Broadcast, as the administrator program may send it; then the commands work again.
+        ASSERT_TRUE(BroadcastRegistered(L"RegMsgAdminStop"));
+        Sleep(300);
+        ASSERT_TRUE(Click(main, 1224));
+        EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+        m_program.Kill();
+    }
 }
 
 TEST_F(MainWindow, MinimiseIconisesTheWindow) {

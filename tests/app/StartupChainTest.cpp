@@ -2,8 +2,10 @@
 // an unsupported Windows version, "ShowWelcome" and the shared files, sensor removal while idle
 // and during an enrolment, another device's removal, and the Enroll command end to end.
 #include "tests/app/ProgramTestFixture.h"
+#include "tests/support/Bystander.h"
 #include "tests/ui/UiTestSupport.h"
 
+#include <cstring>
 #include <set>
 
 namespace apptest {
@@ -307,39 +309,57 @@ TEST_F(SystemEvents, RemovalOfAnotherUsbDeviceDoesNothing) {
 }
 
 // The service completes the waiting request with an error and sends the device notice by separate
-// ways, in either order; in both stages of an enrolment the user ends up with the removal message
-// over the main window, and the program ends once it is closed.
+// ways, in either order; in every stage of an enrolment, a box of the dialog up or not, the user
+// ends up with the removal message over the main window, in front of the other program behind
+// it, and the program ends once it is closed.
 TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentEndsTheProgramWhicheverComesFirst) {
+    enum class Stage { Identifying, Capturing, SuccessBox, ExistsBox };
     struct Row {
         const char* stage;
-        bool capturing; // the identification is over, a capture waits
+        Stage at;
         const wchar_t* order;
     };
-    for (const Row row :
-         {Row{"identifying", false, L"notice-first"}, Row{"identifying", false, L"completion-first"},
-          Row{"capturing", true, L"notice-first"}, Row{"capturing", true, L"completion-first"}}) {
+    for (const Row row : {Row{"identifying", Stage::Identifying, L"notice-first"},
+                          Row{"identifying", Stage::Identifying, L"completion-first"},
+                          Row{"capturing", Stage::Capturing, L"notice-first"},
+                          Row{"capturing", Stage::Capturing, L"completion-first"},
+                          Row{"success-box", Stage::SuccessBox, L"notice-first"},
+                          Row{"already-enrolled-box", Stage::ExistsBox, L"notice-first"}}) {
         const std::string what = std::string(row.stage) + " " + Narrow(row.order);
         ASSERT_EQ(Sim(L"reset"), 0u);
+        testwin::Bystander other;
+        ASSERT_NE(other.Window(), nullptr) << what;
         HWND main = StartReady();
         ASSERT_NE(main, nullptr) << what;
         ASSERT_TRUE(Click(main, 1223));
         HWND enroll = m_program.WaitEnrollDialog();
         ASSERT_NE(enroll, nullptr) << what;
-        if (row.capturing) {
+        const auto waitingFor = [](const char* request) {
+            return WaitFor(
+                [request] {
+                    return RunTool(L"winbio-sim.exe", L"state").out.find(request) != std::string::npos;
+                },
+                5000);
+        };
+        switch (row.at) {
+        case Stage::Identifying:
+            ASSERT_TRUE(waitingFor("\tidentify")) << what;
+            break;
+        case Stage::Capturing:
             ASSERT_EQ(Sim(L"touch --wait 5000 finger-new"), 0u) << what;
-            ASSERT_TRUE(WaitFor(
-                [] {
-                    return RunTool(L"winbio-sim.exe", L"state").out.find("\tcapture") != std::string::npos;
-                },
-                5000))
-                << what;
-        } else {
-            ASSERT_TRUE(WaitFor(
-                [] {
-                    return RunTool(L"winbio-sim.exe", L"state").out.find("\tidentify") != std::string::npos;
-                },
-                5000))
-                << what;
+            ASSERT_TRUE(waitingFor("\tcapture")) << what;
+            break;
+        case Stage::SuccessBox:
+            ASSERT_EQ(Sim(L"samples 1"), 0u);
+            ASSERT_EQ(Sim(L"touch --wait 5000 finger-new"), 0u) << what;
+            ASSERT_EQ(Sim(L"touch --wait 5000 finger-new"), 0u) << what;
+            ASSERT_NE(m_program.WaitMessageBox(), nullptr) << what;
+            break;
+        case Stage::ExistsBox:
+            ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 1 finger-other"), 0u);
+            ASSERT_EQ(Sim(L"touch --wait 5000 finger-other"), 0u) << what;
+            ASSERT_NE(m_program.WaitMessageBox(), nullptr) << what;
+            break;
         }
         Screenshot(main, L"main-window-enrolling");
         ASSERT_EQ(Sim(std::wstring(L"remove --order ") + row.order), 0u) << what;
@@ -357,48 +377,126 @@ TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentEndsTheProgramWhicheverComesF
         Sleep(150);
         EXPECT_EQ(m_program.EnrollDialog(), nullptr) << what << ": the enrolment dialog goes before the box";
         ExpectModalOverDimmedMain(m_program, box, main);
+        EXPECT_FALSE(other.WasActivated()) << what << ": the activation went to another program";
         Screenshot(main, L"main-window-removed-while-" +
-                             std::wstring(row.capturing ? L"capturing-" : L"identifying-") + row.order);
+                             std::wstring(row.stage, row.stage + strlen(row.stage)) + L"-" + row.order);
         ASSERT_TRUE(ClickBoxOk(box)) << what;
         EXPECT_TRUE(m_program.WaitExit(10000).has_value()) << what << ": the program ends";
         m_program.Kill(); // gone already; ready for the next row's start
     }
 }
 
-using EnrollCommand = ProgramTest;
-
-TEST_F(EnrollCommand, AnEnrolmentThenOkCountsTheNewFinger) {
+TEST_F(SystemEvents, SensorRemovalWhileMinimisedShowsTheMessageOverTheRestoredWindow) {
+    testwin::Bystander other;
+    ASSERT_NE(other.Window(), nullptr);
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    ASSERT_EQ(Sim(L"auto on"), 0u);
-    ASSERT_TRUE(Click(main, 1223));
-    HWND enroll = m_program.WaitEnrollDialog();
-    ASSERT_NE(enroll, nullptr);
-    ExpectModalOverDimmedMain(m_program, enroll, main);
-    HWND box = m_program.WaitMessageBox(30000);
+    // Where the window is before it goes: the place it is restored to.
+    RECT place = {};
+    GetWindowRect(main, &place);
+    ASSERT_TRUE(Click(main, 1218));
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }, 5000));
+    // Minimising hands the activation on, to the other program's window among others: the
+    // system's doing, not ours.
+    Sleep(300);
+    other.Forget();
+    const std::wstring sensor =
+        L"\\\\?\\USB#VID_2F1B&PID_0106#5&1&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    RunTool(L"device_notice.exe", HandleText(main) + L" \"" + sensor + L"\"", 2000);
+    HWND box = m_program.WaitMessageBox();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(BoxTitle(box), L"Scanned Fingerprints: 1");
-    EXPECT_EQ(GetWindow(box, GW_OWNER), enroll);
-    EXPECT_FALSE(IsWindowEnabled(enroll));
-    EXPECT_FALSE(IsWindowEnabled(main));
-    EXPECT_TRUE(nvtest::IsAbove(box, enroll));
-    BringMainForward(m_program, box);
+    EXPECT_EQ(BoxText(box), kRemoved);
+    EXPECT_FALSE(IsIconic(main)) << "the window the message is about is shown again";
+    RECT now = {}, boxRect = {};
+    GetWindowRect(main, &now);
+    GetWindowRect(box, &boxRect);
+    EXPECT_TRUE(EqualRect(&now, &place)) << now.left << "," << now.top;
+    EXPECT_NEAR((boxRect.left + boxRect.right) / 2, (place.left + place.right) / 2, 1);
+    EXPECT_NEAR((boxRect.top + boxRect.bottom) / 2, (place.top + place.bottom) / 2, 1);
+    const RECT screen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                         GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                         GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    RECT visible = {};
+    IntersectRect(&visible, &boxRect, &screen);
+    EXPECT_TRUE(EqualRect(&visible, &boxRect))
+        << "the box is on the screen: " << boxRect.left << "," << boxRect.top;
+    HWND overlay = m_program.Overlay();
+    ASSERT_NE(overlay, nullptr);
+    RECT dimmed = {};
+    GetWindowRect(overlay, &dimmed);
+    EXPECT_TRUE(EqualRect(&dimmed, &place)) << "the overlay covers the restored client area";
+    ExpectModalOverDimmedMain(m_program, box, main);
+    EXPECT_FALSE(other.WasActivated());
+    Screenshot(main, L"main-window-removed-while-minimised");
     ASSERT_TRUE(ClickBoxOk(box));
-    ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 15000));
-    ASSERT_TRUE(
-        WaitFor([&] { return m_program.Overlay() == nullptr && m_program.EnrollDialog() == nullptr; }, 5000));
-    MouseAway();
-    // Painting follows the overlay's removal a moment later.
-    EXPECT_TRUE(WaitFor([&] { return Pixel(main, 270, 459) == 0xB3977Fu; }, 5000))
-        << "Clear turns active: " << std::hex << Pixel(main, 270, 459);
-    EXPECT_NE(RunTool(L"winbio-sim.exe", L"list").out.find(" 0xF5 "), std::string::npos)
-        << "the first Windows Hello position";
-    Screenshot(main, L"main-window-after-enroll");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+}
 
-    // Enroll gave the window back: the next command runs.
-    ASSERT_TRUE(Click(main, 1224));
-    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000))
-        << "Clear after Enroll was ignored";
+using EnrollCommand = ProgramTest;
+
+// However the success box goes, the finger is counted and the main window has the activation
+// back, not the other program behind it.
+TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
+    struct Row {
+        const char* how;
+        bool suspend; // a system suspend while the box is up, instead of its OK
+    };
+    for (const Row row : {Row{"OK", false}, Row{"suspend", true}}) {
+        SCOPED_TRACE(row.how);
+        ASSERT_EQ(Sim(L"reset"), 0u);
+        testwin::Bystander other;
+        ASSERT_NE(other.Window(), nullptr);
+        HWND main = StartReady();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(Click(main, 1223));
+        HWND enroll = m_program.WaitEnrollDialog();
+        ASSERT_NE(enroll, nullptr);
+        ExpectModalOverDimmedMain(m_program, enroll, main);
+        if (!row.suspend) {
+            // A click on the dimmed window, with the other program in front, brings the dialog
+            // forward as a click on a disabled window does.
+            ASSERT_EQ(Driver(L"activate --hwnd " + HandleText(other.Window())).exitCode, 0u);
+            ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other.Window(); }, 3000));
+            Sleep(300); // it hears of its activation a moment later
+            other.Forget();
+            ASSERT_TRUE(Click(main, 1232));
+            EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == enroll; }, 3000))
+                << "the click on the dimmed window did nothing";
+            EXPECT_EQ(m_program.EnrollDialog(), enroll) << "and it was swallowed";
+        }
+        ASSERT_EQ(Sim(L"auto on"), 0u);
+        HWND box = m_program.WaitMessageBox(30000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(BoxTitle(box), L"Scanned Fingerprints: 1");
+        EXPECT_EQ(GetWindow(box, GW_OWNER), enroll);
+        EXPECT_FALSE(IsWindowEnabled(enroll));
+        EXPECT_FALSE(IsWindowEnabled(main));
+        EXPECT_TRUE(nvtest::IsAbove(box, enroll));
+        BringMainForward(m_program, box);
+        if (row.suspend)
+            ASSERT_EQ(Driver(L"broadcast --message 0x218 --wparam 4").exitCode, 0u);
+        else
+            ASSERT_TRUE(ClickBoxOk(box));
+        ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 15000));
+        ASSERT_TRUE(WaitFor(
+            [&] { return m_program.Overlay() == nullptr && m_program.EnrollDialog() == nullptr; }, 5000));
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }, 3000))
+            << "the main window has the activation back";
+        EXPECT_FALSE(other.WasActivated()) << "the activation went to another program";
+        MouseAway();
+        // Painting follows the overlay's removal a moment later.
+        EXPECT_TRUE(WaitFor([&] { return Pixel(main, 270, 459) == 0xB3977Fu; }, 5000))
+            << "Clear turns active: " << std::hex << Pixel(main, 270, 459);
+        EXPECT_NE(RunTool(L"winbio-sim.exe", L"list").out.find(" 0xF5 "), std::string::npos)
+            << "the first Windows Hello position";
+        Screenshot(main, L"main-window-after-enroll");
+
+        // Enroll gave the window back: the next command runs.
+        ASSERT_TRUE(Click(main, 1224));
+        EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000))
+            << "Clear after Enroll was ignored";
+        m_program.Kill();
+    }
 }
 
 TEST_F(EnrollCommand, AltF4OnTheMainWindowBroughtForwardEndsTheEnrolmentNotTheProgram) {

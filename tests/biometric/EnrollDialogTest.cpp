@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -432,28 +433,38 @@ TEST_F(EnrollDialogTest, WithPositionsOneAndThreeTakenTheFingerGoesToPositionTwo
     EXPECT_EQ(Pool(), me + " 0xF5 finger-one\n" + me + " 0xF7 finger-three\n" + me + " 0xF6 finger-two\n");
 }
 
-TEST_F(EnrollDialogTest, PositionTenAsTheLastFreeOneShowsTheSuccessBoxWithoutTheLink) {
-    std::string expectedPool;
-    for (int position = 1; position <= 9; ++position) {
-        wchar_t arguments[64];
-        swprintf(arguments, 64, L"enroll . 0x%X finger-%d", 0xF4 + position, position);
-        SimOk(arguments);
-        char line[32];
-        snprintf(line, sizeof line, " 0x%X finger-%d\n", 0xF4 + position, position);
-        expectedPool += me + line;
+TEST_F(EnrollDialogTest, TheLastFreePositionShowsTheSuccessBoxWithoutTheLink) {
+    // Positions are filled from the first free one, so after a partial clear the last one left
+    // can be any of them.
+    for (const int hole : {10, 2}) {
+        SCOPED_TRACE("position " + std::to_string(hole) + " free");
+        ASSERT_EQ(Sim(L"reset").code, 0u);
+        std::string expectedPool;
+        for (int position = 1; position <= 10; ++position) {
+            if (position == hole)
+                continue;
+            wchar_t arguments[64];
+            swprintf(arguments, 64, L"enroll . 0x%X finger-%d", 0xF4 + position, position);
+            SimOk(arguments);
+            char line[32];
+            snprintf(line, sizeof line, " 0x%X finger-%d\n", 0xF4 + position, position);
+            expectedPool += me + line;
+        }
+        SimOk(L"samples 1");
+        Script script(dialog);
+        std::vector<Step> steps = WholeEnrollment("finger-new", 0);
+        BoxContent success;
+        steps.push_back(Box([&success](HWND box) {
+            success = ReadBox(box);
+            ClickControl(box, IDC_MSGBOX_BUTTON1);
+        }));
+        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+        EXPECT_EQ(success.caption, Caption(hole));
+        EXPECT_FALSE(success.link) << "no position is left for another finger";
+        char last[32];
+        snprintf(last, sizeof last, " 0x%X finger-new\n", 0xF4 + hole);
+        EXPECT_EQ(Pool(), expectedPool + me + last);
     }
-    SimOk(L"samples 1");
-    Script script(dialog);
-    std::vector<Step> steps = WholeEnrollment("finger-10", 0);
-    BoxContent success;
-    steps.push_back(Box([&success](HWND box) {
-        success = ReadBox(box);
-        ClickControl(box, IDC_MSGBOX_BUTTON1);
-    }));
-    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
-    EXPECT_EQ(success.caption, Caption(10));
-    EXPECT_FALSE(success.link);
-    EXPECT_EQ(Pool(), expectedPool + me + " 0xFE finger-10\n");
 }
 
 //--- Fingers enrolled already
@@ -512,8 +523,32 @@ TEST_F(EnrollDialogTest, ADuplicateFoundAtCommitShowsTheAlreadyEnrolledBoxNotAFa
 
 struct FailureCase {
     const wchar_t* injection;
-    int enrolTouches; // touches after the identification; -1: none, the identification fails
+    int enrolTouches; // touches after the identification; -1: none; kNoTouch: not even one to identify
     const wchar_t* text;
+    bool anotherProgramEnrols = false; // a program of the machine holds an enrolment open meanwhile
+};
+constexpr int kNoTouch = -2;
+
+// Another program with an enrolment open from its start until its end.
+class OtherEnrolment {
+public:
+    OtherEnrolment()
+        : m_ready(CreateEventW(nullptr, TRUE, FALSE, L"nv-enrol-peer-ready")),
+          m_go(CreateEventW(nullptr, TRUE, FALSE, L"nv-enrol-peer-go")),
+          m_peer(testwin::ProgramBeside(L"sim_peer.exe"), L"enrol nv-enrol-peer") {}
+    ~OtherEnrolment() {
+        SetEvent(m_go);
+        m_peer.Wait();
+        CloseHandle(m_ready);
+        CloseHandle(m_go);
+    }
+    OtherEnrolment(const OtherEnrolment&) = delete;
+    OtherEnrolment& operator=(const OtherEnrolment&) = delete;
+    bool Ready() { return WaitForSingleObject(m_ready, 20000) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE m_ready, m_go;
+    testwin::CapturedProcess m_peer;
 };
 
 TEST_F(EnrollDialogTest, FailuresShowTheFailureBoxWithTheCodeAndEndWithThree) {
@@ -523,14 +558,36 @@ TEST_F(EnrollDialogTest, FailuresShowTheFailureBoxWithTheCodeAndEndWithThree) {
         {L"fail EnrollCommit 0x80004005", 1, L"Enroll failed. Error code = 0x80004005"},
         // The identity has that position already: an error like any other, not a finger found twice.
         {L"fail EnrollCommit 0x8009801C", 1, L"Enroll failed. Error code = 0x8009801c"},
+        // Starts the framework refuses fail their stage: the user is told, not left waiting.
+        // The first open is the enumeration's, the second the identification's.
+        {L"fail OpenSession 0x80004005 2", kNoTouch, L"Identify failed. Error code = 0x80004005"},
+        {L"fail IdentifyWithCallback 0x80070005", kNoTouch, L"Identify failed. Error code = 0x80070005"},
+        {L"fail EnrollBegin 0x80070005", -1, L"Enroll failed. Error code = 0x80070005"},
+        {L"fail EnrollBegin 0x80070021", -1, L"Enroll failed. Error code = 0x80070021"},
+        {L"fail EnrollCaptureWithCallback 0x80098010", -1, L"Enroll failed. Error code = 0x80098010"},
+        {nullptr, -1, L"Enroll failed. Error code = 0x80098007", true},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(std::string(c.text, c.text + wcslen(c.text)));
         ASSERT_EQ(Sim(L"reset").code, 0u);
         SimOk(L"samples 2");
-        SimOk(c.injection);
+        if (c.injection != nullptr)
+            SimOk(c.injection);
+        std::unique_ptr<OtherEnrolment> other;
+        if (c.anotherProgramEnrols) {
+            other = std::make_unique<OtherEnrolment>();
+            ASSERT_TRUE(other->Ready());
+        }
         Script script(dialog);
-        std::vector<Step> steps = {Touch("finger-x", [this] { return Identifying(); })};
+        std::vector<Step> steps;
+        if (c.enrolTouches != kNoTouch) {
+            steps.push_back(Touch("finger-x", [this] { return Identifying(); }));
+            // The other program had the focus for its begin; the sensor's samples follow the focus.
+            steps.back().act = [this, act = steps.back().act] {
+                SetForegroundWindow(Dialog());
+                act();
+            };
+        }
         for (int touch = 0; touch <= c.enrolTouches; ++touch)
             steps.push_back(Touch("finger-x", [this, touch] { return EnrollingAt(EnrollPicture(touch)); }));
         BoxContent box;
@@ -543,6 +600,7 @@ TEST_F(EnrollDialogTest, FailuresShowTheFailureBoxWithTheCodeAndEndWithThree) {
         EXPECT_EQ(box.text, c.text);
         EXPECT_FALSE(box.link);
         EXPECT_EQ(Pool(), "");
+        EXPECT_EQ(State().find("fail\t"), std::string::npos) << "the step was not refused";
     }
 }
 
@@ -589,7 +647,42 @@ TEST_F(EnrollDialogTest, EveryCancelEndsWithTwoAndCancelsTheFrameworkOperation) 
     }
 }
 
-//--- Keys, bad samples, idle
+// The framework completes a cancelled request when it gets round to it, with no bound: here only
+// after the next run has started, which must go on as if nothing came.
+TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRun) {
+    struct Row {
+        const char* stage;
+        bool enrolling;
+    };
+    for (const Row row : {Row{"identifying", false}, Row{"enrolling", true}}) {
+        SCOPED_TRACE(row.stage);
+        ASSERT_EQ(Sim(L"reset").code, 0u);
+        SimOk(L"cancel-delay 3000");
+        Script first(dialog);
+        std::vector<Step> steps;
+        if (row.enrolling)
+            steps.push_back(Touch("finger-a", [this] { return Identifying(); }));
+        steps.push_back({"waiting for a touch",
+                         [this, &row] { return row.enrolling ? EnrollingAt(289) : Identifying(); },
+                         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }});
+        ASSERT_EQ(first.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+
+        // The cancelled request completes 3 s after the cancel, well into the next run (a
+        // completion before that run has its window would find no window to go to).
+        Script second(dialog);
+        const DWORD started = GetTickCount();
+        std::vector<Step> again = {
+            {"identifying past the late completion",
+             [this, started] { return GetTickCount() - started > 6000 && Identifying(); }, [] {}},
+            Touch("finger-b", [this] { return Identifying(); }),
+            {"enrolling", [this] { return EnrollingAt(289); },
+             [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+        };
+        EXPECT_EQ(second.Run(std::move(again)), ENROLL_RESULT_CANCELLED);
+    }
+}
+
+//--- Keys, bad samples
 
 TEST_F(EnrollDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
     Script script(dialog);
@@ -635,48 +728,6 @@ TEST_F(EnrollDialogTest, ABadSampleWhileIdentifyingIdentifiesAgain) {
          [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
     };
     EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
-}
-
-// A step that the framework refuses at once, so that nothing will be reported: the dialog stays
-// as it was, with no box, and only a cancel ends it.
-struct IdleCase {
-    const char* what;
-    const wchar_t* injection;
-    bool enrolling; // refused after the identification of a new finger, or before it
-};
-
-TEST_F(EnrollDialogTest, AStepThatCannotStartLeavesTheDialogIdleUntilCancelled) {
-    const IdleCase cases[] = {
-        // The first open is the enumeration's, the second the identification's.
-        {"no session for the identification", L"fail OpenSession 0x80004005 2", false},
-        {"enrolment begin refused", L"fail EnrollBegin 0x80098010", true},
-        {"first capture request refused", L"fail EnrollCaptureWithCallback 0x80098010", true},
-    };
-    for (const IdleCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_EQ(Sim(L"reset").code, 0u);
-        SimOk(c.injection);
-        const auto idle = [this, &c] { return c.enrolling ? EnrollingAt(289) : Identifying(); };
-        Script script(dialog);
-        std::vector<Step> steps;
-        if (c.enrolling)
-            steps.push_back(Touch("finger-i", [this] { return Identifying(); }));
-        steps.push_back({"the refused step", idle, [] {
-                             nvtest::PumpFor(300);
-                             EXPECT_EQ(Sim(L"touch finger-late").code, 1u)
-                                 << "no request waits: the touch is lost";
-                         }});
-        steps.push_back({"idle",
-                         [idle] {
-                             nvtest::PumpFor(500);
-                             return idle();
-                         },
-                         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }});
-        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
-        const std::string state = State();
-        EXPECT_EQ(state.find("fail\t"), std::string::npos) << "the step was not refused: " << state;
-        EXPECT_EQ(Pool(), "");
-    }
 }
 
 TEST_F(EnrollDialogTest, EachRunStartsOverWithTheInitialTextsAndAFreshPosition) {

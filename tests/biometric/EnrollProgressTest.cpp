@@ -63,6 +63,8 @@ TEST(NextWindowsHelloSubFactor, AllTenTakenKeepsThePreviousChoice) {
     const FingerFlags full = Flags({10, 11, 12, 13, 14, 15, 16, 17, 18, 19});
     EXPECT_EQ(NextWindowsHelloSubFactor(full, 0xF8), 0xF8);
     EXPECT_EQ(NextWindowsHelloSubFactor(full, 0), 0);
+    EXPECT_FALSE(HasFreeWindowsHelloPosition(full));
+    EXPECT_TRUE(HasFreeWindowsHelloPosition(Flags({10, 12, 13, 14, 15, 16, 17, 18, 19})));
 }
 
 TEST(NextWindowsHelloSubFactor, AnyNonZeroFlagCountsAsTaken) {

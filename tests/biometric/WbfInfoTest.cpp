@@ -39,6 +39,7 @@ struct Fake {
     HRESULT commitResult = S_OK;
     HRESULT identifyResult = S_OK;
     PWINBIO_IDENTIFY_CALLBACK identifyCallback = nullptr;
+    PVOID identifyContext = nullptr;
     HRESULT enumEnrollmentsResult = S_OK;
     std::vector<WINBIO_BIOMETRIC_SUBTYPE> enrolled;
     std::map<int, HRESULT> deleteResults; // by sub-factor
@@ -117,6 +118,7 @@ HRESULT WINAPI FakeIdentify(WINBIO_SESSION_HANDLE session, PWINBIO_IDENTIFY_CALL
                             PVOID context) {
     Record("Identify(" + Hex(session) + std::string(context ? ",context" : ",null") + ")");
     g_fake->identifyCallback = callback;
+    g_fake->identifyContext = context;
     return g_fake->identifyResult;
 }
 HRESULT WINAPI FakeEnumEnrollments(WINBIO_SESSION_HANDLE session, WINBIO_UNIT_ID unit,
@@ -221,14 +223,18 @@ protected:
         EXPECT_EQ(fake.handedOut.size(), fake.freed.size()) << "every block handed out is released";
     }
 
-    // Everything posted to the window so far, in order.
+    // Everything posted to the window so far, in order; the session tags they carry go to `tags`.
     std::vector<Event> Drain() {
         std::vector<Event> events;
+        tags.clear();
         MSG msg;
-        while (PeekMessageW(&msg, window, WM_ENROLL_EVENT, WM_IDENTIFY_EVENT, PM_REMOVE))
-            events.push_back({msg.message, msg.wParam, msg.lParam});
+        while (PeekMessageW(&msg, window, WM_ENROLL_EVENT, WM_IDENTIFY_EVENT, PM_REMOVE)) {
+            events.push_back({msg.message, EventCode(msg.wParam), msg.lParam});
+            tags.push_back(EventTag(msg.wParam));
+        }
         return events;
     }
+    std::vector<std::uint32_t> tags;
     bool Traced(const wchar_t* text, WPARAM kind = WBF_TRACE_LINE) const {
         for (const auto& line : g_traces)
             if (line.text == text && line.kind == kind)
@@ -423,10 +429,7 @@ TEST_F(WbfInfoTest, EnrolmentPostsEachSampleThenCompletionFromTheFrameworkThread
     fake.calls.clear();
     ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"EnrollBegin(51,f5,2)", "EnrollCapture(51)"}));
-    EXPECT_EQ(fake.captureContext, &CWbfInfo::EnrollContext);
-    EXPECT_EQ(CWbfInfo::EnrollContext.SessionHandle, 0x51u);
-    EXPECT_EQ(CWbfInfo::EnrollContext.UnitId, 2u);
-    EXPECT_EQ(CWbfInfo::EnrollContext.SubFactor, 0xF5);
+    EXPECT_NE(wbf.m_nSessionTag, 0u);
     EXPECT_EQ(CWbfInfo::TouchCount, 1);
 
     DWORD callbackThread = 0;
@@ -438,6 +441,7 @@ TEST_F(WbfInfoTest, EnrolmentPostsEachSampleThenCompletionFromTheFrameworkThread
     EXPECT_NE(callbackThread, GetCurrentThreadId());
     EXPECT_FALSE(g_wndProcOffThread) << "callbacks only post; the window runs on its own thread";
     EXPECT_EQ(Drain(), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2), Enroll(0, 3), Enroll(1, 0)}));
+    EXPECT_EQ(tags, std::vector<std::uint32_t>(4, wbf.m_nSessionTag)) << "re-armed requests keep the tag";
     EXPECT_EQ(CWbfInfo::TouchCount, 4);
     // One request per more-data report, none after completion.
     EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "EnrollCapture(51)"), 4);
@@ -554,7 +558,7 @@ TEST_F(WbfInfoTest, IdentificationOutcomesFromTheFrameworkThread) {
     CWbfInfo::SetNotifyWindow(window);
     ASSERT_EQ(wbf.OpenSession(), S_OK);
     ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
-    EXPECT_EQ(fake.calls.back(), "Identify(51,null)");
+    EXPECT_EQ(fake.calls.back(), "Identify(51,context)");
     WINBIO_IDENTITY someone = {};
     OnFrameworkThread([&] {
         fake.identifyCallback(nullptr, S_OK, 1, &someone, 0xF5, 0);
@@ -565,7 +569,34 @@ TEST_F(WbfInfoTest, IdentificationOutcomesFromTheFrameworkThread) {
     EXPECT_FALSE(g_wndProcOffThread);
     EXPECT_EQ(Drain(), (std::vector<Event>{Identify(0, 0), Identify(1, 0), Identify(3, 0x8000000A),
                                            Identify(2, Status(WINBIO_E_CANCELED))}));
-    EXPECT_EQ(fake.calls.back(), "Identify(51,null)") << "no new identification from the callback";
+    EXPECT_EQ(fake.calls.back(), "Identify(51,context)") << "no new identification from the callback";
+}
+
+TEST_F(WbfInfoTest, EventsCarryTheTagOfTheSessionTheirRequestWasMadeOn) {
+    CWbfInfo wbf;
+    CWbfInfo::SetNotifyWindow(window);
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_EQ(wbf.IdentifyFingerPrint_WithCallback(), S_OK);
+    const PVOID cancelled = fake.identifyContext;
+    const std::uint32_t first = wbf.m_nSessionTag;
+    ASSERT_EQ(wbf.CancelOperation(), S_OK);
+    ASSERT_EQ(wbf.CloseSession(), S_OK);
+    // The framework may give the same handle again; the tag differs all the same.
+    fake.nextSession = 0x51;
+    ASSERT_EQ(wbf.OpenSession(), S_OK);
+    ASSERT_NE(wbf.m_nSessionTag, first);
+    ASSERT_NE(wbf.m_nSessionTag, 0u);
+    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    OnFrameworkThread([&] {
+        // The cancelled identification completes only now, after the enrolment began.
+        fake.identifyCallback(cancelled, WINBIO_E_CANCELED, 1, nullptr, 0, 0);
+        fake.captureCallback(fake.captureContext, WINBIO_I_MORE_DATA, 0);
+    });
+    EXPECT_EQ(Drain(), (std::vector<Event>{Identify(2, Status(WINBIO_E_CANCELED)), Enroll(0, 1)}));
+    EXPECT_EQ(tags, (std::vector<std::uint32_t>{first, wbf.m_nSessionTag}));
+    EXPECT_EQ(wbf.EnrollCommit(), S_OK);
+    Drain();
+    EXPECT_EQ(tags, std::vector<std::uint32_t>{wbf.m_nSessionTag}) << "the commit's event too";
 }
 
 //--- Enumeration and deletion

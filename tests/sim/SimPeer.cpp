@@ -11,6 +11,9 @@
 //                        first WM_DEVICECHANGE it receives
 //   sim_peer focus EVENT -> opens a top-level window, takes the focus with it, sets EVENT-ready
 //                        and keeps it until EVENT-go (at most 20 s)
+//   sim_peer enrol EVENT -> begins an enrolment (with the focus, so that the begin does not wait
+//                        for a touch), gives the focus up, sets EVENT-ready and keeps the
+//                        enrolment open until EVENT-go (at most 20 s); prints the begin's HRESULT
 #include "biometric/WbfInfo.h"
 #include "biometric/WinBioTable.h"
 
@@ -86,7 +89,8 @@ void PumpFor(DWORD milliseconds, const std::function<bool()>& done) {
     }
 }
 
-int Focus(const std::wstring& eventName) {
+// With `enrolment`, an enrolment is begun with the focus and held open without it.
+int Focus(const std::wstring& eventName, CWbfInfo* enrolment = nullptr) {
     HWND window = OpenWindow();
     HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, (eventName + L"-ready").c_str());
     HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, (eventName + L"-go").c_str());
@@ -97,9 +101,21 @@ int Focus(const std::wstring& eventName) {
     PumpFor(2000, [window] { return GetForegroundWindow() == window; });
     if (GetForegroundWindow() != window)
         return 4;
+    if (enrolment != nullptr) {
+        HRESULT hr = enrolment->OpenSession();
+        if (hr == S_OK)
+            hr = WinBio().EnrollBegin(enrolment->m_SessionHandle, 0xF5, enrolment->m_UnitId);
+        std::printf("0x%08lX\n", static_cast<unsigned long>(hr));
+        std::fflush(stdout);
+        if (FAILED(hr))
+            return 5;
+        DestroyWindow(window);
+        window = nullptr;
+    }
     SetEvent(ready);
     PumpFor(20000, [go] { return WaitForSingleObject(go, 0) == WAIT_OBJECT_0; });
-    DestroyWindow(window);
+    if (window != nullptr)
+        DestroyWindow(window);
     return 0;
 }
 
@@ -144,6 +160,8 @@ int wmain(int argc, wchar_t** argv) {
         return Watch(argv[2]);
     if (command == L"focus" && argc == 3)
         return Focus(argv[2]);
+    if (command == L"enrol" && argc == 3)
+        return Focus(argv[2], &wbf);
     if (command == L"module") {
         SIZE_T count = 0;
         WINBIO_UNIT_ID unit = 0;

@@ -35,7 +35,9 @@ TEST(SimStateText, EveryKindOfLineReadsBack) {
                              "pending\t300\t9\tcapture\n"
                              "sample\tgood\t300\t9\tfinger-b\n"
                              "sample\tbad\t301\t4\t7\n"
-                             "fail\tEnrollCommit\t-2147467259\t-1\n";
+                             "fail\tEnrollCommit\t-2147467259\t-1\n"
+                             "canceldelay\t1500\n"
+                             "enrolling\t300\t655361\n";
     sim::State s;
     ASSERT_TRUE(sim::Parse(text, s));
     EXPECT_EQ(s.samplesPerEnrollment, 3u);
@@ -59,6 +61,13 @@ TEST(SimStateText, EveryKindOfLineReadsBack) {
     ASSERT_EQ(s.failures.size(), 1u);
     EXPECT_EQ(s.failures[0].result, static_cast<std::int32_t>(0x80004005));
     EXPECT_EQ(s.failures[0].count, -1);
+    EXPECT_EQ(s.cancelDelayMs, 1500u);
+    EXPECT_EQ(s.enrolling, (std::vector<sim::OpenEnrollment>{{300, 655361}}));
+    EXPECT_FALSE(sim::EnrollmentOpenElsewhere(s, 300, 655361)) << "its own enrolment";
+    EXPECT_TRUE(sim::EnrollmentOpenElsewhere(s, 300, 655362)) << "another session of the process";
+    EXPECT_TRUE(sim::EnrollmentOpenElsewhere(s, 301, 655361)) << "another process";
+    sim::ForgetProcess(s, 300);
+    EXPECT_TRUE(s.enrolling.empty()) << "an ended process's enrolment lapses";
     // And the same state written out reads back the same.
     sim::State again;
     ASSERT_TRUE(sim::Parse(sim::Serialize(s), again));

@@ -35,13 +35,14 @@ using nvbiotest::Identify;
 using nvbiotest::Status;
 
 // Every message of this thread goes through here, so that events posted while we wait for a
-// child process are kept, and the simulator's sent WM_DEVICECHANGE is answered.
+// child process are kept, and the simulator's sent WM_DEVICECHANGE is answered. The session tag
+// the events carry is the wrapper's business (WbfInfoTest); here only the events count.
 std::vector<Event> g_events;
 void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_ENROLL_EVENT || msg.message == WM_IDENTIFY_EVENT)
-            g_events.push_back({msg.message, msg.wParam, msg.lParam});
+            g_events.push_back({msg.message, EventCode(msg.wParam), msg.lParam});
         else
             DispatchMessageW(&msg);
     }
