@@ -31,14 +31,7 @@ std::optional<std::uint16_t> Expected(const std::u16string& text, const std::u16
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Printable bytes stand for themselves, so the seeds and the dictionary stay readable text;
-    // a 0xFF byte escapes a whole UTF-16 unit (the next two bytes).
-    std::u16string text;
-    nvfuzz::Input in(data, size);
-    while (in.Left() > 0) {
-        const std::uint8_t b = in.Byte();
-        text.push_back(b == 0xFF ? static_cast<char16_t>(in.U16()) : static_cast<char16_t>(b));
-    }
+    const std::u16string text = nvfuzz::Text16(data, size);
     const UsbIds ids = ParseUsbIds(text);
     const auto vid = Expected(text, u"VID_");
     const auto pid = Expected(text, u"PID_");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #define NV_FUZZ_CHECK(condition)                                                                             \
     do {                                                                                                     \
@@ -46,5 +47,17 @@ private:
     std::size_t m_size;
     std::size_t m_at = 0;
 };
+
+// The whole input as UTF-16 text: printable bytes stand for themselves, so seeds and dictionaries
+// stay readable; a 0xFF byte escapes a whole unit (the next two bytes).
+inline std::u16string Text16(const std::uint8_t* data, std::size_t size) {
+    std::u16string text;
+    Input in(data, size);
+    while (in.Left() > 0) {
+        const std::uint8_t b = in.Byte();
+        text.push_back(b == 0xFF ? static_cast<char16_t>(in.U16()) : static_cast<char16_t>(b));
+    }
+    return text;
+}
 
 } // namespace nvfuzz

@@ -29,13 +29,7 @@ bool ExpectedRoot(const std::u16string& path) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Printable bytes stand for themselves; a 0xFF byte escapes a whole UTF-16 unit (the next two).
-    std::u16string text;
-    nvfuzz::Input in(data, size);
-    while (in.Left() > 0) {
-        const std::uint8_t b = in.Byte();
-        text.push_back(b == 0xFF ? static_cast<char16_t>(in.U16()) : static_cast<char16_t>(b));
-    }
+    const std::u16string text = nvfuzz::Text16(data, size);
     // The parser reads up to the terminator, as a caller's buffer ends there.
     const std::u16string path = text.substr(0, text.find(u'\0'));
     const bool expected = ExpectedRoot(path) && path.find(u'%') == std::u16string::npos;
