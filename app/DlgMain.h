@@ -40,6 +40,10 @@ private:
     void ApplyCommandStyle(CFontStatic& label, bool active);
     void HideControl(int id);
 
+    //--- Keyboard and screen-reader access to the commands (DlgMainAccess.cpp)
+    void SetUpCommandAccess();
+    bool AreCommandsHeld() const { return m_bBusy != FALSE; }
+
     //--- Commands (DlgMain.cpp)
     void OnEnrollTextClicked();
     void OnClearTextClicked();
