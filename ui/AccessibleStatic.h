@@ -34,8 +34,6 @@ public:
 protected:
     CAccessibleStatic();
     ~CAccessibleStatic() override;
-    CAccessibleStatic(const CAccessibleStatic&) = delete;
-    CAccessibleStatic& operator=(const CAccessibleStatic&) = delete;
 
     // The derived window procedure calls this first; true when the message was handled here.
     bool HandleAccessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
