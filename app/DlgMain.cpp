@@ -188,6 +188,7 @@ void CDlgMain::LayoutMainWindow() {
     HideControl(IDC_MAIN_BATTERY);
     HideControl(IDC_MAIN_PLUG_AC);
     HideControl(IDC_MAIN_UP_TO_DATE);
+    SetUpCommandAccess();
 }
 
 void CDlgMain::ApplyCommandStyle(CFontStatic& label, bool active) {
@@ -302,6 +303,10 @@ bool CDlgMain::OnCommand(WORD id, WORD code, HWND control) {
 }
 
 bool CDlgMain::OnCustomMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+    if (message == WM_COMMANDS_HELD) {
+        *result = IsHeld() ? 1 : 0;
+        return true;
+    }
     if (message != WM_LABEL_CLICKED)
         return false;
     if (wParam == IDC_MAIN_ENROLL)

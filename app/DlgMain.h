@@ -43,6 +43,9 @@ private:
     void ApplyCommandStyle(CFontStatic& label, bool active);
     void HideControl(int id);
 
+    //--- Keyboard and screen-reader access to the commands (DlgMainAccess.cpp)
+    void SetUpCommandAccess();
+
     //--- Commands (DlgMain.cpp)
     void OnEnrollTextClicked();
     void OnClearTextClicked();

@@ -72,6 +72,7 @@ void CDlgEnroll::Layout() {
     m_stCancel.SetPressedColors(0xFFFFFF, 0xC2B82B, 0);
     m_stCancel.EnableClick();
     m_stCancel.MoveWindow(kMargin, 205, 420, 45);
+    SetUpCommandAccess();
 }
 
 void CDlgEnroll::UpdateNextSubFactor() {
@@ -86,11 +87,13 @@ void CDlgEnroll::SetProgressPicture(int state) {
         m_picProgress.SetBitmaps(bitmap, bitmap);
     if (HWND picture = m_picProgress.GetSafeHwnd())
         RedrawWindow(picture, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+    ShowProgressValue();
 }
 
 void CDlgEnroll::SetTitleText(const std::wstring& text) {
     m_strTitle = text;
     m_stTitle.SetLabelText(m_strTitle.c_str());
+    SetWindowTextW(m_hWnd, m_strTitle.c_str());
 }
 
 void CDlgEnroll::SetMessageText(const std::wstring& text) {

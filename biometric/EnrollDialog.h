@@ -54,6 +54,10 @@ protected:
 
 private:
     void Layout();
+    // Roles, names, tab order and window text for the keyboard and screen readers
+    // (EnrollDialogAccess.cpp).
+    void SetUpCommandAccess();
+    void ShowProgressValue();
     void UpdateNextSubFactor();
     void SetProgressPicture(int state);
     void SetTitleText(const std::wstring& text);

@@ -17,6 +17,11 @@ int EnrollProgressBitmap(int state) {
     return kProgressBitmaps[static_cast<std::size_t>(index)];
 }
 
+int EnrollProgressStep(int bitmap) {
+    const int step = bitmap - kProgressBitmaps[1];
+    return step >= 0 && step <= kEnrollProgressSteps ? step : -1;
+}
+
 int EnrollSampleState(long long sampleNumber) {
     if (sampleNumber >= 18)
         return static_cast<int>(16 + sampleNumber % 2);

@@ -15,6 +15,11 @@ constexpr int kEnrollStateComplete = 18;
 // what it shows).
 int EnrollProgressBitmap(int state);
 
+// The print fills in eight steps: how many of them a progress bitmap shows (0 for the empty
+// print, 8 for the complete one), or -1 for a bitmap that is not a print (the finger outline).
+constexpr int kEnrollProgressSteps = 8;
+int EnrollProgressStep(int bitmap);
+
 // The progress state for the n-th accepted sample: beyond 17 the picture swings between the two
 // states before completion, so a long enrolment never looks finished before it is.
 int EnrollSampleState(long long sampleNumber);

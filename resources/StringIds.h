@@ -26,3 +26,7 @@
 #define IDS_FINGER_EXISTS_TEXT 185
 #define IDS_DEVICE_REMOVED 191
 #define IDS_OS_UNSUPPORTED 192
+// The names screen readers give the title bars' picture buttons. A block of their own, carried
+// by every language: where a language lacked the block the loader would fall back to English.
+#define IDS_MINIMIZE 208
+#define IDS_CLOSE 209

@@ -90,6 +90,15 @@ void CDlgMessageBox::Layout() {
     m_stButton1.MoveWindow(kMargin, 205, 420, 45);
 
     m_stButton2.ShowWindow(SW_HIDE);
+
+    // For the keyboard and screen readers: the answers in reading order, the close picture
+    // named, and the title as window text, by which the box is announced.
+    m_stButton1.SetAccessibleRole(CAccessibleStatic::Role::Button);
+    m_stAnother.SetAccessibleRole(CAccessibleStatic::Role::Link);
+    m_btnClose.SetAccessibleRole(CAccessibleStatic::Role::Button);
+    m_btnClose.SetAccessibleNameId(IDS_CLOSE);
+    nvui::ArrangeTabOrder({&m_stButton1, &m_stAnother, &m_btnClose});
+    SetWindowTextW(m_hWnd, m_strTitle.c_str());
 }
 
 void CDlgMessageBox::ReleaseIcon() {

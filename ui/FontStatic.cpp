@@ -3,6 +3,7 @@
 
 #include "ui/GdiObject.h"
 
+#include <algorithm>
 #include <cwchar>
 
 void CFontStatic::SetLabel(const wchar_t* text, const wchar_t* faceName, int size, COLORREF textColour,
@@ -26,9 +27,12 @@ void CFontStatic::SetLabelFont(const wchar_t* faceName, int size, COLORREF textC
 }
 
 void CFontStatic::SetLabelText(const wchar_t* text) {
+    const bool changed = m_strText != (text ? text : L"");
     m_strText = text ? text : L"";
     SyncWindowText();
     Invalidate(true);
+    if (changed)
+        NotifyNameChange();
 }
 
 void CFontStatic::SetTextColor(COLORREF colour) {
@@ -181,10 +185,36 @@ void CFontStatic::Paint(HDC target) {
         const UINT align = m_style.center ? DT_CENTER : (m_style.right ? DT_RIGHT : DT_LEFT);
         DrawTextW(memory.get(), m_strText.c_str(), length, &rc, align | DT_WORDBREAK | DT_NOPREFIX);
     }
+    if (ShowsFocusCue()) {
+        const RECT cue = FocusCueRect(client);
+        DrawFocusRect(memory.get(), &cue);
+    }
     BitBlt(target, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
+RECT CFontStatic::FocusCueRect(const RECT& client) const {
+    RECT cue = client;
+    if (m_style.center) {
+        InflateRect(&cue, -4, -4);
+        return cue;
+    }
+    const LONG width = std::min<LONG>(m_sizeText.cx + 2, client.right);
+    if (m_style.right)
+        cue.left = client.right - width;
+    else
+        cue.right = width;
+    return cue;
+}
+
+void CFontStatic::Press() {
+    // The same report as a click, and as inert when the label takes no clicks.
+    if (m_nClickable && m_hWnd != nullptr)
+        SendMessageW(GetParent(m_hWnd), WM_LABEL_CLICKED, static_cast<WPARAM>(::GetDlgCtrlID(m_hWnd)), 0);
+}
+
 LRESULT CFontStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LRESULT handled = 0; HandleAccessMessage(message, wParam, lParam, &handled))
+        return handled;
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT ps;

@@ -1,16 +1,17 @@
 // CFontStatic: a static control drawn as a label with its own font, colours and alignment,
 // which can also act as a flat button: hover and pressed colours, and WM_LABEL_CLICKED sent to
-// the parent (wParam = the control id) when a click ends on it.
+// the parent (wParam = the control id) when a click ends on it. As a command it takes the
+// keyboard focus and Space or Enter too (see AccessibleStatic.h).
 #pragma once
 
+#include "ui/AccessibleStatic.h"
 #include "ui/LabelStyle.h"
-#include "ui/Static.h"
 
 #include <string>
 
 inline constexpr UINT WM_LABEL_CLICKED = 0x806;
 
-class CFontStatic : public CStatic {
+class CFontStatic : public CAccessibleStatic {
 public:
     CFontStatic() = default;
 
@@ -43,9 +44,15 @@ public:
 protected:
     void PreSubclassWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::wstring VisibleText() const override { return m_strText; }
+    bool IsPressable() const override { return m_nClickable != 0; }
+    void Press() override;
 
 private:
     HFONT CreateLabelFont() const;
+    // Where the focus cue goes: inside a button's edge, around the text of a left or right
+    // aligned label (a link).
+    RECT FocusCueRect(const RECT& client) const;
     void Paint(HDC target);
     void PaintNow();
     void Invalidate(bool erase);

@@ -28,9 +28,19 @@ void CHoverPicBtn::Paint(HDC dc) {
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, memory.get(), 0, 0, info.bmWidth,
                info.bmHeight, SRCCOPY);
+    if (ShowsFocusCue())
+        DrawFocusRect(dc, &rc);
+}
+
+void CHoverPicBtn::Press() {
+    if (m_hWnd != nullptr)
+        SendMessageW(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(m_hWnd), STN_CLICKED),
+                     reinterpret_cast<LPARAM>(m_hWnd));
 }
 
 LRESULT CHoverPicBtn::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LRESULT handled = 0; HandleAccessMessage(message, wParam, lParam, &handled))
+        return handled;
     switch (message) {
     case WM_MOUSEMOVE:
         if (!m_bHover) {

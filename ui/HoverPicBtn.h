@@ -1,13 +1,14 @@
 // CHoverPicBtn: a static control that shows one bitmap resource normally and another while the
 // mouse is over it. Clicks reach the parent as the static's own STN_CLICKED notification (the
-// template gives the control SS_NOTIFY).
+// template gives the control SS_NOTIFY). As a command, a key press sends the same notification
+// (see AccessibleStatic.h); otherwise a reader meets it as a graphic.
 #pragma once
 
-#include "ui/Static.h"
+#include "ui/AccessibleStatic.h"
 
-class CHoverPicBtn : public CStatic {
+class CHoverPicBtn : public CAccessibleStatic {
 public:
-    CHoverPicBtn() = default;
+    CHoverPicBtn() { SetAccessibleRole(Role::Graphic); }
 
     // A hover id of 0 shows the normal bitmap under the mouse too. Ids are bitmap resources of
     // the program; 0 (or an id that does not exist) draws nothing.
@@ -19,6 +20,7 @@ public:
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Press() override;
 
 private:
     void Paint(HDC dc);

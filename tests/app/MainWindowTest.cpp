@@ -2,6 +2,7 @@
 // colours and count texts, the commands and their busy rule, the keyboard, the administrator
 // program's messages and the single-instance rule. Screenshots of each state are artefacts.
 #include "tests/app/ProgramTestFixture.h"
+#include "tests/support/AccessibleProbe.h"
 
 #include <algorithm>
 #include <map>
@@ -58,6 +59,87 @@ void EnrollInPool(const std::vector<std::wstring>& subFactors) {
     for (const std::wstring& s : subFactors)
         ASSERT_EQ(Sim(L"enroll . " + s + L" finger-" + std::to_wstring(++finger)), 0u) << Narrow(s);
 }
+
+// What a reader in another process hears of one control.
+struct ReaderRow {
+    int id;
+    long role;
+    const wchar_t* name;
+    const wchar_t* action;
+    bool unavailable;
+};
+
+void ExpectReaderSees(HWND window, const std::vector<ReaderRow>& rows) {
+    for (const ReaderRow& row : rows) {
+        SCOPED_TRACE("control " + std::to_string(row.id));
+        const testwin::AccessibleFacts facts = testwin::ReadAccessible(window, row.id);
+        ASSERT_TRUE(facts.found);
+        EXPECT_EQ(facts.role, row.role);
+        EXPECT_EQ(Narrow(facts.name), Narrow(row.name));
+        EXPECT_EQ(Narrow(facts.action), Narrow(row.action));
+        EXPECT_EQ((facts.state & STATE_SYSTEM_UNAVAILABLE) != 0, row.unavailable);
+        const bool command = row.role == ROLE_SYSTEM_PUSHBUTTON || row.role == ROLE_SYSTEM_LINK;
+        EXPECT_EQ((facts.state & STATE_SYSTEM_FOCUSABLE) != 0, command);
+    }
+}
+
+std::wstring WindowTitle(HWND window) {
+    wchar_t title[128] = {};
+    GetWindowTextW(window, title, 128);
+    return title;
+}
+
+// The control among these that a reader finds focused, once one is (0: none in time).
+int FocusedCommand(HWND window, std::initializer_list<int> ids) {
+    int focused = 0;
+    WaitFor(
+        [&] {
+            for (int id : ids)
+                if (testwin::ReadAccessible(window, id).state & STATE_SYSTEM_FOCUSED)
+                    return (focused = id) != 0;
+            return false;
+        },
+        3000);
+    return focused;
+}
+
+// Name changes the program announces, seen out of context as a reader sees them.
+class NameChangeWatch {
+public:
+    explicit NameChangeWatch(DWORD pid)
+        : m_hook(SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, Seen, pid, 0,
+                                 WINEVENT_OUTOFCONTEXT)) {
+        s_seen.clear();
+    }
+    ~NameChangeWatch() {
+        if (m_hook != nullptr)
+            UnhookWinEvent(m_hook);
+    }
+    NameChangeWatch(const NameChangeWatch&) = delete;
+    NameChangeWatch& operator=(const NameChangeWatch&) = delete;
+
+    // Pumps this thread's messages, through which the events arrive.
+    bool WaitFor(HWND control, DWORD timeoutMs) {
+        const DWORD start = GetTickCount();
+        MSG msg;
+        while (GetTickCount() - start < timeoutMs) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+            if (std::find(s_seen.begin(), s_seen.end(), control) != s_seen.end())
+                return true;
+            Sleep(20);
+        }
+        return false;
+    }
+
+private:
+    static void CALLBACK Seen(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+        if (object == OBJID_CLIENT && child == CHILDID_SELF)
+            s_seen.push_back(hwnd);
+    }
+    static inline std::vector<HWND> s_seen;
+    HWINEVENTHOOK m_hook;
+};
 
 using MainWindow = ProgramTest;
 
@@ -264,6 +346,134 @@ TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {
     ASSERT_TRUE(Key(main, L"escape --sendinput"));
     EXPECT_FALSE(m_program.WaitExit(1500).has_value()) << "a key ended the main window";
     EXPECT_EQ(m_program.MainWindow(), main);
+}
+
+// The accessible objects of every dialog, read through oleacc from this process, as a screen
+// reader reads them; Enroll's default action opens the enrolment dialog.
+TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateAndAction) {
+    testwin::ComApartment com;
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    const long button = ROLE_SYSTEM_PUSHBUTTON, text = ROLE_SYSTEM_STATICTEXT;
+    ExpectReaderSees(main, {{1223, button, L"Enroll", L"Press", false},
+                            {1224, button, L"Clear", L"Press", true}, // no finger to clear
+                            {1218, button, L"Minimize", L"Press", false},
+                            {1219, button, L"Close", L"Press", false},
+                            {1207, text, L" 0/10", L"", false},
+                            {1209, text, L"Enroll new fingerprint data with this account.", L"", false},
+                            {1232, ROLE_SYSTEM_GRAPHIC, L"", L"", false}});
+    EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
+    for (int id : {1223, 1218, 1219})
+        EXPECT_NE(testwin::ReadAccessible(main, id).state & STATE_SYSTEM_UNAVAILABLE, 0) << "held: " << id;
+    EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStop"), 1);
+    EXPECT_EQ(testwin::ReadAccessible(main, 1223).state & STATE_SYSTEM_UNAVAILABLE, 0);
+
+    // The call returns at once; the dialog opens from the program's own loop.
+    EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(main, 1223)).DoDefaultAction(), S_OK);
+    HWND dialog = m_program.WaitEnrollDialog(10000);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Narrow(WindowTitle(dialog)), "Touch the Fingerprint Sensor");
+    ExpectReaderSees(
+        dialog, {{1230, button, L"Cancel", L"Press", false},
+                 {1229, button, L"Close", L"Press", false},
+                 {1226, text, L"Touch the Fingerprint Sensor", L"", false},
+                 {1227, text, L"Repeatedly lift and place your finger on the sensor until setup is complete.",
+                  L"", false},
+                 {1228, ROLE_SYSTEM_PROGRESSBAR, L"", L"", false}});
+    EXPECT_NE(testwin::ReadAccessible(main, 1223).state & STATE_SYSTEM_UNAVAILABLE, 0) << "busy meanwhile";
+
+    // The new instruction is announced; the picture tells how far the print has filled.
+    NameChangeWatch watch(m_program.Pid());
+    ASSERT_EQ(Sim(L"touch --wait 10000 finger-r"), 0u);
+    EXPECT_TRUE(watch.WaitFor(GetDlgItem(dialog, 1227), 5000)) << "no name change of the instruction";
+    EXPECT_EQ(Narrow(testwin::ReadAccessible(dialog, 1227).name), "Great, touch sensor again.");
+    EXPECT_EQ(Narrow(WindowTitle(dialog)), "Enroll Fingerprint Data");
+    for (int touch = 0; touch < 3; ++touch)
+        ASSERT_EQ(Sim(L"touch --wait 10000 finger-r"), 0u);
+    EXPECT_TRUE(WaitFor([&] { return testwin::ReadAccessible(dialog, 1228).value == L"3 of 8"; }, 5000))
+        << Narrow(testwin::ReadAccessible(dialog, 1228).value);
+    for (int touch = 0; touch < 5; ++touch)
+        ASSERT_EQ(Sim(L"touch --wait 10000 finger-r"), 0u);
+
+    HWND box = m_program.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(Narrow(WindowTitle(box)), "Scanned Fingerprints: 1");
+    ExpectReaderSees(box, {{1171, button, L"OK", L"Press", false},
+                           {1231, ROLE_SYSTEM_LINK, L"Scan another finger", L"Jump", false},
+                           {1224, button, L"Close", L"Press", false},
+                           {1223, text, L"Scanned Fingerprints: 1", L"", false}});
+    EXPECT_NE(testwin::ReadAccessible(box, 1231).state & STATE_SYSTEM_LINKED, 0);
+    EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(box, 1171)).DoDefaultAction(), S_OK);
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
+    ExpectReaderSees(main, {{1224, button, L"Clear", L"Press", false}, {1207, text, L" 1/10", L"", false}});
+}
+
+// The keyboard alone, with real key presses: Tab and Shift+Tab walk Enroll, Clear, minimise and
+// close in that order; an inactive command and Enter on close do nothing; Space enrols a finger
+// through the dialog and its box, clears it, minimises and closes.
+TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
+    testwin::ComApartment com;
+    HWND main = StartReady();
+    ASSERT_NE(main, nullptr);
+    MouseAway();
+    const auto commands = {1223, 1224, 1218, 1219};
+    const auto press = [&](HWND window, const wchar_t* key) {
+        EXPECT_TRUE(Key(window, std::wstring(key) + L" --sendinput")) << Narrow(key);
+        Sleep(150);
+    };
+    EXPECT_EQ(FocusedCommand(main, commands), 1223) << "the first command has the focus";
+    EXPECT_EQ(EnrollFill(main), kActive) << "no focus cue before a key";
+    for (int next : {1224, 1218, 1219, 1223}) {
+        press(main, L"tab");
+        EXPECT_EQ(FocusedCommand(main, commands), next);
+    }
+    Screenshot(main, L"main-window-focus-on-enroll");
+    // The cue, a dotted frame four pixels inside Enroll's edge, once the keyboard is in use.
+    int cue = 0;
+    for (int x = 280; x < 300; ++x)
+        cue += Pixel(main, x, 250) != kActive ? 1 : 0;
+    EXPECT_GT(cue, 5) << "no focus cue";
+    press(main, L"shift+tab");
+    EXPECT_EQ(FocusedCommand(main, commands), 1219);
+    press(main, L"enter");
+    EXPECT_FALSE(m_program.WaitExit(800).has_value()) << "Enter on close ended the window";
+    press(main, L"shift+tab");
+    press(main, L"shift+tab");
+    EXPECT_EQ(FocusedCommand(main, commands), 1224);
+    press(main, L"space");
+    Sleep(500);
+    EXPECT_EQ(ControlText(main, 1207), L" 0/10") << "an inactive Clear stays inert";
+    EXPECT_TRUE(m_program.Running());
+
+    press(main, L"shift+tab");
+    EXPECT_EQ(FocusedCommand(main, commands), 1223);
+    press(main, L"space");
+    HWND dialog = m_program.WaitEnrollDialog(10000);
+    ASSERT_NE(dialog, nullptr) << "Space on Enroll";
+    for (int touch = 0; touch < 9; ++touch)
+        ASSERT_EQ(Sim(L"touch --wait 10000 finger-k"), 0u) << touch;
+    HWND box = m_program.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(FocusedCommand(box, {1171, 1231, 1224}), 1171) << "OK first";
+    press(box, L"enter");
+    ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
+
+    EXPECT_EQ(FocusedCommand(main, commands), 1223) << "the focus is back on Enroll";
+    press(main, L"tab");
+    press(main, L"space");
+    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000)) << "Space on Clear";
+
+    press(main, L"tab");
+    press(main, L"space");
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }, 5000)) << "Space on minimise";
+    ShowWindowAsync(main, SW_RESTORE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(main) == FALSE; }, 5000));
+    // Where the focus lands on restoring is the platform's affair: Tab on to close.
+    for (int tabs = 0; tabs < 4 && FocusedCommand(main, commands) != 1219; ++tabs)
+        press(main, L"tab");
+    EXPECT_EQ(FocusedCommand(main, commands), 1219);
+    press(main, L"space");
+    EXPECT_TRUE(m_program.WaitExit(10000).has_value()) << "Space on close";
 }
 
 TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {

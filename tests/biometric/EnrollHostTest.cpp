@@ -3,6 +3,7 @@
 // real mouse input and broadcasts the suspend notice; winbio-sim plays the sensor.
 #include <windows.h>
 
+#include "tests/support/AccessibleProbe.h"
 #include "tests/support/WinProcess.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,53 @@ TEST_F(EnrollHostTest, KeysDoNothingThenATouchEnrolsAndTheCancelLabelEndsWithTwo
     EXPECT_EQ(end.code, 2u);
     EXPECT_EQ(end.out, "result 2\n");
     EXPECT_EQ(Sim(L"list").out, "");
+}
+
+// The keyboard alone, from another process with real key presses: the focus starts on Cancel, Tab
+// goes to the close picture and back (Shift+Tab too); Enter presses neither, since Enter never
+// ends this dialog; Space presses the one with the focus. A reader sees where the focus is.
+TEST_F(EnrollHostTest, TabWalksCancelAndCloseEnterLeavesBothAndSpacePressesEach) {
+    testwin::ComApartment com;
+    const RunResult found = Driver(L"wait " + kDialog);
+    ASSERT_EQ(found.code, 0u);
+    HWND dialog = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::stoll(found.out, nullptr, 16)));
+    const auto focusedOn = [&](int id) {
+        for (int attempt = 0; attempt < 30; ++attempt) {
+            if (testwin::ReadAccessible(dialog, id).state & STATE_SYSTEM_FOCUSED)
+                return true;
+            Sleep(100);
+        }
+        return false;
+    };
+    const auto key = [&](const wchar_t* name) {
+        EXPECT_EQ(Driver(L"key " + kDialog + L" " + name + L" --sendinput").code, 0u) << name;
+    };
+    Start();
+    EXPECT_TRUE(focusedOn(1230)) << "Cancel first";
+    key(L"tab");
+    EXPECT_TRUE(focusedOn(1229)) << "then the close picture";
+    key(L"tab");
+    EXPECT_TRUE(focusedOn(1230)) << "and round again";
+    key(L"shift+tab");
+    EXPECT_TRUE(focusedOn(1229));
+    Driver(L"screenshot " + kDialog + L" " + std::wstring(NV_ARTIFACT_DIR) + L"/enroll-focus-on-close.png");
+    key(L"enter");
+    key(L"shift+tab");
+    EXPECT_TRUE(focusedOn(1230));
+    key(L"enter");
+    Sleep(500);
+    EXPECT_TRUE(host.Running()) << "Enter ended the dialog";
+    key(L"space");
+    const RunResult end = host.Wait();
+    EXPECT_EQ(end.out, "result 2\n") << "Space on Cancel";
+
+    // The close picture, in a run of its own.
+    Process second{L"enroll_host.exe", L""};
+    ASSERT_EQ(Driver(L"wait " + kDialog).code, 0u);
+    Sleep(300);
+    key(L"tab");
+    key(L"space");
+    EXPECT_EQ(second.Wait().out, "result 2\n") << "Space on the close picture";
 }
 
 TEST_F(EnrollHostTest, TheCloseButtonEndsWithTwo) {

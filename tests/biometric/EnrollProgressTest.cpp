@@ -19,6 +19,16 @@ TEST(EnrollProgressBitmap, EveryStateOfTheTableAndNothingOutsideIt) {
         EXPECT_EQ(EnrollProgressBitmap(state), 0) << state;
 }
 
+TEST(EnrollProgressStep, HowManyOfTheEightStepsEachPictureShows) {
+    EXPECT_EQ(kEnrollProgressSteps, 8);
+    for (int step = 0; step <= 8; ++step)
+        EXPECT_EQ(EnrollProgressStep(289 + step), step) << 289 + step;
+    for (int bitmap : {0, 288, 298, 260})
+        EXPECT_EQ(EnrollProgressStep(bitmap), -1) << bitmap;
+    // The third sample shows the third step.
+    EXPECT_EQ(EnrollProgressStep(EnrollProgressBitmap(EnrollSampleState(3))), 3);
+}
+
 // The picture as the dialog shows it for the first n accepted samples.
 std::vector<int> PicturesForSamples(long long first, long long last) {
     std::vector<int> pictures;

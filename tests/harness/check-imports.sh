@@ -5,7 +5,7 @@
 set -uo pipefail
 objdump=$1
 bin_dir=$2
-system='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|msvcrt|comctl32|ole32|oleaut32|setupapi|ntdll|uxtheme|dwmapi|msimg32|version|winmm|ws2_32|bcrypt|crypt32|secur32|userenv|wtsapi32|powrprof|cfgmgr32|imm32|comdlg32|gdiplus|windowscodecs|rpcrt4|api-ms-win-.*)\.dll$'
+system='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|msvcrt|comctl32|ole32|oleaut32|oleacc|setupapi|ntdll|uxtheme|dwmapi|msimg32|version|winmm|ws2_32|bcrypt|crypt32|secur32|userenv|wtsapi32|powrprof|cfgmgr32|imm32|comdlg32|gdiplus|windowscodecs|rpcrt4|api-ms-win-.*)\.dll$'
 checked=0
 bad=0
 for binary in "$bin_dir"/*.exe "$bin_dir"/*.dll; do

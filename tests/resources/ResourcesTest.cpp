@@ -288,6 +288,8 @@ TEST(StringTable, EnglishTextsAreExact) {
         {185, L"This fingerprint has already been enroll on this system."},
         {191, L"Fingerprint device is remove. Please check device and restrat Norvik Fingerprint."},
         {192, L"Please check OS version, Only support Windows 7 / Windows 8."},
+        {208, L"Minimize"},
+        {209, L"Close"},
     };
     for (const auto& t : texts)
         EXPECT_EQ(nvui::LoadResourceString(t.id), t.text) << "id " << t.id;
@@ -410,8 +412,8 @@ TEST(StringTable, ThirtyThreeLanguagesCarryEveryBlockInTheirOwnScriptAndOnlyTwoT
     for (const auto& l : languages)
         all.push_back(l.id);
     ASSERT_EQ(all.size(), 33u);
-    // Blocks of ids 127, 142, 146 to 155, 166 to 175 and 176 to 191: every language.
-    for (const int block : {8, 9, 10, 11, 12})
+    // Blocks of ids 127, 142, 146 to 155, 166 to 175, 176 to 191 and 208 to 209: every language.
+    for (const int block : {8, 9, 10, 11, 12, 14})
         EXPECT_EQ(BlockLanguages(block), all) << "block " << block;
     // Ids 192 to 207: English (United States) and Chinese (Traditional, Taiwan) only.
     EXPECT_EQ(BlockLanguages(13), (std::vector<LANGID>{1028, 1033}));
@@ -432,13 +434,21 @@ TEST(StringTable, ThirtyThreeLanguagesCarryEveryBlockInTheirOwnScriptAndOnlyTwoT
         ASSERT_EQ(block11.size(), 16u);
         for (const int id : {166, 167, 169, 170, 171, 172, 173, 174, 175})
             EXPECT_FALSE(block11[static_cast<std::size_t>(id - 160)].empty()) << id << " in " << language;
+        const std::vector<std::wstring> block14 = BlockEntries(14, language);
+        ASSERT_EQ(block14.size(), 16u);
+        for (const int id : {208, 209})
+            EXPECT_FALSE(block14[static_cast<std::size_t>(id - 208)].empty()) << id << " in " << language;
+        if (language != 1033) {
+            EXPECT_NE(block14[209 - 208], L"Close") << "id 209 untranslated in " << language;
+        }
         std::wstring texts;
-        for (const int block : {8, 9, 10, 11, 12, 13})
+        for (const int block : {8, 9, 10, 11, 12, 13, 14})
             for (const std::wstring& entry : BlockEntries(block, language))
                 texts += entry;
         EXPECT_TRUE(WrittenIn(texts, l.script, l.han)) << language;
     }
     EXPECT_EQ(BlockEntries(11, 1031)[174 - 160], L"L\u00F6schen");
+    EXPECT_EQ(BlockEntries(14, 1031)[209 - 208], L"Schlie\u00DFen");
 }
 
 // --- Bitmaps.

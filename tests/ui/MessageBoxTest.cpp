@@ -203,6 +203,27 @@ void PressKey(HWND box, WPARAM key) {
     PostMessageW(box, WM_KEYUP, key, 0xC0000001);
 }
 
+// A key typed as a person types it (SendInput), with Shift held around it on request; the box is
+// the foreground window, so it gets the key.
+void TypeKey(WORD key, bool shift = false) {
+    INPUT input[4] = {};
+    UINT count = 0;
+    const auto add = [&](WORD vk, DWORD flags) {
+        input[count].type = INPUT_KEYBOARD;
+        input[count].ki.wVk = vk;
+        input[count].ki.dwFlags = flags;
+        ++count;
+    };
+    if (shift)
+        add(VK_SHIFT, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (shift)
+        add(VK_SHIFT, KEYEVENTF_KEYUP);
+    SendInput(count, input, sizeof(INPUT));
+    Sleep(150);
+}
+
 void ExpectRect(const RECT& rc, int x, int y, int w, int h) {
     EXPECT_EQ(rc.left, x);
     EXPECT_EQ(rc.top, y);
@@ -320,6 +341,40 @@ TEST_F(MessageBoxTest, SeveralIconBitsShowTheLastOfTheOrder) {
     RunBox(
         L"Information", 0x01, L"", info, [](HWND box) { PressKey(box, VK_ESCAPE); }, L"msgbox-style-01");
     EXPECT_EQ(info.iconProbe, RGB(30, 62, 128));
+}
+
+// The keyboard alone: the focus starts on OK and Tab goes on to the link and the close button and
+// round again (Shift+Tab back); Space or Enter presses the one that has it, Escape cancels.
+TEST_F(MessageBoxTest, TabReachesEveryAnswerAndSpaceOrEnterPressesIt) {
+    const struct {
+        int tabs; // negative: Shift+Tab
+        WORD key;
+        INT_PTR expected;
+    } rows[] = {
+        {0, VK_RETURN, IDOK},
+        {0, VK_SPACE, IDOK},
+        {1, VK_SPACE, MSGBOX_RESULT_ANOTHER},
+        {1, VK_RETURN, MSGBOX_RESULT_ANOTHER},
+        {2, VK_SPACE, IDCANCEL},
+        {2, VK_RETURN, IDCANCEL},
+        {3, VK_SPACE, IDOK},
+        {-1, VK_RETURN, IDCANCEL},
+        {1, VK_ESCAPE, IDCANCEL},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE("tabs " + std::to_string(row.tabs) + ", key " + std::to_string(row.key));
+        Observed seen;
+        const INT_PTR result = RunBox(L"This fingerprint has already been enroll on this system.", 0x81,
+                                      L"Fingerprint already exist", seen, [&](HWND box) {
+                                          for (int i = 0; i < (row.tabs < 0 ? -row.tabs : row.tabs); ++i)
+                                              TypeKey(VK_TAB, row.tabs < 0);
+                                          if (row.tabs == 1 && row.key == VK_SPACE)
+                                              nvtest::SaveWindowPng(box, L"msgbox-focus-on-link");
+                                          TypeKey(row.key);
+                                      });
+        ASSERT_NE(seen.box, nullptr);
+        EXPECT_EQ(result, row.expected);
+    }
 }
 
 // An active window that the box takes as its owner.

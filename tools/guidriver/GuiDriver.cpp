@@ -45,11 +45,12 @@ Commands:
   release                         release the left button where the mouse is
   move WINDOW X Y                 move the mouse to client point X,Y of the window
   move-screen X Y                 move the mouse to screen point X,Y
-  key WINDOW enter|escape|tab|space|alt+f4 [--sendinput]
+  key WINDOW enter|escape|tab|shift+tab|space|alt+f4 [--sendinput]
                                   key down and up: posted to the window's focus control (or the
                                   window), so it goes through the program's message loop; with
                                   --sendinput, the window is brought to the foreground and the key
-                                  is typed with SendInput (alt+f4: Alt held around F4)
+                                  is typed with SendInput (alt+f4 and shift+tab: the modifier held
+                                  around the key)
   activate WINDOW                 bring the window to the foreground (SetForegroundWindow), as the
                                   taskbar or Alt+Tab does
   send WINDOW --message NAME [--wparam N] [--lparam N]
@@ -313,17 +314,18 @@ int PressKey(HWND window, const std::wstring& name, bool useSendInput) {
         key = VK_RETURN;
     else if (name == L"escape")
         key = VK_ESCAPE;
-    else if (name == L"tab")
+    else if (name == L"tab" || name == L"shift+tab")
         key = VK_TAB;
     else if (name == L"space")
         key = VK_SPACE;
     else if (name == L"alt+f4")
         key = VK_F4;
     else {
-        std::fprintf(stderr, "guidriver: unknown key (enter, escape, tab, space, alt+f4)\n");
+        std::fprintf(stderr, "guidriver: unknown key (enter, escape, tab, shift+tab, space, alt+f4)\n");
         return 2;
     }
     const bool alt = key == VK_F4;
+    const bool shift = name == L"shift+tab";
     if (useSendInput) {
         SetForegroundWindow(window);
         Sleep(100);
@@ -335,13 +337,19 @@ int PressKey(HWND window, const std::wstring& name, bool useSendInput) {
             input[count].ki.dwFlags = flags;
             ++count;
         };
-        if (alt)
-            add(VK_MENU, 0);
+        const WORD modifier = alt ? VK_MENU : (shift ? VK_SHIFT : 0);
+        if (modifier != 0)
+            add(modifier, 0);
         add(key, 0);
         add(key, KEYEVENTF_KEYUP);
-        if (alt)
-            add(VK_MENU, KEYEVENTF_KEYUP);
+        if (modifier != 0)
+            add(modifier, KEYEVENTF_KEYUP);
         return SendInput(count, input, sizeof(INPUT)) == count ? 0 : 1;
+    }
+    if (shift) {
+        // A posted key carries no modifier state: Shift would not be down when the window asks.
+        std::fprintf(stderr, "guidriver: shift+tab needs --sendinput\n");
+        return 2;
     }
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -534,7 +542,7 @@ int Run(int argc, wchar_t** argv) {
         return SetForegroundWindow(window) ? 0 : 1;
     if (command == L"key") {
         if (o.positional.size() != 1)
-            return Usage("key needs enter, escape, tab, space or alt+f4");
+            return Usage("key needs enter, escape, tab, shift+tab, space or alt+f4");
         return PressKey(window, o.positional[0], o.sendInput);
     }
     if (command == L"send" || command == L"post") {

@@ -1,0 +1,194 @@
+// Keyboard and screen-reader access of the owner-drawn statics.
+#include "ui/AccessibleStatic.h"
+
+#include "ui/ResourceText.h"
+
+#include <oleacc.h>
+
+namespace {
+
+// Posted to a control by its accessible object: the default action, run by the control's own
+// message loop once the reader's call has returned. Registered: a static's messages of its own
+// must not clash with it.
+UINT DefaultActionMessage() {
+    static const UINT message = RegisterWindowMessageW(L"NorvikAccessibleDefaultAction");
+    return message;
+}
+
+// Set on a dialog once a key has been pressed in it.
+const wchar_t kKeyboardUsedProperty[] = L"NorvikKeyboardUsed";
+
+void NoteKeyboardUse(HWND control) {
+    if (HWND dialog = GetParent(control))
+        SetPropW(dialog, kKeyboardUsedProperty, reinterpret_cast<HANDLE>(1));
+}
+
+bool KeyboardUsed(HWND control) {
+    HWND dialog = GetParent(control);
+    return dialog != nullptr && GetPropW(dialog, kKeyboardUsedProperty) != nullptr;
+}
+
+} // namespace
+
+CAccessibleStatic::CAccessibleStatic() : m_access(*this) {}
+
+// The object a reader may still hold is cut off before the members it reads go.
+CAccessibleStatic::~CAccessibleStatic() {
+    m_access.Disconnect();
+}
+
+void CAccessibleStatic::SetAccessibleValue(const std::wstring& value) {
+    if (value == m_strValue)
+        return;
+    m_strValue = value;
+    if (m_hWnd != nullptr)
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void CAccessibleStatic::NotifyNameChange() const {
+    if (m_hWnd != nullptr)
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+}
+
+bool CAccessibleStatic::IsHeldByParent() const {
+    HWND parent = m_hWnd != nullptr ? GetParent(m_hWnd) : nullptr;
+    return parent != nullptr &&
+           SendMessageW(parent, WM_COMMANDS_HELD, static_cast<WPARAM>(GetDlgCtrlID()), 0) != 0;
+}
+
+bool CAccessibleStatic::ShowsFocusCue() const {
+    if (!IsCommand() || m_hWnd == nullptr || GetFocus() != m_hWnd)
+        return false;
+    // The system hides the cue until the keyboard is used, unless it is set to show keyboard
+    // cues at all times (Wine is, by default), which ignores that flag. Then the window would
+    // look different at rest, so the cue waits for the first key in its dialog in any case.
+    const auto state = static_cast<UINT>(SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0));
+    return (state & UISF_HIDEFOCUS) == 0 && KeyboardUsed(m_hWnd);
+}
+
+bool CAccessibleStatic::IsPressKey(WPARAM key) const {
+    return key == VK_SPACE || (key == VK_RETURN && m_bEnterPresses);
+}
+
+bool CAccessibleStatic::HandleAccessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message == WM_GETOBJECT)
+        return m_access.Answer(m_hWnd, wParam, lParam, result);
+    if (message == WM_DESTROY) {
+        m_access.Disconnect();
+        if (HWND dialog = GetParent(m_hWnd))
+            RemovePropW(dialog, kKeyboardUsedProperty);
+        return false;
+    }
+    if (message == DefaultActionMessage()) {
+        if (IsCommand() && IsPressable())
+            Press();
+        *result = 0;
+        return true;
+    }
+    if (!IsCommand())
+        return false;
+    switch (message) {
+    case WM_GETDLGCODE: {
+        // The dialog manager would make Enter its default button's; a command that Enter presses
+        // takes it for itself.
+        *result = Default(message, wParam, lParam);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        // The dialog manager asks before it acts on a key (Tab among them) at the focus.
+        if (msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN))
+            NoteKeyboardUse(m_hWnd);
+        if (msg != nullptr && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && IsPressKey(VK_RETURN))
+            *result |= DLGC_WANTMESSAGE;
+        return true;
+    }
+    case WM_KEYDOWN:
+        if (!KeyboardUsed(m_hWnd)) {
+            NoteKeyboardUse(m_hWnd);
+            InvalidateRect(m_hWnd, nullptr, FALSE);
+        }
+        if (!IsPressKey(wParam))
+            return false;
+        // A key held down repeats; it presses once.
+        if ((lParam & (LPARAM(1) << 30)) == 0 && IsPressable())
+            Press();
+        *result = 0;
+        return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        return false;
+    case WM_UPDATEUISTATE:
+        *result = Default(message, wParam, lParam);
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        return true;
+    default:
+        return false;
+    }
+}
+
+long CAccessibleStatic::AccessibleRole() const {
+    switch (m_role) {
+    case Role::Graphic:
+        return ROLE_SYSTEM_GRAPHIC;
+    case Role::Progress:
+        return ROLE_SYSTEM_PROGRESSBAR;
+    case Role::Button:
+        return ROLE_SYSTEM_PUSHBUTTON;
+    case Role::Link:
+        return ROLE_SYSTEM_LINK;
+    case Role::Text:
+    default:
+        return ROLE_SYSTEM_STATICTEXT;
+    }
+}
+
+std::wstring CAccessibleStatic::AccessibleName() const {
+    return m_nNameId != 0 ? nvui::LoadResourceString(m_nNameId) : VisibleText();
+}
+
+long CAccessibleStatic::AccessibleState() const {
+    long state = 0;
+    if (m_hWnd == nullptr || !IsWindowVisible(m_hWnd))
+        state |= STATE_SYSTEM_INVISIBLE;
+    if (!IsCommand())
+        return state | STATE_SYSTEM_READONLY;
+    state |= STATE_SYSTEM_FOCUSABLE;
+    if (m_hWnd != nullptr && GetFocus() == m_hWnd)
+        state |= STATE_SYSTEM_FOCUSED;
+    if (!IsPressable() || IsHeldByParent())
+        state |= STATE_SYSTEM_UNAVAILABLE;
+    if (m_role == Role::Link)
+        state |= STATE_SYSTEM_LINKED;
+    return state;
+}
+
+std::wstring CAccessibleStatic::AccessibleDefaultAction() const {
+    if (m_role == Role::Button)
+        return L"Press";
+    if (m_role == Role::Link)
+        return L"Jump";
+    return {};
+}
+
+bool CAccessibleStatic::RequestDefaultAction() {
+    if (!IsCommand() || m_hWnd == nullptr)
+        return false;
+    return PostMessageW(m_hWnd, DefaultActionMessage(), 0, 0) != FALSE;
+}
+
+namespace nvui {
+
+void ArrangeTabOrder(std::initializer_list<const CStatic*> controls) {
+    HWND previous = nullptr;
+    for (const CStatic* control : controls) {
+        HWND hwnd = control->GetSafeHwnd();
+        if (hwnd == nullptr)
+            continue;
+        SetWindowLongPtrW(hwnd, GWL_STYLE, GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_TABSTOP);
+        // The controls do not overlap, so the new stacking changes no pixel.
+        if (previous != nullptr)
+            SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        previous = hwnd;
+    }
+}
+
+} // namespace nvui
