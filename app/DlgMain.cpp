@@ -8,6 +8,7 @@
 #include "resources/StringIds.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/ResourceText.h"
+#include "ui/Theme.h"
 #include "ui/WinApp.h"
 
 #include <algorithm>
@@ -17,38 +18,23 @@
 namespace {
 
 constexpr wchar_t kProgramName[] = L"Norvik Fingerprint";
-constexpr wchar_t kFace[] = L"Segoe UI";
-constexpr wchar_t kTitleFace[] = L"Segoe UI Semibold";
-constexpr int kTextSize = 20;
+using nvtheme::kFace;
+using nvtheme::kPanel;
+using nvtheme::kText;
+using nvtheme::kTextSize;
 constexpr int kSmallTextSize = 16;
-constexpr COLORREF kBlack = 0x000000;
-constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kCountColour = 0x985000;
-
-// The two looks of the Enroll and Clear labels.
-constexpr COLORREF kActiveBack = 0xB3977F;
-constexpr COLORREF kActiveText = 0xFFFFFF;
-constexpr COLORREF kActiveHoverText = 0xE7E3AA, kActiveHoverFill = 0x928A20, kActiveHoverBorder = 0x999999;
-constexpr COLORREF kActivePressedText = 0xFFFFFF, kActivePressedFill = 0xC2B82B, kActivePressedBorder = 0;
-constexpr COLORREF kInactiveBack = 0x3C3C3C;
-constexpr COLORREF kInactiveText = 0x717171;
 
 constexpr int kCommandWidth = 420;
 constexpr int kCommandHeight = 45;
 constexpr int kButtonSize = 18;
 
+// The window's own rules place the panels under the dialogs' common title band.
+static_assert(mainwnd::kHeaderHeight == nvtheme::kBandHeight &&
+              mainwnd::kAccentHeight == nvtheme::kAccentHeight);
+
 RECT ToRect(const mainwnd::Rect& r) {
     return RECT{r.left, r.top, r.right, r.bottom};
-}
-
-void FillRect(HDC dc, const RECT& rc, COLORREF colour) {
-    if (IsRectEmpty(&rc))
-        return;
-    HBRUSH brush = CreateSolidBrush(colour);
-    if (brush == nullptr)
-        return;
-    ::FillRect(dc, &rc, brush);
-    DeleteObject(brush);
 }
 
 } // namespace
@@ -97,19 +83,9 @@ void CDlgMain::LayoutMainWindow() {
     SetWindowTextW(m_hWnd, kProgramName);
     SetClientSize(mainwnd::kClientWidth, mainwnd::kClientHeight);
 
-    m_clrPanel = mainwnd::kClrPanel;
-    m_clrBack = mainwnd::kClrBack;
-    SetBackgroundColor(m_clrBack, true);
-    m_clrHeader = mainwnd::kClrHeader;
-    m_clrAccent = mainwnd::kClrAccent;
-    m_rcHeader = ToRect(mainwnd::kHeaderRect);
-    m_rcAccent = ToRect(mainwnd::kAccentRect);
-
-    m_stTitle.SetLabel(kProgramName, kTitleFace, 24, kWhite, m_clrHeader, 0);
-    m_stTitle.MoveWindow(30, 16, m_stTitle.GetTextExtent().cx, 24);
-
-    m_btnClose.SetBitmaps(IDB_CLOSE, IDB_CLOSE_HOVER);
-    m_btnClose.MoveWindow(mainwnd::kClientWidth - 38, 20, kButtonSize, kButtonSize);
+    SetBackgroundColor(nvtheme::kBackground, true);
+    nvtheme::SetTitleLabel(m_stTitle, kProgramName);
+    nvtheme::PlaceCloseButton(m_btnClose, mainwnd::kClientWidth);
     m_btnMinimize.SetBitmaps(IDB_MINIMIZE, IDB_MINIMIZE_HOVER);
     m_btnMinimize.MoveWindow(m_btnClose.GetRectInParent().left - 38, 20, kButtonSize, kButtonSize);
 
@@ -120,11 +96,11 @@ void CDlgMain::LayoutMainWindow() {
     HideControl(IDC_MAIN_ADMIN_PICTURE);
     HideControl(IDC_MAIN_ENROLL_CAPTION);
 
-    if (m_nOSClass == 3) {
+    if (m_nOSClass == kOsClassSupported) {
         m_rcEnrollPanel = ToRect(mainwnd::kEnrollPanel);
         m_rcClearPanel = ToRect(mainwnd::kClearPanel);
 
-        m_stCount.SetLabel(L"--/10", kFace, kTextSize, kCountColour, m_clrPanel, 0);
+        m_stCount.SetLabel(L"--/10", kFace, kTextSize, kCountColour, kPanel, 0);
         // The counts are drawn into this box later and never re-measured, so it is made wide
         // enough for the widest of them: "10/10" is wider than the dashes.
         const SIZE count = m_stCount.GetTextExtent();
@@ -132,32 +108,28 @@ void CDlgMain::LayoutMainWindow() {
         m_stCount.MoveWindow(m_rcEnrollPanel.left + 18, m_rcEnrollPanel.top + 20, countWidth + 5, count.cy);
         const RECT countRect = m_stCount.GetRectInParent();
 
-        m_stCountText.SetLabel(nvui::LoadResourceString(IDS_DATA_IMPORTED).c_str(), kFace, kTextSize, kBlack,
-                               m_clrPanel, 0);
+        m_stCountText.SetLabel(nvui::LoadResourceString(IDS_DATA_IMPORTED).c_str(), kFace, kTextSize, kText,
+                               kPanel, 0);
         const SIZE countText = m_stCountText.GetTextExtent();
         m_stCountText.MoveWindow(countRect.right + 2, countRect.top, countText.cx, countText.cy);
 
-        m_stEnrollHint.SetLabel(nvui::LoadResourceString(IDS_ENROLL_HINT).c_str(), kFace, kTextSize, kBlack,
-                                m_clrPanel, 0);
+        m_stEnrollHint.SetLabel(nvui::LoadResourceString(IDS_ENROLL_HINT).c_str(), kFace, kTextSize, kText,
+                                kPanel, 0);
         m_stEnrollHint.MoveWindow(countRect.left, countRect.bottom,
                                   m_rcEnrollPanel.right - countRect.left - 2,
                                   2 * m_stEnrollHint.GetTextExtent().cy);
 
-        m_stEnroll.SetLabel(nvui::LoadResourceString(IDS_ENROLL).c_str(), kFace, kTextSize, kActiveText,
-                            kActiveBack, LS_CENTER | LS_VCENTER);
-        ApplyCommandStyle(m_stEnroll, true);
+        nvtheme::SetCommandLabel(m_stEnroll, nvui::LoadResourceString(IDS_ENROLL).c_str());
         m_stEnroll.MoveWindow(m_rcEnrollPanel.left, m_rcEnrollPanel.bottom + 14, kCommandWidth,
                               kCommandHeight);
 
-        m_stClearHint.SetLabel(nvui::LoadResourceString(IDS_CLEAR_HINT).c_str(), kFace, kTextSize, kBlack,
-                               m_clrPanel, 0);
+        m_stClearHint.SetLabel(nvui::LoadResourceString(IDS_CLEAR_HINT).c_str(), kFace, kTextSize, kText,
+                               kPanel, 0);
         const SIZE clearHint = m_stClearHint.GetTextExtent();
         m_stClearHint.MoveWindow(m_rcClearPanel.left + 18, m_rcClearPanel.top + 20, clearHint.cx,
                                  clearHint.cy);
 
-        m_stClear.SetLabel(nvui::LoadResourceString(IDS_CLEAR).c_str(), kFace, kTextSize, kActiveText,
-                           kActiveBack, LS_CENTER | LS_VCENTER);
-        ApplyCommandStyle(m_stClear, true);
+        nvtheme::SetCommandLabel(m_stClear, nvui::LoadResourceString(IDS_CLEAR).c_str());
         m_stClear.MoveWindow(m_rcClearPanel.left, m_rcClearPanel.bottom + 14, kCommandWidth, kCommandHeight);
 
         HideControl(IDC_MAIN_HELLO_TEXT);
@@ -169,12 +141,12 @@ void CDlgMain::LayoutMainWindow() {
         // Set up although never shown: the battery rule they describe is not checked.
         const RECT hint = m_stEnrollHint.GetRectInParent();
         m_stBattery.SetLabel(nvui::LoadResourceString(IDS_BATTERY_NEEDED).c_str(), kFace, kSmallTextSize,
-                             kBlack, m_clrPanel, LS_RIGHT);
+                             kText, kPanel, LS_RIGHT);
         const SIZE battery = m_stBattery.GetTextExtent();
         m_stBattery.MoveWindow(hint.left, hint.bottom, battery.cx, battery.cy);
         const RECT batteryRect = m_stBattery.GetRectInParent();
-        m_stPlugAc.SetLabel(nvui::LoadResourceString(IDS_PLUG_IN_AC).c_str(), kFace, kSmallTextSize, kBlack,
-                            m_clrPanel, LS_RIGHT);
+        m_stPlugAc.SetLabel(nvui::LoadResourceString(IDS_PLUG_IN_AC).c_str(), kFace, kSmallTextSize, kText,
+                            kPanel, LS_RIGHT);
         const SIZE plug = m_stPlugAc.GetTextExtent();
         m_stPlugAc.MoveWindow(batteryRect.left, batteryRect.bottom, plug.cx, plug.cy);
 
@@ -189,22 +161,6 @@ void CDlgMain::LayoutMainWindow() {
     HideControl(IDC_MAIN_PLUG_AC);
     HideControl(IDC_MAIN_UP_TO_DATE);
     SetUpCommandAccess();
-}
-
-void CDlgMain::ApplyCommandStyle(CFontStatic& label, bool active) {
-    if (active) {
-        label.SetBackColor(kActiveBack);
-        label.SetTextColor(kActiveText);
-        label.SetHoverColors(kActiveHoverText, kActiveHoverFill, kActiveHoverBorder);
-        label.SetPressedColors(kActivePressedText, kActivePressedFill, kActivePressedBorder);
-        label.EnableClick();
-    } else {
-        label.SetBackColor(kInactiveBack);
-        label.SetTextColor(kInactiveText);
-        label.ClearHoverColors();
-        label.ClearPressedColors();
-        label.DisableClick();
-    }
 }
 
 void CDlgMain::RefreshFingerCount() {
@@ -223,17 +179,16 @@ void CDlgMain::UpdateCommandLabels() {
         if (HWND hwnd = label.GetSafeHwnd())
             RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     };
-    ApplyCommandStyle(m_stClear, mainwnd::IsClearActive(m_nFingerCount));
+    nvtheme::ApplyCommandLook(m_stClear, mainwnd::IsClearActive(m_nFingerCount));
     redraw(m_stClear);
-    ApplyCommandStyle(m_stEnroll, mainwnd::IsEnrollActive(m_nFingerCount));
+    nvtheme::ApplyCommandLook(m_stEnroll, mainwnd::IsEnrollActive(m_nFingerCount));
     redraw(m_stEnroll);
 }
 
 void CDlgMain::OnPaint(HDC dc) {
-    FillRect(dc, m_rcHeader, m_clrHeader);
-    FillRect(dc, m_rcAccent, m_clrAccent);
-    FillRect(dc, m_rcEnrollPanel, m_clrPanel);
-    FillRect(dc, m_rcClearPanel, m_clrPanel);
+    nvtheme::PaintTitleBand(dc, mainwnd::kClientWidth);
+    nvtheme::FillSolid(dc, m_rcEnrollPanel, kPanel);
+    nvtheme::FillSolid(dc, m_rcClearPanel, kPanel);
 }
 
 //--- Commands

@@ -40,7 +40,6 @@ private:
     // A command runs only while nothing of ours is under way and the administrator program does
     // not hold the window.
     bool IsHeld() const { return m_bBusy || m_bAdminHold; }
-    void ApplyCommandStyle(CFontStatic& label, bool active);
     void HideControl(int id);
 
     //--- Keyboard and screen-reader access to the commands (DlgMainAccess.cpp)
@@ -73,8 +72,6 @@ private:
     bool m_bAdminHold = false;
     UINT_PTR m_nStartupTimer = 0;
     CDlgEnroll m_dlgEnroll;
-    RECT m_rcHeader = {};
-    RECT m_rcAccent = {};
     RECT m_rcEnrollPanel = {};
     RECT m_rcClearPanel = {};
     int m_nOSClass;
@@ -108,9 +105,5 @@ private:
     HDEVNOTIFY m_hDevNotify = nullptr;
     HICON m_hIcon;
 
-    COLORREF m_clrBack = 0;
-    COLORREF m_clrPanel = 0;
-    COLORREF m_clrHeader = 0;
-    COLORREF m_clrAccent = 0;
     GUID m_guidDevInterface = {};
 };

@@ -7,6 +7,7 @@
 #include "config/Registry.h"
 #include "credentials/DlgWinPW.h"
 #include "credentials/NoPasswordMessage.h"
+#include "credentials/StoredCredentials.h"
 #include "resources/StringIds.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
@@ -78,9 +79,10 @@ void CDlgMain::CheckStoredAccounts() {
     GetShowWelcome(showWelcome);
     if (showWelcome != 0)
         return;
-    m_TemplateDatabase.ApplyPasswordFile();
+    CStoredCredentials upkeep(m_TemplateDatabase);
+    upkeep.ApplyPasswordFile();
     int wiped[10] = {};
-    m_TemplateDatabase.CheckAccount(wiped);
+    upkeep.CheckAccount(wiped);
 }
 
 void CDlgMain::ShowStartupMessage(UINT textId, UINT titleId) {

@@ -30,11 +30,6 @@ inline constexpr Rect kClearPanel = {266, kEnrollPanel.bottom + 75, kClientWidth
 static_assert(kEnrollPanel.right == 686 && kEnrollPanel.bottom == 232);
 static_assert(kClearPanel.top == 307 && kClearPanel.bottom == 441);
 
-inline constexpr std::uint32_t kClrBack = 0xF0F0F0;
-inline constexpr std::uint32_t kClrPanel = 0xFFFFFF;
-inline constexpr std::uint32_t kClrHeader = 0x2E2827;
-inline constexpr std::uint32_t kClrAccent = 0xC2B82B;
-
 // The USB vendor id of the maker's sensors.
 inline constexpr std::uint16_t kSensorVendorId = 0x2F1B;
 

@@ -8,6 +8,7 @@
 #include "resources/StringIds.h"
 #include "ui/DlgMessageBox.h"
 #include "ui/ResourceText.h"
+#include "ui/Theme.h"
 
 #include <cwchar>
 #include <iterator>
@@ -50,27 +51,22 @@ BOOL CDlgEnroll::OnInitDialog() {
 
 void CDlgEnroll::Layout() {
     SetClientSize(kWidth, kHeight);
-    SetBackgroundColor(m_clrBack, true);
+    SetBackgroundColor(nvtheme::kBackground, true);
 
     m_strTitle = nvui::LoadResourceString(IDS_TOUCH_SENSOR);
-    m_stTitle.SetLabel(m_strTitle.c_str(), L"Segoe UI Semibold", 24, 0xFFFFFF, m_clrHeader, 0);
-    m_stTitle.MoveWindow(kMargin, 16, m_stTitle.GetTextExtent().cx, 24);
-
-    m_btnClose.SetBitmaps(IDB_CLOSE, IDB_CLOSE_HOVER);
-    m_btnClose.MoveWindow(kWidth - 38, 20, 18, 18);
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str());
+    nvtheme::PlaceCloseButton(m_btnClose, kWidth);
 
     m_picProgress.SetBitmaps(IDB_FINGER_OUTLINE, IDB_FINGER_OUTLINE);
     m_picProgress.MoveWindow(2, 90, 96, 96);
 
     m_strMessage = nvui::LoadResourceString(IDS_LIFT_AND_PLACE);
-    m_stMessage.SetLabel(m_strMessage.c_str(), L"Segoe UI", kLine, 0x000000, m_clrBack, 0);
+    m_stMessage.SetLabel(m_strMessage.c_str(), nvtheme::kFace, kLine, nvtheme::kText, nvtheme::kBackground,
+                         0);
     m_stMessage.MoveWindow(100, 90, kWidth - 100 - kMargin, 4 * kLine);
 
     const std::wstring cancel = nvui::LoadResourceString(IDS_CANCEL);
-    m_stCancel.SetLabel(cancel.c_str(), L"Segoe UI", kLine, 0xFFFFFF, 0xB3977F, LS_CENTER | LS_VCENTER);
-    m_stCancel.SetHoverColors(0xE7E3AA, 0x928A20, 0x999999);
-    m_stCancel.SetPressedColors(0xFFFFFF, 0xC2B82B, 0);
-    m_stCancel.EnableClick();
+    nvtheme::SetCommandLabel(m_stCancel, cancel.c_str());
     m_stCancel.MoveWindow(kMargin, 205, 420, 45);
     SetUpCommandAccess();
 }
@@ -281,14 +277,7 @@ bool CDlgEnroll::OnCommand(WORD id, WORD code, HWND control) {
 }
 
 void CDlgEnroll::OnPaint(HDC dc) {
-    if (HBRUSH header = CreateSolidBrush(m_clrHeader)) {
-        FillRect(dc, &m_rcHeader, header);
-        DeleteObject(header);
-    }
-    if (HBRUSH accent = CreateSolidBrush(m_clrAccent)) {
-        FillRect(dc, &m_rcAccent, accent);
-        DeleteObject(accent);
-    }
+    nvtheme::PaintTitleBand(dc, kWidth);
 }
 
 bool CDlgEnroll::OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -89,11 +89,6 @@ private:
     FingerFlags m_flagsEnrolled = {};
     std::wstring m_strTitle;
     std::wstring m_strMessage;
-    RECT m_rcHeader = {0, 0, 480, 56};
-    RECT m_rcAccent = {0, 56, 480, 60};
-    COLORREF m_clrHeader = 0x2E2827;
-    COLORREF m_clrAccent = 0xC2B82B;
-    COLORREF m_clrBack = 0xF0F0F0;
     // Set once the run has asked to end: events the framework still posts (a cancelled
     // capture completes with WINBIO_E_CANCELED) may arrive before the modal loop is left, and
     // must not open a box of a run that is over.

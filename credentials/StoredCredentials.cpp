@@ -1,9 +1,5 @@
-// The stored credential upkeep of CTemplateDatabase: applying a password left in the hand-off
-// file, and clearing every stored account whose password Windows no longer accepts. Logons run
-// without the lock: a slow logon server must not keep the other sessions' programs out.
-#include "database/TemplateDatabase.h"
-
-#include "credentials/Logon.h"
+// The stored credential upkeep: the hand-off file and the check of every stored account.
+#include "credentials/StoredCredentials.h"
 
 #include "base/SecureWipe.h"
 #include "base/Trace.h"
@@ -118,7 +114,7 @@ struct HandOff {
 
 } // namespace
 
-int CTemplateDatabase::FindHandOffAccount(const unsigned char* image, const wchar_t* userName) {
+int CStoredCredentials::FindHandOffAccount(const unsigned char* image, const wchar_t* userName) {
     // An exact match first, so that of "john" and "John" the one named as given wins.
     if (const int exact = nvdb::FindAccount(image, CFieldText(userName).Get()); exact >= 0)
         return exact;
@@ -132,10 +128,10 @@ int CTemplateDatabase::FindHandOffAccount(const unsigned char* image, const wcha
     return -1;
 }
 
-int CTemplateDatabase::WritePassword(const wchar_t* userName, const wchar_t* password,
-                                     const wchar_t* expectedUser, const wchar_t* expectedDomain) {
+int CStoredCredentials::WritePassword(const wchar_t* userName, const wchar_t* password,
+                                      const wchar_t* expectedUser, const wchar_t* expectedDomain) {
     nvdb::ImageBuffer image;
-    if (!LoadDatabase(image.data()))
+    if (!m_database.LoadDatabase(image.data()))
         return 0;
     const int index = FindHandOffAccount(image.data(), userName);
     if (index < 0)
@@ -149,34 +145,35 @@ int CTemplateDatabase::WritePassword(const wchar_t* userName, const wchar_t* pas
     }
     if (!nvdb::SetPassword(image.data(), index, CFieldText(password).Get()))
         return 0;
-    return SaveDatabase(image.data()) ? 1 : 0;
+    return m_database.SaveDatabase(image.data()) ? 1 : 0;
 }
 
-int CTemplateDatabase::ApplyPasswordFile() {
+int CStoredCredentials::ApplyPasswordFile() {
     const auto apply = [this]() -> int {
         // Held open from the read to the end, sharing only reading: nobody replaces or deletes it
         // meanwhile, and it is deleted through this handle once it is done with.
         nvwin::FileHandle file;
         // Done with: gone once the handle closes, which is now.
         const auto discard = [this, &file]() {
-            DeleteThroughHandle(*m_files, file.Get());
+            DeleteThroughHandle(m_database.Files(), file.Get());
             file.Reset();
             return 0;
         };
         HandOff handOff;
         std::unique_ptr<StoredCredential> account;
         {
-            const CDatabaseLock lock(*this);
+            const CDatabaseLock lock(m_database);
             if (!lock)
                 return 0;
-            const nvwin::FileHandle folder = HoldFolder();
+            const nvwin::FileHandle folder = m_database.HoldFolder();
             if (!folder)
                 return IsNotFound(GetLastError()) ? 1 : 0;
-            file = OpenWithoutLinks(*m_files, m_handOffPath.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+            file =
+                OpenWithoutLinks(m_database.Files(), m_database.HandOffPath().c_str(), GENERIC_READ | DELETE,
+                                 FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
             if (!file)
                 return IsNotFound(GetLastError()) ? 1 : 0;
-            if (!FileExists(m_databasePath))
+            if (!FileExists(m_database.DatabasePath()))
                 return discard();
             // A read error says nothing about the content: the file stays for the next start.
             HandOffBytes read;
@@ -185,7 +182,7 @@ int CTemplateDatabase::ApplyPasswordFile() {
             if (!handOff.Decode(read))
                 return discard();
             nvdb::ImageBuffer image;
-            if (!LoadDatabase(image.data()))
+            if (!m_database.LoadDatabase(image.data()))
                 return 0;
             const int index = FindHandOffAccount(image.data(), handOff.userName);
             if (index < 0)
@@ -200,11 +197,11 @@ int CTemplateDatabase::ApplyPasswordFile() {
             nvtrace::Trace("(ApplyPasswordFile) Fail = %x", static_cast<unsigned>(error));
             return discard();
         }
-        const CDatabaseLock lock(*this);
+        const CDatabaseLock lock(m_database);
         if (!lock || !WritePassword(handOff.userName, handOff.password, account->userName, account->domain))
             return 0;
         // Gone when the handle closes, still under the lock.
-        if (!DeleteThroughHandle(*m_files, file.Get()))
+        if (!DeleteThroughHandle(m_database.Files(), file.Get()))
             nvtrace::Trace("(ApplyPasswordFile) deleting the hand-off failed, error %u",
                            static_cast<unsigned>(GetLastError()));
         file.Reset();
@@ -217,12 +214,12 @@ int CTemplateDatabase::ApplyPasswordFile() {
     }
 }
 
-int CTemplateDatabase::UpdatePassword(const wchar_t* userName, const wchar_t* password) {
+int CStoredCredentials::UpdatePassword(const wchar_t* userName, const wchar_t* password) {
     if (userName == nullptr || userName[0] == L'\0' || password == nullptr)
         return 0;
     try {
         // Held from the read to the write, so that nobody else's write falls in between and is lost.
-        const CDatabaseLock lock(*this);
+        const CDatabaseLock lock(m_database);
         return lock ? WritePassword(userName, password, nullptr, nullptr) : 0;
     } catch (...) {
         return 0;
@@ -261,7 +258,7 @@ void ReadPending(const FileOperations& files, const std::wstring& path, PendingH
 
 } // namespace
 
-int CTemplateDatabase::CheckAccount(int wiped[10]) {
+int CStoredCredentials::CheckAccount(int wiped[10]) {
     if (wiped == nullptr)
         return 0;
     for (int r = 0; r < nvdb::kRecordCount; ++r)
@@ -270,8 +267,8 @@ int CTemplateDatabase::CheckAccount(int wiped[10]) {
         nvdb::ImageBuffer image;
         std::array<std::unique_ptr<StoredCredential>, nvdb::kRecordCount> tried;
         {
-            const CDatabaseLock lock(*this);
-            if (!lock || !LoadDatabase(image.data()))
+            const CDatabaseLock lock(m_database);
+            if (!lock || !m_database.LoadDatabase(image.data()))
                 return 0;
             for (int r = 0; r < nvdb::kRecordCount; ++r) {
                 const unsigned char* record = nvdb::Record(image.data(), r);
@@ -300,11 +297,11 @@ int CTemplateDatabase::CheckAccount(int wiped[10]) {
         if (!anyRejected)
             return 1;
 
-        const CDatabaseLock lock(*this);
-        if (!lock || !LoadDatabase(image.data()))
+        const CDatabaseLock lock(m_database);
+        if (!lock || !m_database.LoadDatabase(image.data()))
             return 0;
         PendingHandOff pending;
-        ReadPending(*m_files, m_handOffPath, pending);
+        ReadPending(m_database.Files(), m_database.HandOffPath(), pending);
         bool anyCleared = false;
         for (int r = 0; r < nvdb::kRecordCount; ++r) {
             if (!rejected[r])
@@ -320,13 +317,13 @@ int CTemplateDatabase::CheckAccount(int wiped[10]) {
                 nvtrace::Trace("(%d)(CheckAccount) hand-off pending, kept", r);
                 continue;
             }
-            ClearAccount(image.data(), r);
+            m_database.ClearAccount(image.data(), r);
             wiped[r] = 1;
             anyCleared = true;
         }
         if (!anyCleared)
             return 1;
-        return SaveDatabase(image.data()) ? 1 : 0;
+        return m_database.SaveDatabase(image.data()) ? 1 : 0;
     };
     try {
         return check();

@@ -63,10 +63,9 @@ void RemoveStaleTemporaries(const std::wstring& path) {
 
 } // namespace
 
-CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, LogonFunction logon, const FileOperations& files,
-                                     DWORD lockTimeoutMs)
+CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, const FileOperations& files, DWORD lockTimeoutMs)
     : m_lockTimeoutMs(lockTimeoutMs), m_folder(folder), m_databasePath(m_folder + L"\\" + kDatabaseFileName),
-      m_handOffPath(m_folder + L"\\" + kHandOffFileName), m_logon(logon), m_files(&files) {
+      m_handOffPath(m_folder + L"\\" + kHandOffFileName), m_files(&files) {
     m_hGlobalMutex = OpenDatabaseMutex(kGlobalDatabaseMutexName);
     m_hMutex = OpenDatabaseMutex(kDatabaseMutexName);
     DWORD capacity = 32;

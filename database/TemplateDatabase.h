@@ -1,7 +1,7 @@
 // CTemplateDatabase: the shared encrypted template database file, serialised with the vendor's
 // programs of every session through the mutexes "Global\Norvik Fingerprint Database" and
-// "Norvik Fingerprint Database". The credential upkeep members live in
-// credentials/StoredCredentials.cpp.
+// "Norvik Fingerprint Database". The stored credential upkeep built on it is CStoredCredentials
+// (credentials/StoredCredentials.h).
 #pragma once
 
 #include "database/EncryptedFile.h"
@@ -24,15 +24,11 @@ inline constexpr wchar_t kGlobalDatabaseMutexName[] = L"Global\\Norvik Fingerpri
 // fails and leaves everything as it was, rather than freeze the window behind a peer that hangs.
 inline constexpr DWORD kDatabaseLockTimeoutMs = 30'000;
 
-// How the stored credentials are tried: a function with the shape of LogonUserW.
-using LogonFunction = decltype(&LogonUserW);
-
 class CTemplateDatabase {
 public:
-    // folder: where NVKDB.edb and pwcn.dat live. logon: how the stored credentials (and a
-    // hand-off's password) are tried. files: how both files are opened, and the database replaced.
-    // lockTimeoutMs: how long LockDatabase waits.
-    explicit CTemplateDatabase(const wchar_t* folder = kDatabaseFolder, LogonFunction logon = &LogonUserW,
+    // folder: where NVKDB.edb and pwcn.dat live. files: how both files are opened, and the
+    // database replaced. lockTimeoutMs: how long LockDatabase waits.
+    explicit CTemplateDatabase(const wchar_t* folder = kDatabaseFolder,
                                const FileOperations& files = kSystemFileOperations,
                                DWORD lockTimeoutMs = kDatabaseLockTimeoutMs);
     ~CTemplateDatabase();
@@ -53,43 +49,26 @@ public:
     // Always 1; *index is the first in-use record with exactly this user name, or -1.
     int FindAccount(const unsigned char* image, const wchar_t* name, int* index) const;
 
-    // The stored credential upkeep. None of them throws; each holds the lock only while it reads
-    // or writes, never across a logon.
-    // The hand-off file is deleted once its password is saved, or when it is malformed, names no
-    // stored account or its password does not log on; any other failure leaves it for next time.
-    int ApplyPasswordFile();
-    // The record of that user name (letter case aside, an exact match first) gets the password.
-    int UpdatePassword(const wchar_t* userName, const wchar_t* password);
-    // Clears a record whose password is refused, unless a hand-off for it is pending or the record
-    // changed while its logon ran. wiped[r] is 1 for each record cleared.
-    int CheckAccount(int wiped[10]);
     // Zero-fills record index (0..9) of the image; 0 for an index outside that range.
     int ClearAccount(unsigned char* image, int index);
 
     const std::wstring& DatabasePath() const { return m_databasePath; }
     const std::wstring& HandOffPath() const { return m_handOffPath; }
+    const FileOperations& Files() const { return *m_files; }
+    // The folder held open without delete sharing, so that it cannot be swapped for a link while
+    // we work in it; invalid (GetLastError says why) when it is missing or is a link.
+    nvwin::FileHandle HoldFolder() const;
 
     // The session's mutex; the machine's is m_hGlobalMutex.
     HANDLE m_hMutex = nullptr;
     wchar_t m_szUserName[32] = {};
 
 private:
-    // The folder held open without delete sharing, so that it cannot be swapped for a link while
-    // we work in it; invalid (GetLastError says why) when it is missing or is a link.
-    nvwin::FileHandle HoldFolder() const;
-    // Record index of the hand-off's user name in the image, or -1.
-    static int FindHandOffAccount(const unsigned char* image, const wchar_t* userName);
-    // Under the lock: the record of userName gets password and the image is saved, provided the
-    // record still carries expectedUser and expectedDomain where they are given.
-    int WritePassword(const wchar_t* userName, const wchar_t* password, const wchar_t* expectedUser,
-                      const wchar_t* expectedDomain);
-
     HANDLE m_hGlobalMutex = nullptr;
     DWORD m_lockTimeoutMs;
     std::wstring m_folder;
     std::wstring m_databasePath;
     std::wstring m_handOffPath;
-    LogonFunction m_logon;
     const FileOperations* m_files;
 };
 

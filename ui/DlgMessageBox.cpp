@@ -4,6 +4,7 @@
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "ui/ResourceText.h"
+#include "ui/Theme.h"
 #include "ui/WinApp.h"
 
 #include <algorithm>
@@ -51,13 +52,9 @@ BOOL CDlgMessageBox::OnInitDialog() {
 
 void CDlgMessageBox::Layout() {
     SetClientSize(kWidth, kHeight);
-    SetBackgroundColor(m_clrBack, true);
-
-    m_stTitle.SetLabel(m_strTitle.c_str(), L"Segoe UI Semibold", 24, 0xFFFFFF, m_clrBand, 0);
-    m_stTitle.MoveWindow(kMargin, 16, m_stTitle.GetTextExtent().cx, 24);
-
-    m_btnClose.SetBitmaps(IDB_CLOSE, IDB_CLOSE_HOVER);
-    m_btnClose.MoveWindow(kWidth - 38, 20, 18, 18);
+    SetBackgroundColor(nvtheme::kBackground, true);
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str());
+    nvtheme::PlaceCloseButton(m_btnClose, kWidth);
 
     const std::uint32_t style = NormalizeMessageBoxStyle(m_nStyle);
     ReleaseIcon();
@@ -67,7 +64,7 @@ void CDlgMessageBox::Layout() {
     SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_hIconBitmap));
     ::MoveWindow(icon, kMargin, 98, 42, 42, TRUE);
 
-    m_stText.SetLabel(m_strText.c_str(), L"Segoe UI", kLine, 0x000000, m_clrBack, 0);
+    m_stText.SetLabel(m_strText.c_str(), nvtheme::kFace, kLine, nvtheme::kText, nvtheme::kBackground, 0);
     m_stText.MoveWindow(100, 90, kTextWidth, 3 * kLine);
 
     if (style & MSGBOX_ANOTHER_FINGER) {
@@ -76,17 +73,15 @@ void CDlgMessageBox::Layout() {
         const int textHeight = m_stText.MeasureText(m_strText.c_str(), kTextWidth).cy;
         m_stText.MoveWindow(100, 90, kTextWidth, std::clamp(textHeight, 2 * kLine, 3 * kLine));
         const std::wstring another = nvui::LoadResourceString(IDS_SCAN_ANOTHER);
-        m_stAnother.SetLabel(another.c_str(), L"Segoe UI", kLine, 0xC2B82B, m_clrBack, LS_UNDERLINE);
+        m_stAnother.SetLabel(another.c_str(), nvtheme::kFace, kLine, nvtheme::kLink, nvtheme::kBackground,
+                             LS_UNDERLINE);
         m_stAnother.EnableClick();
         m_stAnother.MoveWindow(100, m_stText.GetRectInParent().bottom + 5, kTextWidth, kLine);
         m_stAnother.ShowWindow(SW_SHOW);
     }
 
     const std::wstring ok = nvui::LoadResourceString(IDS_OK);
-    m_stButton1.SetLabel(ok.c_str(), L"Segoe UI", kLine, 0xFFFFFF, 0xB3977F, LS_CENTER | LS_VCENTER);
-    m_stButton1.SetHoverColors(0xE7E3AA, 0x928A20, 0x999999);
-    m_stButton1.SetPressedColors(0xFFFFFF, 0xC2B82B, 0);
-    m_stButton1.EnableClick();
+    nvtheme::SetCommandLabel(m_stButton1, ok.c_str());
     m_stButton1.MoveWindow(kMargin, 205, 420, 45);
 
     m_stButton2.ShowWindow(SW_HIDE);
@@ -116,16 +111,7 @@ void CDlgMessageBox::ReleaseIcon() {
 }
 
 void CDlgMessageBox::OnPaint(HDC dc) {
-    HBRUSH band = CreateSolidBrush(m_clrBand);
-    HBRUSH accent = CreateSolidBrush(m_clrAccent);
-    if (band) {
-        FillRect(dc, &m_rcBand, band);
-        DeleteObject(band);
-    }
-    if (accent) {
-        FillRect(dc, &m_rcAccent, accent);
-        DeleteObject(accent);
-    }
+    nvtheme::PaintTitleBand(dc, kWidth);
 }
 
 bool CDlgMessageBox::OnCommand(WORD id, WORD code, HWND control) {

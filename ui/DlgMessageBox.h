@@ -39,11 +39,6 @@ private:
     std::uint32_t m_nStyle = 0;
     std::wstring m_strTitle;
     std::wstring m_strText;
-    RECT m_rcBand = {0, 0, 480, 56};
-    RECT m_rcAccent = {0, 56, 480, 60};
-    COLORREF m_clrBand = 0x2E2827;
-    COLORREF m_clrAccent = 0xC2B82B;
-    COLORREF m_clrBack = 0xF0F0F0;
     HBITMAP m_hIconBitmap = nullptr;
 
     CFontStatic m_stText;

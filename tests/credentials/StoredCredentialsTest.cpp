@@ -1,6 +1,6 @@
 // The stored credential upkeep under Wine: hand-off files and databases laid out byte by byte in
 // a folder of the test's own, and a logon function that answers as the test tells it.
-#include "database/TemplateDatabase.h"
+#include "credentials/StoredCredentials.h"
 
 #include "base/Trace.h"
 #include "database/TemplateImage.h"
@@ -103,8 +103,9 @@ TEST_F(Upkeep, ApplyPasswordFileWritesThePasswordIntoThatRecordOnly) {
     ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"BOB", L"n3w-pass")));
     // Only a refused password stops it; any other answer says nothing about the password.
     g_logonResults = {{L"bob", ERROR_ACCOUNT_RESTRICTION}};
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
     EXPECT_FALSE(Exists(folder.HandOff()));
 
     const auto after = Decrypt(ReadRaw(folder.Database()));
@@ -127,8 +128,9 @@ TEST_F(Upkeep, ApplyPasswordFileWithAnEmptyPasswordStoresLengthZero) {
     ScratchFolder folder(L"applyempty");
     ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
     ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"carol", L"")));
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
     const auto after = Decrypt(ReadRaw(folder.Database()));
     EXPECT_EQ(GetText(after, At(6, 80)), L"");
     EXPECT_EQ(Get32(after, At(6, 12)), 0u);
@@ -139,8 +141,9 @@ TEST_F(Upkeep, ApplyPasswordFileWithNoHandOffFileDoesNothing) {
     ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
     ASSERT_TRUE(AgeFile(folder.Database()));
     const FILETIME before = WriteTime(folder.Database());
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
     const FILETIME after = WriteTime(folder.Database());
     EXPECT_EQ(CompareFileTime(&before, &after), 0);
     EXPECT_EQ(FilesIn(folder.Path()).size(), 1u);
@@ -181,8 +184,9 @@ TEST_F(Upkeep, ApplyPasswordFileFailureTable) {
         }
         ASSERT_TRUE(WriteRaw(folder.HandOff(), row.handOff));
         g_logonResults = {{L"alice", row.logon}};
-        CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-        EXPECT_EQ(database.ApplyPasswordFile(), 0) << row.what;
+        CTemplateDatabase database(folder.Path().c_str());
+        CStoredCredentials upkeep(database, FakeLogon);
+        EXPECT_EQ(upkeep.ApplyPasswordFile(), 0) << row.what;
         EXPECT_EQ(Exists(folder.HandOff()), row.handOffRemains) << row.what;
         if (row.database) {
             EXPECT_TRUE(ReadRaw(folder.Database()) == original) << row.what;
@@ -197,13 +201,14 @@ TEST_F(Upkeep, ApplyPasswordFileThatCannotBeOpenedOrDeletedStays) {
     const auto original = Encrypt(Accounts());
     ASSERT_TRUE(WriteRaw(folder.Database(), original));
     ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
 
     // Held with no sharing at all: it cannot be opened.
     HANDLE exclusive =
         CreateFileW(folder.HandOff().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(database.ApplyPasswordFile(), 0);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 0);
     EXPECT_TRUE(Exists(folder.HandOff()));
     CloseHandle(exclusive);
 
@@ -212,13 +217,13 @@ TEST_F(Upkeep, ApplyPasswordFileThatCannotBeOpenedOrDeletedStays) {
     HANDLE reader = CreateFileW(folder.HandOff().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(database.ApplyPasswordFile(), 0);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 0);
     EXPECT_TRUE(Exists(folder.HandOff()));
     CloseHandle(reader);
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
 
     // Once free, the same file is applied.
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
     EXPECT_FALSE(Exists(folder.HandOff()));
     EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"pw");
 }
@@ -232,19 +237,20 @@ TEST_F(Upkeep, AHandOffThatCannotBeSavedStaysAndKeepsItsAccount) {
     ASSERT_TRUE(SetFileAttributesW(folder.Database().c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"Alice", L"pw")));
     g_logonResults = {{L"alice:old-alice", ERROR_LOGON_FAILURE}, {L"bob", ERROR_LOGON_FAILURE}};
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(database.ApplyPasswordFile(), 0);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 0);
     EXPECT_TRUE(Exists(folder.HandOff()));
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
 
     ASSERT_TRUE(SetFileAttributesW(folder.Database().c_str(), FILE_ATTRIBUTE_NORMAL));
     int wiped[10] = {};
-    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
     const int expected[10] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
     EXPECT_TRUE(std::equal(std::begin(wiped), std::end(wiped), std::begin(expected))) << "only bob goes";
     EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"old-alice");
 
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
     EXPECT_FALSE(Exists(folder.HandOff()));
     EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"pw");
 }
@@ -261,17 +267,18 @@ TEST_F(Upkeep, ApplyPasswordFileGivesUpAfterTheBoundAndKeepsTheHandOff) {
     HANDLE peer = StartPeer(L"holdname \"Global\\Norvik Fingerprint Database\" " + event + L" 4000");
     ASSERT_NE(peer, nullptr);
     ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon, kSystemFileOperations, 1000);
+    CTemplateDatabase database(folder.Path().c_str(), kSystemFileOperations, 1000);
+    CStoredCredentials upkeep(database, FakeLogon);
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(database.ApplyPasswordFile(), 0);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 0);
     EXPECT_GE(GetTickCount64() - start, 900u);
     EXPECT_TRUE(Exists(folder.HandOff()));
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
     EXPECT_EQ(WaitExit(peer), 0u);
     CloseHandle(ready);
     // With the usual bound: another test's peer may hold the mutex for a while.
-    CTemplateDatabase nextStart(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(nextStart.ApplyPasswordFile(), 1);
+    CTemplateDatabase nextStart(folder.Path().c_str());
+    EXPECT_EQ(CStoredCredentials(nextStart, FakeLogon).ApplyPasswordFile(), 1);
     EXPECT_FALSE(Exists(folder.HandOff()));
 }
 
@@ -281,8 +288,9 @@ TEST_F(Upkeep, ApplyPasswordFileReadsOnlyTheFirst272Bytes) {
     auto handOff = HandOff(L"alice", L"long-file");
     handOff.resize(4096, 0x99);
     ASSERT_TRUE(WriteRaw(folder.HandOff(), handOff));
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
     EXPECT_FALSE(Exists(folder.HandOff()));
     EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"long-file");
 }
@@ -297,9 +305,10 @@ TEST_F(Upkeep, ApplyPasswordFileWaitsForAPeerThatHoldsTheMutex) {
     HANDLE peer = StartPeer(L"hold \"" + folder.Path() + L"\" " + event + L" 1500");
     ASSERT_NE(peer, nullptr);
     ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(database.ApplyPasswordFile(), 0) << "alice is gone from the peer's database";
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 0) << "alice is gone from the peer's database";
     EXPECT_GE(GetTickCount64() - start, 1000u);
     EXPECT_FALSE(Exists(folder.HandOff()));
     EXPECT_EQ(WaitExit(peer), 0u);
@@ -313,14 +322,15 @@ TEST_F(Upkeep, ApplyPasswordFileWaitsForAPeerThatHoldsTheMutex) {
 TEST_F(Upkeep, UpdatePasswordRefusals) {
     ScratchFolder folder(L"update");
     const auto original = Encrypt(Accounts());
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(database.UpdatePassword(L"alice", L"pw"), 0) << "no database";
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.UpdatePassword(L"alice", L"pw"), 0) << "no database";
     EXPECT_FALSE(Exists(folder.Database()));
     ASSERT_TRUE(WriteRaw(folder.Database(), original));
-    EXPECT_EQ(database.UpdatePassword(L"", L"pw"), 0);
-    EXPECT_EQ(database.UpdatePassword(L"alice", std::wstring(33, L'p').c_str()), 0) << "does not fit";
+    EXPECT_EQ(upkeep.UpdatePassword(L"", L"pw"), 0);
+    EXPECT_EQ(upkeep.UpdatePassword(L"alice", std::wstring(33, L'p').c_str()), 0) << "does not fit";
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
-    EXPECT_EQ(database.UpdatePassword(L"alice", std::wstring(32, L'p').c_str()), 1);
+    EXPECT_EQ(upkeep.UpdatePassword(L"alice", std::wstring(32, L'p').c_str()), 1);
     const auto after = Decrypt(ReadRaw(folder.Database()));
     EXPECT_EQ(GetText(after, At(1, 80)), std::wstring(32, L'p'));
     EXPECT_EQ(Get32(after, At(1, 12)), 32u);
@@ -329,8 +339,8 @@ TEST_F(Upkeep, UpdatePasswordRefusals) {
     auto image = Accounts();
     PutAccount(image, 3, L"Alice", L"old-Alice");
     ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(image)));
-    EXPECT_EQ(database.UpdatePassword(L"Alice", L"exact"), 1);
-    EXPECT_EQ(database.UpdatePassword(L"ALICE", L"first"), 1);
+    EXPECT_EQ(upkeep.UpdatePassword(L"Alice", L"exact"), 1);
+    EXPECT_EQ(upkeep.UpdatePassword(L"ALICE", L"first"), 1);
     const auto cased = Decrypt(ReadRaw(folder.Database()));
     EXPECT_EQ(GetText(cased, At(3, 80)), L"exact");
     EXPECT_EQ(GetText(cased, At(1, 80)), L"first");
@@ -348,10 +358,11 @@ TEST_F(Upkeep, CheckAccountClearsOnlyRecordsRejectedWith1326) {
                       {L"bob", ERROR_LOGON_FAILURE},
                       {L"carol", ERROR_ACCOUNT_RESTRICTION},
                       {L"dave", ERROR_LOGON_FAILURE}};
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
     int wiped[10];
     std::fill(std::begin(wiped), std::end(wiped), 7);
-    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
     const int expected[10] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     EXPECT_TRUE(std::equal(std::begin(wiped), std::end(wiped), std::begin(expected)));
 
@@ -392,9 +403,10 @@ TEST_F(Upkeep, CheckAccountPassesFullFieldsWhole) {
     Put32(image, At(2, 208), 0xFFFFFFFF); // right behind the domain
     ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(image)));
     g_logonResults = {{user, 0}, {L"alice", 0}, {L"bob", 0}, {L"carol", 0}};
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
     int wiped[10] = {};
-    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
     ASSERT_EQ(g_logonCalls.size(), 4u);
     EXPECT_EQ(g_logonCalls[1].user, user);
     EXPECT_EQ(g_logonCalls[1].password, password);
@@ -408,9 +420,10 @@ TEST_F(Upkeep, CheckAccountWithNothingRejectedDoesNotRewrite) {
     ASSERT_TRUE(AgeFile(folder.Database()));
     const FILETIME before = WriteTime(folder.Database());
     g_logonResults = {{L"alice", 0}, {L"bob", ERROR_ACCOUNT_DISABLED}, {L"carol", ERROR_NO_LOGON_SERVERS}};
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
     int wiped[10] = {};
-    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
     EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 0);
     const FILETIME after = WriteTime(folder.Database());
     EXPECT_EQ(CompareFileTime(&before, &after), 0);
@@ -435,10 +448,11 @@ TEST_F(Upkeep, CheckAccountWhenAllAreRejectedFreesEveryRecord) {
     ASSERT_TRUE(WriteRaw(folder.Database(), g_watchedBytes));
     g_logonResults = {
         {L"alice", ERROR_LOGON_FAILURE}, {L"bob", ERROR_LOGON_FAILURE}, {L"carol", ERROR_LOGON_FAILURE}};
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
     g_duringLogon = CheckTheFileIsUntouched;
     int wiped[10] = {};
-    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
     g_duringLogon = nullptr;
     EXPECT_EQ(g_logonCalls.size(), 3u);
     EXPECT_EQ(g_changedDuringLogon, 0);
@@ -455,13 +469,14 @@ TEST_F(Upkeep, CheckAccountWhenAllAreRejectedFreesEveryRecord) {
 
 TEST_F(Upkeep, CheckAccountWithoutADatabaseTriesNoLogon) {
     ScratchFolder folder(L"checknodb");
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
     int wiped[10] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-    EXPECT_EQ(database.CheckAccount(wiped), 0);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 0);
     EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 0), 10);
     EXPECT_TRUE(g_logonCalls.empty());
     ASSERT_TRUE(WriteRaw(folder.Database(), std::vector<unsigned char>(kImage + 1, 0)));
-    EXPECT_EQ(database.CheckAccount(wiped), 0);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 0);
     EXPECT_TRUE(g_logonCalls.empty());
 }
 
@@ -471,9 +486,10 @@ TEST_F(Upkeep, CheckAccountWhoseSaveFailsReportsIt) {
     ASSERT_TRUE(WriteRaw(folder.Database(), original));
     ASSERT_TRUE(SetFileAttributesW(folder.Database().c_str(), FILE_ATTRIBUTE_READONLY));
     g_logonResults = {{L"bob", ERROR_LOGON_FAILURE}};
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
     int wiped[10] = {};
-    EXPECT_EQ(database.CheckAccount(wiped), 0);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 0);
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
 }
 
@@ -483,8 +499,9 @@ TEST_F(Upkeep, CheckAccountWithTheRealLogonKeepsEveryRecordUnderWine) {
     const auto original = Encrypt(Accounts());
     ASSERT_TRUE(WriteRaw(folder.Database(), original));
     CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database);
     int wiped[10] = {};
-    EXPECT_EQ(database.CheckAccount(wiped), 1);
+    EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
     EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 0);
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
 }
@@ -533,9 +550,10 @@ TEST_F(Upkeep, CheckAccountLogsOnWithoutTheLockAndClearsOnlyWhatItTried) {
         g_peer = peer;
         g_peerFinishedDuringLogon = false;
         g_duringLogon = ReleasePeerAndWaitForIt;
-        CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
+        CTemplateDatabase database(folder.Path().c_str());
+        CStoredCredentials upkeep(database, FakeLogon);
         int wiped[10] = {};
-        EXPECT_EQ(database.CheckAccount(wiped), 1);
+        EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
         g_duringLogon = nullptr;
         EXPECT_TRUE(g_peerFinishedDuringLogon) << "the peer waited for our logons";
         EXPECT_EQ(WaitExit(peer), 0u);
@@ -589,9 +607,9 @@ TEST_F(Upkeep, APeersWriteWhileWeHoldTheMutexWaitsAndSurvives) {
         HANDLE peer = StartPeer(L"modify \"" + folder.Path() + L"\" " + event + L" 6");
         ASSERT_NE(peer, nullptr);
         g_released = false;
-        CTemplateDatabase database(folder.Path().c_str(), FakeLogon, kReleasingFileOperations);
-        EXPECT_EQ(handOff ? database.ApplyPasswordFile() : database.UpdatePassword(L"alice", L"n3w"), 1)
-            << what;
+        CTemplateDatabase database(folder.Path().c_str(), kReleasingFileOperations);
+        CStoredCredentials upkeep(database, FakeLogon);
+        EXPECT_EQ(handOff ? upkeep.ApplyPasswordFile() : upkeep.UpdatePassword(L"alice", L"n3w"), 1) << what;
         EXPECT_TRUE(g_released) << what;
         // While we log on with the hand-off's password the lock is free, so the peer may see the
         // hand-off (7); it is gone only once its password is saved.
@@ -647,8 +665,9 @@ TEST_F(Upkeep, ALinkIsNeverFollowed) {
         ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
         g_linkName = row.link(folder);
         g_openedNames.clear();
-        CTemplateDatabase database(folder.Path().c_str(), FakeLogon, kLinkFileOperations);
-        EXPECT_EQ(database.ApplyPasswordFile(), 0) << what;
+        CTemplateDatabase database(folder.Path().c_str(), kLinkFileOperations);
+        CStoredCredentials upkeep(database, FakeLogon);
+        EXPECT_EQ(upkeep.ApplyPasswordFile(), 0) << what;
         EXPECT_TRUE(Exists(folder.HandOff())) << what << ": a link is not deleted";
         nvdb::ImageBuffer image;
         EXPECT_EQ(database.LoadDatabase(image.data()), row.databaseReadable ? 1 : 0) << what;
@@ -670,8 +689,9 @@ TEST_F(Upkeep, AReaderHoldingTheDatabaseOpenDoesNotCostTheHandOff) {
     ASSERT_NE(peer, nullptr);
     ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
 
-    CTemplateDatabase database(folder.Path().c_str(), FakeLogon);
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
     EXPECT_FALSE(Exists(folder.HandOff()));
     EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"n3w-pass");
     EXPECT_NE(std::find(g_trace.begin(), g_trace.end(), u"(WriteEncryptedFile) written in place"),

@@ -1,5 +1,6 @@
 // The real location, C:\ProgramData\NorvikWbf of the prefix, through the default constructor.
 // These tests run alone (RUN_SERIAL) and put back whatever was there before.
+#include "credentials/StoredCredentials.h"
 #include "database/TemplateDatabase.h"
 
 #include "tests/database/DatabaseTestSupport.h"
@@ -61,7 +62,7 @@ TEST_F(RealFolder, SaveLoadAndHandOffAtTheRealPath) {
     for (auto& b : handOff)
         b ^= 0xA7;
     ASSERT_TRUE(WriteRaw(kHandOff, handOff));
-    EXPECT_EQ(database.ApplyPasswordFile(), 1);
+    EXPECT_EQ(CStoredCredentials(database).ApplyPasswordFile(), 1);
     EXPECT_FALSE(Exists(kHandOff));
 
     std::vector<unsigned char> loaded(kImage);

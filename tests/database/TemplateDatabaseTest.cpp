@@ -380,7 +380,7 @@ TEST(TemplateDatabaseSave, ARefusedAtomicReplaceFallsBackToWritingInPlace) {
         ResetFileOperations(row.refuse, row.error);
         g_saveTrace.clear();
         nvtrace::SetSink(CollectSaveTrace);
-        CTemplateDatabase database(folder.Path().c_str(), &LogonUserW, kRefusingFileOperations);
+        CTemplateDatabase database(folder.Path().c_str(), kRefusingFileOperations);
         const auto plain = PatternImage(23);
         const int saved = database.SaveDatabase(plain.data());
         nvtrace::SetSink(nullptr);
@@ -426,7 +426,7 @@ TEST(TemplateDatabaseSave, KeepsTheOldFilesAccessRules) {
     // The new file has them from its creation on (Wine keeps only what is set on the handle later,
     // so the create call itself is looked at).
     ResetFileOperations(Refuse::Nothing);
-    CTemplateDatabase database(folder.Path().c_str(), &LogonUserW, kRefusingFileOperations);
+    CTemplateDatabase database(folder.Path().c_str(), kRefusingFileOperations);
     const auto other = PatternImage(18);
     ASSERT_EQ(database.SaveDatabase(other.data()), 1);
     EXPECT_TRUE(Decrypt(ReadRaw(folder.Database())) == other);
@@ -558,7 +558,7 @@ TEST(TemplateDatabaseMutex, APeerHoldingEitherNameKeepsUsOutUntilTheBound) {
         ASSERT_NE(peer, nullptr);
         ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0) << what;
 
-        CTemplateDatabase database(folder.Path().c_str(), &LogonUserW, kSystemFileOperations, 1000);
+        CTemplateDatabase database(folder.Path().c_str(), kSystemFileOperations, 1000);
         std::vector<unsigned char> image(kImage, 0xEE);
         const ULONGLONG start = GetTickCount64();
         EXPECT_EQ(database.LoadDatabase(image.data()), 0) << what;

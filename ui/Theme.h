@@ -1,0 +1,62 @@
+// The look the program's three dialogs share: one palette, the faces of their texts, the dark
+// title band with its accent line, and the two looks of a command drawn as a label.
+#pragma once
+
+#include "ui/FontStatic.h"
+#include "ui/HoverPicBtn.h"
+
+#include <windows.h>
+
+namespace nvtheme {
+
+// Colours are COLORREF values, 0x00BBGGRR.
+inline constexpr COLORREF kBackground = 0xF0F0F0;
+inline constexpr COLORREF kTitleBand = 0x2E2827;
+inline constexpr COLORREF kAccent = 0xC2B82B;
+inline constexpr COLORREF kPanel = 0xFFFFFF;
+inline constexpr COLORREF kText = 0x000000;
+inline constexpr COLORREF kTitleText = 0xFFFFFF;
+inline constexpr COLORREF kLink = kAccent;
+
+inline constexpr wchar_t kFace[] = L"Segoe UI";
+inline constexpr wchar_t kTitleFace[] = L"Segoe UI Semibold";
+inline constexpr int kTextSize = 20;
+inline constexpr int kTitleSize = 24;
+
+// The band across the top of every dialog and the line under it.
+inline constexpr int kBandHeight = 56;
+inline constexpr int kAccentHeight = 4;
+inline constexpr RECT TitleBandRect(int width) {
+    return RECT{0, 0, width, kBandHeight};
+}
+inline constexpr RECT AccentLineRect(int width) {
+    return RECT{0, kBandHeight, width, kBandHeight + kAccentHeight};
+}
+
+// A command drawn as a label: its face at rest, under the pointer and while pressed.
+struct CommandLook {
+    COLORREF back, text;
+    COLORREF hoverText, hoverFill, hoverBorder;
+    COLORREF pressedText, pressedFill, pressedBorder;
+};
+inline constexpr CommandLook kActiveCommand = {0xB3977F, 0xFFFFFF, 0xE7E3AA, 0x928A20,
+                                               0x999999, 0xFFFFFF, 0xC2B82B, 0};
+// An inactive command has no hover or pressed face and takes no clicks.
+inline constexpr COLORREF kInactiveCommandBack = 0x3C3C3C;
+inline constexpr COLORREF kInactiveCommandText = 0x717171;
+
+// Fills rc with one colour; nothing when rc is empty or no brush can be had.
+void FillSolid(HDC dc, const RECT& rc, COLORREF colour);
+// The title band and the accent line of a dialog width pixels wide.
+void PaintTitleBand(HDC dc, int width);
+
+// The title on the band: white, at (30, 16), as wide as its text and 24 high.
+void SetTitleLabel(CFontStatic& title, const wchar_t* text);
+// The close picture in the band's top right corner of a dialog width pixels wide.
+void PlaceCloseButton(CHoverPicBtn& close, int width);
+// A command label, centred text, in the active look.
+void SetCommandLabel(CFontStatic& label, const wchar_t* text);
+// Switches a command label between the active look, which takes clicks, and the inactive one.
+void ApplyCommandLook(CFontStatic& label, bool active);
+
+} // namespace nvtheme
