@@ -44,11 +44,9 @@ RECT ToRect(const mainwnd::Rect& r) {
 void FillRect(HDC dc, const RECT& rc, COLORREF colour) {
     if (IsRectEmpty(&rc))
         return;
-    HBRUSH brush = CreateSolidBrush(colour);
-    if (brush == nullptr)
-        return;
-    ::FillRect(dc, &rc, brush);
-    DeleteObject(brush);
+    const nvwin::GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
+    if (brush)
+        ::FillRect(dc, &rc, brush.Get());
 }
 
 } // namespace
@@ -276,10 +274,7 @@ void CDlgMain::OnMinimize() {
 void CDlgMain::OnCloseButton() {
     if (IsHeld())
         return;
-    if (m_hDevNotify != nullptr) {
-        UnregisterDeviceNotification(m_hDevNotify);
-        m_hDevNotify = nullptr;
-    }
+    m_hDevNotify.Reset(); // before the dialog ends, while its window is still there
     EndDialog(IDCANCEL);
 }
 

@@ -3,6 +3,7 @@
 #include "biometric/EnrollDialog.h"
 
 #include "base/Trace.h"
+#include "base/Win32Handle.h"
 #include "biometric/EnrollProgress.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
@@ -281,14 +282,10 @@ bool CDlgEnroll::OnCommand(WORD id, WORD code, HWND control) {
 }
 
 void CDlgEnroll::OnPaint(HDC dc) {
-    if (HBRUSH header = CreateSolidBrush(m_clrHeader)) {
-        FillRect(dc, &m_rcHeader, header);
-        DeleteObject(header);
-    }
-    if (HBRUSH accent = CreateSolidBrush(m_clrAccent)) {
-        FillRect(dc, &m_rcAccent, accent);
-        DeleteObject(accent);
-    }
+    if (const nvwin::GdiObject<HBRUSH> header(CreateSolidBrush(m_clrHeader)); header)
+        FillRect(dc, &m_rcHeader, header.Get());
+    if (const nvwin::GdiObject<HBRUSH> accent(CreateSolidBrush(m_clrAccent)); accent)
+        FillRect(dc, &m_rcAccent, accent.Get());
 }
 
 bool CDlgEnroll::OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

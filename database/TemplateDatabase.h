@@ -4,6 +4,7 @@
 // credentials/StoredCredentials.cpp.
 #pragma once
 
+#include "base/Win32Handle.h"
 #include "database/EncryptedFile.h"
 #include "database/FileOperations.h"
 
@@ -70,7 +71,7 @@ public:
     const std::wstring& HandOffPath() const { return m_handOffPath; }
 
     // The session's mutex; the machine's is m_hGlobalMutex.
-    HANDLE m_hMutex = nullptr;
+    nvwin::Handle m_hMutex;
     wchar_t m_szUserName[32] = {};
 
 private:
@@ -84,7 +85,7 @@ private:
     int WritePassword(const wchar_t* userName, const wchar_t* password, const wchar_t* expectedUser,
                       const wchar_t* expectedDomain);
 
-    HANDLE m_hGlobalMutex = nullptr;
+    nvwin::Handle m_hGlobalMutex;
     DWORD m_lockTimeoutMs;
     std::wstring m_folder;
     std::wstring m_databasePath;

@@ -61,10 +61,10 @@ void CDlgMessageBox::Layout() {
 
     const std::uint32_t style = NormalizeMessageBoxStyle(m_nStyle);
     ReleaseIcon();
-    m_hIconBitmap = LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(MessageBoxIconBitmap(style)));
+    m_hIconBitmap.Reset(LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(MessageBoxIconBitmap(style))));
     HWND icon = GetDlgItem(IDC_MSGBOX_ICON);
     // The template's own picture is the static's to keep; ours stays valid until the box goes.
-    SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_hIconBitmap));
+    SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_hIconBitmap.Get()));
     ::MoveWindow(icon, kMargin, 98, 42, 42, TRUE);
 
     m_stText.SetLabel(m_strText.c_str(), L"Segoe UI", kLine, 0x000000, m_clrBack, 0);
@@ -102,30 +102,25 @@ void CDlgMessageBox::Layout() {
 }
 
 void CDlgMessageBox::ReleaseIcon() {
-    if (m_hIconBitmap == nullptr)
+    if (!m_hIconBitmap)
         return;
     if (HWND icon = GetDlgItem(IDC_MSGBOX_ICON)) {
         // A static of common controls 6 may hold a copy of a bitmap with alpha; it hands that
         // copy back here, and it is ours to delete.
         auto* held = reinterpret_cast<HBITMAP>(SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, 0));
-        if (held != nullptr && held != m_hIconBitmap)
+        if (held != nullptr && held != m_hIconBitmap.Get())
             DeleteObject(held);
     }
-    DeleteObject(m_hIconBitmap);
-    m_hIconBitmap = nullptr;
+    m_hIconBitmap.Reset();
 }
 
 void CDlgMessageBox::OnPaint(HDC dc) {
-    HBRUSH band = CreateSolidBrush(m_clrBand);
-    HBRUSH accent = CreateSolidBrush(m_clrAccent);
-    if (band) {
-        FillRect(dc, &m_rcBand, band);
-        DeleteObject(band);
-    }
-    if (accent) {
-        FillRect(dc, &m_rcAccent, accent);
-        DeleteObject(accent);
-    }
+    const nvwin::GdiObject<HBRUSH> band(CreateSolidBrush(m_clrBand));
+    const nvwin::GdiObject<HBRUSH> accent(CreateSolidBrush(m_clrAccent));
+    if (band)
+        FillRect(dc, &m_rcBand, band.Get());
+    if (accent)
+        FillRect(dc, &m_rcAccent, accent.Get());
 }
 
 bool CDlgMessageBox::OnCommand(WORD id, WORD code, HWND control) {

@@ -4,6 +4,7 @@
 // window cannot be created.
 #pragma once
 
+#include "base/Win32Handle.h"
 #include "ui/DialogEx.h"
 #include "ui/FontStatic.h"
 #include "ui/HoverPicBtn.h"
@@ -44,7 +45,7 @@ private:
     COLORREF m_clrBand = 0x2E2827;
     COLORREF m_clrAccent = 0xC2B82B;
     COLORREF m_clrBack = 0xF0F0F0;
-    HBITMAP m_hIconBitmap = nullptr;
+    nvwin::GdiObject<HBITMAP> m_hIconBitmap;
 
     CFontStatic m_stText;
     CFontStatic m_stButton1;
