@@ -231,10 +231,7 @@ void CDlgMain::OnMinimize() {
 void CDlgMain::OnCloseButton() {
     if (IsHeld())
         return;
-    if (m_hDevNotify != nullptr) {
-        UnregisterDeviceNotification(m_hDevNotify);
-        m_hDevNotify = nullptr;
-    }
+    m_hDevNotify.Reset(); // before the dialog ends, while its window is still there
     EndDialog(IDCANCEL);
 }
 

@@ -3,6 +3,7 @@
 // and offers Enroll, Clear, minimise and close. Members are declared in construction order.
 #pragma once
 
+#include "base/Win32Handle.h"
 #include "biometric/EnrollDialog.h"
 #include "biometric/WbfInfo.h"
 #include "database/TemplateDatabase.h"
@@ -102,7 +103,7 @@ private:
     CHoverPicBtn m_picAdmin;  // 1206
     CHoverPicBtn m_picSide;   // 1232
 
-    HDEVNOTIFY m_hDevNotify = nullptr;
+    nvwin::DeviceNotify m_hDevNotify;
     HICON m_hIcon;
 
     GUID m_guidDevInterface = {};

@@ -50,7 +50,7 @@ void CDlgMain::RegisterForDeviceNotifications() {
     filter.dbcc_reserved = 0;
     filter.dbcc_classguid = m_guidDevInterface;
     // Without it a removal goes unnoticed; nothing else depends on it.
-    m_hDevNotify = RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    m_hDevNotify.Reset(RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
 }
 
 void CDlgMain::OnTimer(UINT_PTR id) {

@@ -3,6 +3,7 @@
 #include "biometric/EnrollDialog.h"
 
 #include "base/Trace.h"
+#include "base/Win32Handle.h"
 #include "biometric/EnrollProgress.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"

@@ -1,6 +1,8 @@
 // The account's identity from the process token.
 #include "biometric/UserIdentity.h"
 
+#include "base/Win32Handle.h"
+
 #include <atomic>
 #include <cstring>
 
@@ -15,23 +17,6 @@ HRESULT LastErrorResult() {
     return HRESULT_FROM_WIN32(GetLastError());
 }
 
-// Closes the token on every way out.
-class TokenHandle {
-public:
-    TokenHandle() = default;
-    ~TokenHandle() {
-        if (m_handle)
-            CloseHandle(m_handle);
-    }
-    TokenHandle(const TokenHandle&) = delete;
-    TokenHandle& operator=(const TokenHandle&) = delete;
-    PHANDLE out() { return &m_handle; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle = nullptr;
-};
-
 } // namespace
 
 ProcessTokenOpener SetProcessTokenOpener(ProcessTokenOpener opener) {
@@ -42,14 +27,14 @@ HRESULT GetUserIdentity(WINBIO_IDENTITY* identity) {
     std::memset(identity, 0, sizeof *identity);
     identity->Type = WINBIO_ID_TYPE_NULL;
 
-    TokenHandle token;
-    if (!g_openToken.load()(GetCurrentProcess(), TOKEN_READ, token.out()))
+    nvwin::Handle token;
+    if (!g_openToken.load()(GetCurrentProcess(), TOKEN_READ, token.Put()))
         return LastErrorResult();
 
     // Pointer-aligned, so the TOKEN_USER at its start is properly aligned.
     alignas(void*) BYTE buffer[kTokenUserBufferSize] = {};
     DWORD needed = 0;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &needed))
+    if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &needed))
         return LastErrorResult();
     PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
     if (!CopySid(static_cast<DWORD>(WINBIO_SID_DATA_SIZE), identity->Value.AccountSid.Data, sid)) {

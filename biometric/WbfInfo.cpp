@@ -121,9 +121,9 @@ CWbfInfo::~CWbfInfo() {
 }
 
 HRESULT CWbfInfo::EnumSensors(SIZE_T* pUnitCount, WINBIO_UNIT_ID* pUnitId) {
-    WINBIO_UNIT_SCHEMA* units = nullptr;
+    WinBioMemory<WINBIO_UNIT_SCHEMA> units;
     SIZE_T count = 0;
-    const HRESULT hr = WinBio().EnumBiometricUnits(WINBIO_TYPE_FINGERPRINT, &units, &count);
+    const HRESULT hr = WinBio().EnumBiometricUnits(WINBIO_TYPE_FINGERPRINT, units.Put(), &count);
     if (pUnitCount)
         *pUnitCount = count;
     if (FAILED(hr)) {
@@ -133,7 +133,7 @@ HRESULT CWbfInfo::EnumSensors(SIZE_T* pUnitCount, WINBIO_UNIT_ID* pUnitId) {
         m_Pid = 0;
         TraceLine("Sensors:");
         for (SIZE_T i = 0; units && i < count; ++i) {
-            const WINBIO_UNIT_SCHEMA& unit = units[i];
+            const WINBIO_UNIT_SCHEMA& unit = units.Get()[i];
             wchar_t copy[WINBIO_MAX_STRING_LEN];
             TraceLine(kSeparator);
             TraceLine("[%d] => Unit ID: %d", static_cast<int>(i), static_cast<int>(unit.UnitId));
@@ -159,8 +159,6 @@ HRESULT CWbfInfo::EnumSensors(SIZE_T* pUnitCount, WINBIO_UNIT_ID* pUnitId) {
         }
         TraceLine(kSeparator);
     }
-    if (units)
-        WinBio().Free(units);
     return hr;
 }
 
@@ -296,9 +294,10 @@ VOID CALLBACK CWbfInfo::IdentifyCallback(PVOID IdentifyCallbackContext, HRESULT 
 
 HRESULT CWbfInfo::_EnumFingerPrint(FingerFlags& flags, WINBIO_IDENTITY identity) {
     OpenSession(); // without a session the enumeration fails and reports why
-    WINBIO_BIOMETRIC_SUBTYPE* subFactors = nullptr;
+    WinBioMemory<WINBIO_BIOMETRIC_SUBTYPE> subFactors;
     SIZE_T count = 0;
-    const HRESULT hr = WinBio().EnumEnrollments(m_SessionHandle, m_UnitId, &identity, &subFactors, &count);
+    const HRESULT hr =
+        WinBio().EnumEnrollments(m_SessionHandle, m_UnitId, &identity, subFactors.Put(), &count);
     if (FAILED(hr)) {
         if (hr == WINBIO_E_UNKNOWN_ID)
             flags.fill(0);
@@ -307,13 +306,12 @@ HRESULT CWbfInfo::_EnumFingerPrint(FingerFlags& flags, WINBIO_IDENTITY identity)
         TraceLine("Enrollments for this user on Unit ID %d:", static_cast<int>(m_UnitId));
         flags.fill(0);
         for (SIZE_T i = 0; subFactors && i < count; ++i) {
-            if (const auto index = Factor2FingerIndex(subFactors[i]))
+            if (const auto index = Factor2FingerIndex(subFactors.Get()[i]))
                 flags[*index] = 1;
-            TraceLine("%s", Factor2StrFingerName(subFactors[i]));
+            TraceLine("%s", Factor2StrFingerName(subFactors.Get()[i]));
         }
     }
-    if (subFactors)
-        WinBio().Free(subFactors);
+    subFactors.Reset(); // given back while the session is still open
     CloseSession();
     return hr;
 }

@@ -6,6 +6,7 @@
 // error instead of crashing.
 #pragma once
 
+#include "base/Win32Handle.h"
 #include "biometric/WinBio.h"
 
 struct WinBioFunctions {
@@ -50,3 +51,13 @@ HRESULT WinBioLoadResult();
 
 // The full path of the module the System32 table came from; empty when none was loaded.
 std::size_t WinBioModulePath(wchar_t* buffer, std::size_t capacity);
+
+// Memory the framework hands out (unit schemas, sub-factor lists), given back through the table's
+// WinBioFree when its owner goes.
+template <class T> struct WinBioMemoryTraits {
+    using Value = T*;
+    static Value Invalid() { return nullptr; }
+    static bool Close(Value memory) { return SUCCEEDED(WinBio().Free(memory)); }
+};
+
+template <class T> using WinBioMemory = nvwin::UniqueResource<WinBioMemoryTraits<T>>;

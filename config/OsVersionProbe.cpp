@@ -3,6 +3,7 @@
 // ntdll and the registry tells those systems apart. Adding such a list would change the answers.
 #include "config/OsVersionProbe.h"
 
+#include "base/Win32Handle.h"
 #include "config/Registry.h"
 
 #include <windows.h>
@@ -29,18 +30,17 @@ OsVersionFacts GatherOsVersionFacts() {
         facts.minor = info.dwMinorVersion;
     }
 
-    if (HMODULE ntdll = LoadLibraryW(L"ntdll.dll")) {
+    if (const nvwin::Module ntdll(LoadLibraryW(L"ntdll.dll")); ntdll) {
         facts.ntdllLoaded = true;
         // The build number comes back with flag bits in its high nibble; only the major is used.
         const auto rtlVersion = reinterpret_cast<RtlGetNtVersionNumbersFn>(
-            reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetNtVersionNumbers")));
+            reinterpret_cast<void*>(GetProcAddress(ntdll.Get(), "RtlGetNtVersionNumbers")));
         if (rtlVersion != nullptr) {
             DWORD major = 0, minor = 0, build = 0;
             rtlVersion(&major, &minor, &build);
             facts.rtlVersionPresent = true;
             facts.rtlMajor = major;
         }
-        FreeLibrary(ntdll);
     }
 
     std::wstring currentVersion;

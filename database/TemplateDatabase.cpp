@@ -27,16 +27,12 @@ namespace {
 // service that grants users only those still opens; made here, it grants them to every
 // signed-in user and to the system, so that the other sessions' programs can open it too.
 HANDLE OpenDatabaseMutex(const wchar_t* name) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    nvwin::LocalMemory descriptor;
     // 0x00100001: SYNCHRONIZE | MUTEX_MODIFY_STATE, for authenticated users and the system.
     ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100001;;;AU)(A;;0x00100001;;;SY)",
-                                                         SDDL_REVISION_1, &descriptor, nullptr);
-    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
-    HANDLE mutex = CreateMutexExW(descriptor != nullptr ? &security : nullptr, name, 0,
-                                  SYNCHRONIZE | MUTEX_MODIFY_STATE);
-    if (descriptor != nullptr)
-        LocalFree(descriptor);
-    return mutex;
+                                                         SDDL_REVISION_1, descriptor.Put(), nullptr);
+    SECURITY_ATTRIBUTES security = {sizeof security, descriptor.Get(), FALSE};
+    return CreateMutexExW(descriptor ? &security : nullptr, name, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
 }
 
 // True when the wait gave us the mutex; an abandoned one is ours as after a normal wait (the file
@@ -51,14 +47,13 @@ bool Acquire(HANDLE mutex, DWORD timeoutMs) {
 void RemoveStaleTemporaries(const std::wstring& path) {
     const std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((path + L".*.tmp").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
+    const nvwin::FindHandle find(FindFirstFileW((path + L".*.tmp").c_str(), &found));
+    if (!find)
         return;
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
             DeleteFileW((folder + found.cFileName).c_str());
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &found));
 }
 
 } // namespace
@@ -66,36 +61,33 @@ void RemoveStaleTemporaries(const std::wstring& path) {
 CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, const FileOperations& files, DWORD lockTimeoutMs)
     : m_lockTimeoutMs(lockTimeoutMs), m_folder(folder), m_databasePath(m_folder + L"\\" + kDatabaseFileName),
       m_handOffPath(m_folder + L"\\" + kHandOffFileName), m_files(&files) {
-    m_hGlobalMutex = OpenDatabaseMutex(kGlobalDatabaseMutexName);
-    m_hMutex = OpenDatabaseMutex(kDatabaseMutexName);
+    m_hGlobalMutex.Reset(OpenDatabaseMutex(kGlobalDatabaseMutexName));
+    m_hMutex.Reset(OpenDatabaseMutex(kDatabaseMutexName));
     DWORD capacity = 32;
     if (!GetUserNameW(m_szUserName, &capacity))
         std::fill(std::begin(m_szUserName), std::end(m_szUserName), L'\0');
 }
 
+// The session's mutex is closed first, the reverse of the order they are taken in.
 CTemplateDatabase::~CTemplateDatabase() {
-    for (HANDLE* mutex : {&m_hMutex, &m_hGlobalMutex}) {
-        if (*mutex != nullptr) {
-            CloseHandle(*mutex);
-            *mutex = nullptr;
-        }
-    }
+    m_hMutex.Reset();
+    m_hGlobalMutex.Reset();
 }
 
 // Always the machine's mutex before the session's, in every process, so two passes never hold
 // one each while waiting for the other.
 int CTemplateDatabase::LockDatabase() {
     const ULONGLONG start = GetTickCount64();
-    if (m_hGlobalMutex != nullptr && !Acquire(m_hGlobalMutex, m_lockTimeoutMs)) {
+    if (m_hGlobalMutex && !Acquire(m_hGlobalMutex.Get(), m_lockTimeoutMs)) {
         nvtrace::Trace("(LockDatabase) the machine's mutex was not had in %u ms",
                        static_cast<unsigned>(m_lockTimeoutMs));
         return 0;
     }
     const ULONGLONG spent = GetTickCount64() - start;
     const DWORD left = spent >= m_lockTimeoutMs ? 0 : m_lockTimeoutMs - static_cast<DWORD>(spent);
-    if (m_hMutex != nullptr && !Acquire(m_hMutex, left)) {
-        if (m_hGlobalMutex != nullptr)
-            ReleaseMutex(m_hGlobalMutex);
+    if (m_hMutex && !Acquire(m_hMutex.Get(), left)) {
+        if (m_hGlobalMutex)
+            ReleaseMutex(m_hGlobalMutex.Get());
         nvtrace::Trace("(LockDatabase) the session's mutex was not had in %u ms",
                        static_cast<unsigned>(m_lockTimeoutMs));
         return 0;
@@ -104,10 +96,10 @@ int CTemplateDatabase::LockDatabase() {
 }
 
 void CTemplateDatabase::UnlockDatabase() {
-    if (m_hMutex != nullptr)
-        ReleaseMutex(m_hMutex);
-    if (m_hGlobalMutex != nullptr)
-        ReleaseMutex(m_hGlobalMutex);
+    if (m_hMutex)
+        ReleaseMutex(m_hMutex.Get());
+    if (m_hGlobalMutex)
+        ReleaseMutex(m_hGlobalMutex.Get());
 }
 
 nvwin::FileHandle CTemplateDatabase::HoldFolder() const {

@@ -4,6 +4,7 @@
 // (credentials/StoredCredentials.h).
 #pragma once
 
+#include "base/Win32Handle.h"
 #include "database/EncryptedFile.h"
 #include "database/FileOperations.h"
 
@@ -60,11 +61,11 @@ public:
     nvwin::FileHandle HoldFolder() const;
 
     // The session's mutex; the machine's is m_hGlobalMutex.
-    HANDLE m_hMutex = nullptr;
+    nvwin::Handle m_hMutex;
     wchar_t m_szUserName[32] = {};
 
 private:
-    HANDLE m_hGlobalMutex = nullptr;
+    nvwin::Handle m_hGlobalMutex;
     DWORD m_lockTimeoutMs;
     std::wstring m_folder;
     std::wstring m_databasePath;

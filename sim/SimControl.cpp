@@ -3,6 +3,7 @@
 // process that has loaded the simulated winbio.dll acts on it within 100 ms.
 #include "sim/SimStore.h"
 
+#include "base/Win32Handle.h"
 #include "biometric/WinBioErrors.h"
 
 #include <sddl.h>
@@ -96,9 +97,8 @@ std::string ResolveIdentity(const std::string& who) {
         PSID sid = nullptr;
         if (!ConvertStringSidToSidW(sim::Widen(who).c_str(), &sid))
             return {};
-        std::string text = sim::SidText(sid);
-        LocalFree(sid);
-        return text;
+        const nvwin::LocalMemory owned(sid);
+        return sim::SidText(sid);
     }
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD sidSize = sizeof sid;

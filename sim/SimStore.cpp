@@ -1,6 +1,8 @@
 // The simulated service's state file and its mutex.
 #include "sim/SimStore.h"
 
+#include "base/Win32Handle.h"
+
 #include <sddl.h>
 
 #include <vector>
@@ -11,52 +13,42 @@ namespace {
 
 constexpr wchar_t kMutexName[] = L"NorvikWinBioSimState";
 
-struct Handle {
-    HANDLE h = nullptr;
-    explicit Handle(HANDLE value) : h(value == INVALID_HANDLE_VALUE ? nullptr : value) {}
-    ~Handle() {
-        if (h)
-            CloseHandle(h);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-};
-
 class MutexLock {
 public:
     MutexLock() : m_mutex(CreateMutexW(nullptr, FALSE, kMutexName)) {
-        if (m_mutex.h) {
-            const DWORD wait = WaitForSingleObject(m_mutex.h, 10000);
+        if (m_mutex) {
+            const DWORD wait = WaitForSingleObject(m_mutex.Get(), 10000);
             // An abandoned mutex still hands us ownership: a killed process must not lock everyone out.
             m_owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
         }
     }
     ~MutexLock() {
         if (m_owned)
-            ReleaseMutex(m_mutex.h);
+            ReleaseMutex(m_mutex.Get());
     }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
     bool owned() const { return m_owned; }
 
 private:
-    Handle m_mutex;
+    nvwin::Handle m_mutex;
     bool m_owned = false;
 };
 
 bool ReadAll(const std::wstring& path, std::string& text) {
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.h)
+    const nvwin::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.h, &size) || size.QuadPart > (1 << 24))
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > (1 << 24))
         return false;
     text.resize(static_cast<std::size_t>(size.QuadPart));
     DWORD read = 0;
-    return text.empty() || (ReadFile(file.h, text.data(), static_cast<DWORD>(text.size()), &read, nullptr) &&
-                            read == text.size());
+    return text.empty() ||
+           (ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) &&
+            read == text.size());
 }
 
 bool WriteAll(const std::wstring& path, const std::string& text) {
@@ -66,12 +58,12 @@ bool WriteAll(const std::wstring& path, const std::string& text) {
     // Written beside and renamed over, so a reader never sees half a state.
     const std::wstring temporary = path + L".new";
     {
-        Handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.h)
+        const nvwin::FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
             return false;
         DWORD written = 0;
-        if (!WriteFile(file.h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        if (!WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
             written != text.size())
             return false;
     }
@@ -138,31 +130,25 @@ std::string SidText(const void* sid) {
     LPWSTR text = nullptr;
     if (!ConvertSidToStringSidW(value, &text))
         return {};
-    std::string result = Narrow(text);
-    LocalFree(text);
-    return result;
+    const nvwin::LocalMemory owned(text);
+    return Narrow(text);
 }
 
 std::string CurrentUserSid() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+    nvwin::Handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()))
         return {};
-    Handle token(raw);
     DWORD needed = 0;
-    GetTokenInformation(token.h, TokenUser, nullptr, 0, &needed);
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &needed);
     std::vector<BYTE> buffer(needed ? needed : 1);
-    if (!GetTokenInformation(token.h, TokenUser, buffer.data(), needed, &needed))
+    if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), needed, &needed))
         return {};
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
 bool ProcessRuns(std::uint32_t id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (process == nullptr)
-        return false;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+    const nvwin::Handle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    return process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool ForgetEndedProcesses(State& state) {

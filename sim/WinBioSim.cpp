@@ -4,6 +4,7 @@
 // the samples sent to this process's requests and calls the callbacks; the same thread relays
 // sensor removal and arrival as WM_DEVICECHANGE to the windows that registered for the USB
 // device interface class, which it learns by standing in for user32's two registration functions.
+#include "base/Win32Handle.h"
 #include "biometric/WinBio.h"
 #include "sim/SimStore.h"
 
@@ -119,6 +120,7 @@ bool FillIdentity(const std::string& sidText, WINBIO_IDENTITY& identity) {
     PSID sid = nullptr;
     if (!ConvertStringSidToSidW(sim::Widen(sidText).c_str(), &sid))
         return false;
+    const nvwin::LocalMemory owned(sid);
     const DWORD length = GetLengthSid(sid);
     const bool fits = length <= WINBIO_SID_DATA_SIZE;
     if (fits) {
@@ -126,7 +128,6 @@ bool FillIdentity(const std::string& sidText, WINBIO_IDENTITY& identity) {
         identity.Value.AccountSid.Size = length;
         CopySid(static_cast<DWORD>(WINBIO_SID_DATA_SIZE), identity.Value.AccountSid.Data, sid);
     }
-    LocalFree(sid);
     return fits;
 }
 
@@ -416,14 +417,13 @@ DWORD WINAPI Worker(LPVOID) {
 
 // The service notes in its parameters that an enrolment has been committed on this machine.
 void MarkEnrollmentCommitted() {
-    HKEY key = nullptr;
+    nvwin::RegKeyHandle key;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\WbioSrvc\\Parameters", 0,
-                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                        nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
         return;
     const DWORD one = 1;
-    RegSetValueExW(key, L"EnrollmentCommitted", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
+    RegSetValueExW(key.Get(), L"EnrollmentCommitted", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
                    sizeof one);
-    RegCloseKey(key);
 }
 
 // A request that waits for a touch is announced in the state, where winbio-sim finds it.

@@ -37,9 +37,7 @@ thread_local CDialogEx* CDialogEx::s_pInnermostModal = nullptr;
 CDialogEx::CDialogEx(UINT templateId, HWND parent) : m_hParent(parent), m_nTemplateId(templateId) {}
 
 CDialogEx::~CDialogEx() {
-    DestroyWindow();
-    if (m_hBackgroundBrush)
-        DeleteObject(m_hBackgroundBrush);
+    DestroyWindow(); // before the brush goes, which the window may still be painting with
 }
 
 CDialogEx* CDialogEx::FromHandle(HWND hwnd) {
@@ -253,9 +251,7 @@ void CDialogEx::SetBackgroundColor(COLORREF colour, bool repaint) {
     HBRUSH brush = CreateSolidBrush(colour);
     if (brush == nullptr)
         return;
-    if (m_hBackgroundBrush)
-        DeleteObject(m_hBackgroundBrush);
-    m_hBackgroundBrush = brush;
+    m_hBackgroundBrush.Reset(brush);
     m_clrBackground = colour;
     if (repaint && m_hWnd)
         RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -318,10 +314,10 @@ bool CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         return OnMessage(message, wParam, lParam, result);
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
-        if (m_hBackgroundBrush == nullptr)
+        if (!m_hBackgroundBrush)
             return OnMessage(message, wParam, lParam, result);
         SetBkColor(reinterpret_cast<HDC>(wParam), m_clrBackground);
-        *result = reinterpret_cast<LRESULT>(m_hBackgroundBrush);
+        *result = reinterpret_cast<LRESULT>(m_hBackgroundBrush.Get());
         return true;
     default:
         if (message >= WM_USER && message <= 0xBFFF)

@@ -10,6 +10,8 @@
 // activation on to the dialog of the innermost run.
 #pragma once
 
+#include "base/Win32Handle.h"
+
 #include <windows.h>
 
 class CDialogEx {
@@ -112,7 +114,7 @@ private:
     HWND m_hModalOwner = nullptr;  // the owner of the running modal dialog
     bool m_bOwnerDisabled = false; // and whether the run disabled it
 
-    HBRUSH m_hBackgroundBrush = nullptr;
+    nvwin::GdiObject<HBRUSH> m_hBackgroundBrush;
     COLORREF m_clrBackground = 0;
     bool m_bInModalLoop = false;
     bool m_bEndRequested = false;

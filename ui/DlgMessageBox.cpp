@@ -58,10 +58,10 @@ void CDlgMessageBox::Layout() {
 
     const std::uint32_t style = NormalizeMessageBoxStyle(m_nStyle);
     ReleaseIcon();
-    m_hIconBitmap = LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(MessageBoxIconBitmap(style)));
+    m_hIconBitmap.Reset(LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(MessageBoxIconBitmap(style))));
     HWND icon = GetDlgItem(IDC_MSGBOX_ICON);
     // The template's own picture is the static's to keep; ours stays valid until the box goes.
-    SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_hIconBitmap));
+    SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_hIconBitmap.Get()));
     ::MoveWindow(icon, kMargin, 98, 42, 42, TRUE);
 
     m_stText.SetLabel(m_strText.c_str(), nvtheme::kFace, kLine, nvtheme::kText, nvtheme::kBackground, 0);
@@ -97,17 +97,16 @@ void CDlgMessageBox::Layout() {
 }
 
 void CDlgMessageBox::ReleaseIcon() {
-    if (m_hIconBitmap == nullptr)
+    if (!m_hIconBitmap)
         return;
     if (HWND icon = GetDlgItem(IDC_MSGBOX_ICON)) {
         // A static of common controls 6 may hold a copy of a bitmap with alpha; it hands that
         // copy back here, and it is ours to delete.
         auto* held = reinterpret_cast<HBITMAP>(SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, 0));
-        if (held != nullptr && held != m_hIconBitmap)
+        if (held != nullptr && held != m_hIconBitmap.Get())
             DeleteObject(held);
     }
-    DeleteObject(m_hIconBitmap);
-    m_hIconBitmap = nullptr;
+    m_hIconBitmap.Reset();
 }
 
 void CDlgMessageBox::OnPaint(HDC dc) {

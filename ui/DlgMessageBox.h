@@ -4,6 +4,7 @@
 // window cannot be created.
 #pragma once
 
+#include "base/Win32Handle.h"
 #include "ui/DialogEx.h"
 #include "ui/FontStatic.h"
 #include "ui/HoverPicBtn.h"
@@ -39,7 +40,7 @@ private:
     std::uint32_t m_nStyle = 0;
     std::wstring m_strTitle;
     std::wstring m_strText;
-    HBITMAP m_hIconBitmap = nullptr;
+    nvwin::GdiObject<HBITMAP> m_hIconBitmap;
 
     CFontStatic m_stText;
     CFontStatic m_stButton1;

@@ -1,7 +1,7 @@
 // The owner-drawn label: painting into an off-screen bitmap, hover tracking and click rules.
 #include "ui/FontStatic.h"
 
-#include "ui/GdiObject.h"
+#include "base/Win32Handle.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -94,11 +94,9 @@ void CFontStatic::SyncWindowText() {
 void CFontStatic::PaintNow() {
     if (m_hWnd == nullptr)
         return;
-    HDC dc = GetDC(m_hWnd);
-    if (dc == nullptr)
-        return;
-    Paint(dc);
-    ReleaseDC(m_hWnd, dc);
+    const nvwin::WindowDC dc(m_hWnd);
+    if (dc)
+        Paint(dc.Get());
 }
 
 HFONT CFontStatic::CreateLabelFont() const {
@@ -112,22 +110,19 @@ SIZE CFontStatic::MeasureText(const wchar_t* text, int wrapWidth) const {
     SIZE size = {0, 0};
     if (text == nullptr)
         return size;
-    HDC dc = GetDC(m_hWnd);
-    if (dc == nullptr)
+    const nvwin::WindowDC dc(m_hWnd);
+    if (!dc)
         return size;
-    {
-        nvui::GdiObject font(CreateLabelFont());
-        nvui::SelectGuard selectFont(dc, font.get());
-        const int length = static_cast<int>(wcslen(text));
-        if (wrapWidth > 0) {
-            RECT rc = {0, 0, wrapWidth, 0};
-            DrawTextW(dc, text, length, &rc, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-            size = {rc.right - rc.left, rc.bottom - rc.top};
-        } else {
-            GetTextExtentPoint32W(dc, text, length, &size);
-        }
+    const nvwin::GdiObject<HFONT> font(CreateLabelFont());
+    const nvwin::SelectGuard selectFont(dc.Get(), font.Get());
+    const int length = static_cast<int>(wcslen(text));
+    if (wrapWidth > 0) {
+        RECT rc = {0, 0, wrapWidth, 0};
+        DrawTextW(dc.Get(), text, length, &rc, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        size = {rc.right - rc.left, rc.bottom - rc.top};
+    } else {
+        GetTextExtentPoint32W(dc.Get(), text, length, &size);
     }
-    ReleaseDC(m_hWnd, dc);
     return size;
 }
 
@@ -137,12 +132,12 @@ void CFontStatic::Paint(HDC target) {
     const int width = client.right > 0 ? client.right : 1;
     const int height = client.bottom > 0 ? client.bottom : 1;
 
-    nvui::GdiDC memory(CreateCompatibleDC(target));
-    nvui::GdiObject bitmap(CreateCompatibleBitmap(target, width, height));
+    const nvwin::MemoryDC memory(CreateCompatibleDC(target));
+    const nvwin::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(target, width, height));
     if (!memory || !bitmap)
         return;
-    nvui::SelectGuard selectBitmap(memory.get(), bitmap.get());
-    SetBkMode(memory.get(), TRANSPARENT);
+    const nvwin::SelectGuard selectBitmap(memory.Get(), bitmap.Get());
+    SetBkMode(memory.Get(), TRANSPARENT);
 
     COLORREF textColour = m_clrText, fill = m_clrBack, border = 0;
     if (m_bPressedColors && m_bPressed) {
@@ -155,41 +150,41 @@ void CFontStatic::Paint(HDC target) {
         border = m_clrHoverBorder;
     }
     {
-        nvui::GdiObject brush(CreateSolidBrush(fill));
-        FillRect(memory.get(), &client, static_cast<HBRUSH>(brush.get()));
+        const nvwin::GdiObject<HBRUSH> brush(CreateSolidBrush(fill));
+        FillRect(memory.Get(), &client, brush.Get());
         if (border != 0) {
-            nvui::GdiObject pen(CreatePen(PS_SOLID, 3, border));
-            nvui::SelectGuard selectPen(memory.get(), pen.get());
-            nvui::SelectGuard selectBrush(memory.get(), brush.get());
-            Rectangle(memory.get(), client.left, client.top, client.right, client.bottom);
+            const nvwin::GdiObject<HPEN> pen(CreatePen(PS_SOLID, 3, border));
+            const nvwin::SelectGuard selectPen(memory.Get(), pen.Get());
+            const nvwin::SelectGuard selectBrush(memory.Get(), brush.Get());
+            Rectangle(memory.Get(), client.left, client.top, client.right, client.bottom);
         }
     }
 
-    nvui::GdiObject font(CreateLabelFont());
+    const nvwin::GdiObject<HFONT> font(CreateLabelFont());
     if (font) {
-        nvui::SelectGuard selectFont(memory.get(), font.get());
-        ::SetTextColor(memory.get(), textColour);
+        const nvwin::SelectGuard selectFont(memory.Get(), font.Get());
+        ::SetTextColor(memory.Get(), textColour);
         const int length = static_cast<int>(m_strText.size());
         SIZE extent = {0, 0};
-        if (GetTextExtentPoint32W(memory.get(), m_strText.c_str(), length, &extent))
+        if (GetTextExtentPoint32W(memory.Get(), m_strText.c_str(), length, &extent))
             m_sizeText = extent;
         RECT rc = client;
         if (m_style.vcenter) {
             RECT measure = client;
-            DrawTextW(memory.get(), m_strText.c_str(), length, &measure,
+            DrawTextW(memory.Get(), m_strText.c_str(), length, &measure,
                       DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_EDITCONTROL);
             const int textHeight = measure.bottom - measure.top;
             if (client.bottom - client.top > textHeight)
                 rc.top += (client.bottom - client.top - textHeight) / 2;
         }
         const UINT align = m_style.center ? DT_CENTER : (m_style.right ? DT_RIGHT : DT_LEFT);
-        DrawTextW(memory.get(), m_strText.c_str(), length, &rc, align | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextW(memory.Get(), m_strText.c_str(), length, &rc, align | DT_WORDBREAK | DT_NOPREFIX);
     }
     if (ShowsFocusCue()) {
         const RECT cue = FocusCueRect(client);
-        DrawFocusRect(memory.get(), &cue);
+        DrawFocusRect(memory.Get(), &cue);
     }
-    BitBlt(target, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+    BitBlt(target, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
 
 RECT CFontStatic::FocusCueRect(const RECT& client) const {

@@ -1,7 +1,7 @@
 // The picture button: hover tracking, and a bitmap loaded on every paint and stretched to fit.
 #include "ui/HoverPicBtn.h"
 
-#include "ui/GdiObject.h"
+#include "base/Win32Handle.h"
 #include "ui/WinApp.h"
 
 void CHoverPicBtn::SetBitmaps(int normalId, int hoverId) {
@@ -16,17 +16,17 @@ void CHoverPicBtn::Paint(HDC dc) {
     const int id = m_bHover ? m_nHoverId : m_nNormalId;
     if (id == 0)
         return;
-    nvui::GdiObject bitmap(LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(id)));
+    const nvwin::GdiObject<HBITMAP> bitmap(LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(id)));
     if (!bitmap)
         return;
     BITMAP info = {};
-    GetObjectW(bitmap.get(), sizeof info, &info);
-    nvui::GdiDC memory(CreateCompatibleDC(dc));
+    GetObjectW(bitmap.Get(), sizeof info, &info);
+    const nvwin::MemoryDC memory(CreateCompatibleDC(dc));
     if (!memory)
         return;
-    nvui::SelectGuard select(memory.get(), bitmap.get());
+    const nvwin::SelectGuard select(memory.Get(), bitmap.Get());
     SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, memory.get(), 0, 0, info.bmWidth,
+    StretchBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, memory.Get(), 0, 0, info.bmWidth,
                info.bmHeight, SRCCOPY);
     if (ShowsFocusCue())
         DrawFocusRect(dc, &rc);

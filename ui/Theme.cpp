@@ -1,6 +1,7 @@
 // The shared look of the dialogs: painting the band and styling the title and the commands.
 #include "ui/Theme.h"
 
+#include "base/Win32Handle.h"
 #include "resources/ResourceIds.h"
 #include "ui/LabelStyle.h"
 
@@ -9,11 +10,8 @@ namespace nvtheme {
 void FillSolid(HDC dc, const RECT& rc, COLORREF colour) {
     if (IsRectEmpty(&rc))
         return;
-    HBRUSH brush = CreateSolidBrush(colour);
-    if (brush == nullptr)
-        return;
-    FillRect(dc, &rc, brush);
-    DeleteObject(brush);
+    if (const nvwin::GdiObject<HBRUSH> brush(CreateSolidBrush(colour)); brush)
+        FillRect(dc, &rc, brush.Get());
 }
 
 void PaintTitleBand(HDC dc, int width) {

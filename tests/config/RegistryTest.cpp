@@ -16,22 +16,23 @@ const wchar_t kScratchPath[] = L"Software\\NorvikTest\\RegistryReaders";
 class ScratchKey {
 public:
     ScratchKey(HKEY root, const wchar_t* path) : m_root(root), m_path(path) {
-        RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &m_key,
+        RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, m_key.Put(),
                         nullptr);
     }
     ~ScratchKey() {
-        RegCloseKey(m_key);
+        m_key.Reset();
         RegDeleteKeyExW(m_root, m_path.c_str(), KEY_WOW64_64KEY, 0);
     }
     void Set(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-        ASSERT_EQ(RegSetValueExW(m_key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExW(m_key.Get(), name, 0, type, static_cast<const BYTE*>(data), size),
+                  ERROR_SUCCESS);
     }
-    HKEY get() const { return m_key; }
+    const RegKey& get() const { return m_key; }
 
 private:
     HKEY m_root;
     std::wstring m_path;
-    HKEY m_key = nullptr;
+    RegKey m_key;
 };
 
 std::vector<std::u16string> g_lines;
@@ -40,17 +41,17 @@ void Collect(const char16_t* line) {
 }
 
 TEST(OpenReg, OpensExistingKeysOnlyAndNullsTheHandleOnFailure) {
-    HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x1234));
-    EXPECT_FALSE(OpenReg(&key, HKEY_CURRENT_USER, L"Software\\NorvikTest\\DoesNotExist", kRegReadAccess));
-    EXPECT_EQ(key, nullptr);
+    RegKey key;
+    ASSERT_TRUE(OpenReg(key, HKEY_LOCAL_MACHINE, kWinNtVersionPath, kRegReadAccess)); // held before
+    EXPECT_FALSE(OpenReg(key, HKEY_CURRENT_USER, L"Software\\NorvikTest\\DoesNotExist", kRegReadAccess));
+    EXPECT_EQ(key.Get(), nullptr);
     HKEY probe = nullptr;
     EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\NorvikTest\\DoesNotExist", 0, KEY_READ, &probe),
               ERROR_SUCCESS)
         << "a failed open must not have created the key";
 
-    ASSERT_TRUE(OpenReg(&key, HKEY_LOCAL_MACHINE, kWinNtVersionPath, kRegReadAccess));
-    EXPECT_NE(key, nullptr);
-    RegCloseKey(key);
+    ASSERT_TRUE(OpenReg(key, HKEY_LOCAL_MACHINE, kWinNtVersionPath, kRegReadAccess));
+    EXPECT_NE(key.Get(), nullptr);
 }
 
 TEST(ReadRegDword, OnlyAFourByteDword) {

@@ -78,7 +78,7 @@ TEST_F(RealFolder, WithoutTheMutexFileAccessGoesOn) {
     ASSERT_NE(squatter, nullptr);
     {
         CTemplateDatabase database;
-        EXPECT_EQ(database.m_hMutex, nullptr);
+        EXPECT_EQ(database.m_hMutex.Get(), nullptr);
         database.LockDatabase();
         database.UnlockDatabase();
         const auto image = PatternImage(32);
@@ -89,7 +89,7 @@ TEST_F(RealFolder, WithoutTheMutexFileAccessGoesOn) {
     }
     CloseHandle(squatter);
     CTemplateDatabase database;
-    EXPECT_NE(database.m_hMutex, nullptr);
+    EXPECT_NE(database.m_hMutex.Get(), nullptr);
 }
 
 } // namespace

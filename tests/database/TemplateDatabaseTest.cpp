@@ -34,7 +34,7 @@ std::vector<std::wstring> Leftovers(const ScratchFolder& folder) {
 TEST(TemplateDatabase, ConstructorOpensTheNamedMutexAndRecordsTheUser) {
     ScratchFolder folder(L"ctor");
     CTemplateDatabase database(folder.Path().c_str());
-    ASSERT_NE(database.m_hMutex, nullptr);
+    ASSERT_NE(database.m_hMutex.Get(), nullptr);
     for (const wchar_t* name : {L"Norvik Fingerprint Database", L"Global\\Norvik Fingerprint Database"}) {
         HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name);
         EXPECT_NE(seen, nullptr) << name;

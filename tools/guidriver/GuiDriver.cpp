@@ -1,6 +1,7 @@
 // guidriver: operates the windows of other programs under Wine (or Windows) for tests and
 // scripts: finds windows, lists their controls, clicks with real mouse input, presses keys,
 // sends registered messages, reads pixels and saves screenshots. `guidriver --help` says how.
+#include "base/Win32Handle.h"
 #include "tools/bitmaps/BmpFile.h"
 #include "tools/bitmaps/WicPngFile.h"
 
@@ -214,8 +215,8 @@ bool Capture(HWND hwnd, int& w, int& h, std::vector<std::uint8_t>& bgra) {
     h = rc.bottom - rc.top;
     if (w <= 0 || h <= 0)
         return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    const nvwin::WindowDC screen(nullptr);
+    const nvwin::MemoryDC memory(CreateCompatibleDC(screen.Get()));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = w;
@@ -223,21 +224,15 @@ bool Capture(HWND hwnd, int& w, int& h, std::vector<std::uint8_t>& bgra) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (dib && memory) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        ok = BitBlt(memory, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY) != FALSE;
-        GdiFlush();
-        const auto* px = static_cast<const std::uint8_t*>(bits);
-        bgra.assign(px, px + static_cast<std::size_t>(w) * h * 4);
-        SelectObject(memory, old);
-    }
-    if (dib)
-        DeleteObject(dib);
-    if (memory)
-        DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const nvwin::GdiObject<HBITMAP> dib(
+        CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !memory)
+        return false;
+    const nvwin::SelectGuard select(memory.Get(), dib.Get());
+    const bool ok = BitBlt(memory.Get(), 0, 0, w, h, screen.Get(), rc.left, rc.top, SRCCOPY) != FALSE;
+    GdiFlush();
+    const auto* px = static_cast<const std::uint8_t*>(bits);
+    bgra.assign(px, px + static_cast<std::size_t>(w) * h * 4);
     return ok;
 }
 
@@ -565,9 +560,7 @@ int Run(int argc, wchar_t** argv) {
             return Usage("pixel needs X Y");
         POINT p = {static_cast<LONG>(x), static_cast<LONG>(y)};
         ClientToScreen(window, &p);
-        HDC screen = GetDC(nullptr);
-        const COLORREF c = GetPixel(screen, p.x, p.y);
-        ReleaseDC(nullptr, screen);
+        const COLORREF c = GetPixel(nvwin::WindowDC(nullptr).Get(), p.x, p.y);
         if (c == CLR_INVALID)
             return 1;
         std::printf("%02X%02X%02X\n", GetRValue(c), GetGValue(c), GetBValue(c));

@@ -8,6 +8,8 @@
 // The starter passes fixed command lines, so the environment it hands down is the only way in.
 // A record is UTF-8, one "key=value" line each, closed by "end":
 //   program=  pid=  command_line=  working_folder=  startup_flags=0x...  show_command=
+#include "base/Win32Handle.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -57,14 +59,14 @@ std::string Hex(unsigned long value) {
 
 // Appends the whole record in one write, so a reader never sees half of it.
 bool AppendRecord(const std::wstring& file, const std::string& record) {
-    HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    const nvwin::FileHandle handle(CreateFileW(file.c_str(), FILE_APPEND_DATA,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle)
         return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(handle, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-    CloseHandle(handle);
-    return ok && written == record.size();
+    return WriteFile(handle.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
+           written == record.size();
 }
 
 } // namespace
