@@ -36,6 +36,13 @@ TEST(Overlay, CoversTheParentsClientAreaExactly) {
     EXPECT_TRUE(IsWindowVisible(overlay.GetSafeHwnd()));
     EXPECT_EQ(GetActiveWindow(), parent.GetSafeHwnd()) << "the covered window stays the active one";
     EXPECT_NE(GetWindowLongPtrW(overlay.GetSafeHwnd(), GWL_EXSTYLE) & WS_EX_NOACTIVATE, 0);
+    // A click on the dimmed window is eaten and does not activate it; the button message that may
+    // follow brings the dialog forward as well, so the answer itself is what shows this.
+    EXPECT_EQ(SendMessageW(overlay.GetSafeHwnd(), WM_MOUSEACTIVATE,
+                           reinterpret_cast<WPARAM>(parent.GetSafeHwnd()),
+                           MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+              MA_NOACTIVATEANDEAT);
+    EXPECT_EQ(GetActiveWindow(), parent.GetSafeHwnd());
 
     RECT client = {};
     GetClientRect(parent.GetSafeHwnd(), &client);
