@@ -1,7 +1,7 @@
 // The real NorvikFingerprint.exe under Wine with the simulated sensor: the main window's layout,
 // colours and count texts, the commands and their busy rule, the keyboard, the administrator
 // program's messages and the single-instance rule. Screenshots of each state are artefacts.
-#include "tests/app/ProgramTestFixture.h"
+#include "tests/support/ProgramTestFixture.h"
 #include "tests/support/AccessibleProbe.h"
 
 #include <algorithm>

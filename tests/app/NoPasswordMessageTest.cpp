@@ -3,8 +3,8 @@
 // check fails once it is closed; any other answer shows nothing.
 #include "credentials/DlgWinPW.h"
 #include "credentials/NoPasswordMessage.h"
-#include "tests/app/ProgramSession.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/ProgramSession.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The real program's start-up chain and system events under Wine: a missing or foreign sensor,
 // an unsupported Windows version, "ShowWelcome" and the shared files, sensor removal while idle
 // and during an enrolment, another device's removal, and the Enroll command end to end.
-#include "tests/app/ProgramTestFixture.h"
+#include "tests/support/ProgramTestFixture.h"
 #include "tests/support/Bystander.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <cstring>
 #include <set>

@@ -9,7 +9,7 @@
 #include "biometric/WinBioTable.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/ResourceText.h"
 
 #include <sddl.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
 
 namespace coinsttest {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "coinstaller/DebugTrace.h"
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
 
 namespace coinsttest {
 namespace {

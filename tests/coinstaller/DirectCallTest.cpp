@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
 
 namespace coinsttest {
 namespace {

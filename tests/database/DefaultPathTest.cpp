@@ -2,7 +2,7 @@
 // These tests run alone (RUN_SERIAL) and put back whatever was there before.
 #include "database/TemplateDatabase.h"
 
-#include "tests/database/DatabaseTestSupport.h"
+#include "tests/support/DatabaseTestSupport.h"
 
 #include <gtest/gtest.h>
 

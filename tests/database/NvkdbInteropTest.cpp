@@ -1,7 +1,7 @@
 // nvkdb against an independent implementation of the format: a database laid out byte by byte
 // here and encrypted with libmcrypt's rijndael-256 in ECB mode is dumped correctly, and what
 // nvkdb writes decrypts with libmcrypt to the documented layout. Natively only (libmcrypt).
-#include "tests/database/NvkdbTestSupport.h"
+#include "tests/support/NvkdbTestSupport.h"
 #include "tests/support/McryptEcb.h"
 
 #include <gtest/gtest.h>

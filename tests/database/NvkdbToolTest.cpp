@@ -2,7 +2,7 @@
 // documented exit codes, never a crash; and what each editing command changes.
 #include "database/Rijndael.h"
 #include "database/TemplateImage.h"
-#include "tests/database/NvkdbTestSupport.h"
+#include "tests/support/NvkdbTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "biometric/UserIdentity.h"
 #include "biometric/WbfInfo.h"
 #include "biometric/WinBioTable.h"
-#include "tests/biometric/ServiceEvent.h"
+#include "tests/support/ServiceEvent.h"
 #include "tests/support/WinProcess.h"
 
 #include <dbt.h>

@@ -2,7 +2,7 @@
 // pre-translate hook before the dialog manager), dispatch of custom and registered messages,
 // modeless creation, owner and centring, background colour and control subclassing.
 #include "resources/ResourceIds.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DialogEx.h"
 #include "ui/FontStatic.h"
 

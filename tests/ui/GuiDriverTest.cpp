@@ -4,7 +4,7 @@
 // decoded again with the platform's imaging component and compared with the screen.
 #include "resources/ResourceIds.h"
 #include "tests/support/WinProcess.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgMessageBox.h"
 
 #include <gtest/gtest.h>

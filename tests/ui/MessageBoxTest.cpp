@@ -3,7 +3,7 @@
 // with real mouse input or keys, as a person would.
 #include "resources/ResourceIds.h"
 #include "tests/support/WinProcess.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
 

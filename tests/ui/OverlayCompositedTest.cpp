@@ -1,7 +1,7 @@
 // The overlay as the user sees it: with xcompmgr compositing the display (with-compositor.sh
 // starts it), the parent shows through darkened by half, and is whole again once it is gone.
-#include "tests/ui/ParentWindow.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/ParentWindow.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 
 #include <gtest/gtest.h>

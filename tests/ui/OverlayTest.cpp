@@ -1,7 +1,7 @@
 // The dimming overlay over a parent window: where it lies, how it is made, and the keyboard
 // rule. What it looks like composited is OverlayCompositedTest.cpp.
-#include "tests/ui/ParentWindow.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/ParentWindow.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/coinstaller/DebugCapture.h"
+#include "tests/support/DebugCapture.h"
 #include "tests/support/WinProcess.h"
 
 namespace coinsttest {

@@ -1,7 +1,7 @@
 // Shared helpers of the end-to-end tests of the program.
-#include "tests/app/ProgramSession.h"
+#include "tests/support/ProgramSession.h"
 
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,5 +1,5 @@
 // Shared helpers of the Windows GUI tests.
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 
 #include "tools/bitmaps/WicPngFile.h"
 #include "ui/DialogEx.h"

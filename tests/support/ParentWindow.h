@@ -3,7 +3,7 @@
 #pragma once
 
 #include "resources/ResourceIds.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DialogEx.h"
 
 namespace nvtest {

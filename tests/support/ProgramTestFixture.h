@@ -3,7 +3,7 @@
 // afterwards the program is gone and the prefix as it was.
 #pragma once
 
-#include "tests/app/ProgramSession.h"
+#include "tests/support/ProgramSession.h"
 
 #include <gtest/gtest.h>
 

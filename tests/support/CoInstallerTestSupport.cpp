@@ -1,5 +1,5 @@
 // Helpers of the co-installer tests.
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
 
 #include <gtest/gtest.h>
 
