@@ -4,22 +4,23 @@
 #pragma once
 
 #include "tests/support/ProgramSession.h"
+#include "tests/support/SimPool.h"
 
 #include <gtest/gtest.h>
 
 namespace apptest {
 
-class ProgramTest : public testing::Test {
+class ProgramTest : public testwin::SimPoolTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(Sim(L"reset"), 0u);
+        SimPoolTest::SetUp();
         ASSERT_TRUE(m_showWelcome.RemoveKey());
         MouseAway();
     }
     void TearDown() override {
         m_program.Kill();
         m_second.Kill();
-        Sim(L"reset");
+        SimPoolTest::TearDown();
     }
 
     // Starts the program and waits for the end of its start-up chain.
