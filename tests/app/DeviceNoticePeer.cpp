@@ -1,9 +1,7 @@
 // device_notice: sends a window of another process the WM_DEVICECHANGE of a device interface's
 // removal, as the system does when a USB device goes away.
 //   device_notice HWND INTERFACE-NAME [EVENT]   (EVENT defaults to 0x8004, remove complete)
-#include <windows.h>
-
-#include <dbt.h>
+#include "tests/support/UsbNotice.h"
 
 #include <cwchar>
 #include <string>
@@ -20,7 +18,7 @@ int wmain(int argc, wchar_t** argv) {
     auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(buffer.data());
     record->dbcc_size = static_cast<DWORD>(buffer.size());
     record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    record->dbcc_classguid = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+    record->dbcc_classguid = testwin::kUsbDeviceInterface;
     std::wmemcpy(record->dbcc_name, name.c_str(), name.size() + 1);
     DWORD_PTR result = 0;
     // Posting cannot carry the record across processes; a send can.

@@ -1,7 +1,7 @@
 // The real NorvikFingerprint.exe under Wine with the simulated sensor: the main window's layout,
 // colours and count texts, the commands and their busy rule, the keyboard, the administrator
 // program's messages and the single-instance rule. Screenshots of each state are artefacts.
-#include "tests/app/ProgramTestFixture.h"
+#include "tests/support/ProgramTestFixture.h"
 #include "tests/support/AccessibleProbe.h"
 
 #include <algorithm>
@@ -13,10 +13,6 @@ namespace {
 
 constexpr COLORREF kHeader = 0x2E2827, kAccent = 0xC2B82B, kPanel = 0xFFFFFF, kBack = 0xF0F0F0;
 constexpr COLORREF kActive = 0xB3977F, kInactive = 0x3C3C3C;
-
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
 
 void ExpectRect(HWND main, int id, int x, int y, int w, int h) {
     const RECT rc = ControlRect(main, id);
@@ -57,7 +53,7 @@ LONG CountTextWidth(const wchar_t* text) {
 void EnrollInPool(const std::vector<std::wstring>& subFactors) {
     int finger = 0;
     for (const std::wstring& s : subFactors)
-        ASSERT_EQ(Sim(L"enroll . " + s + L" finger-" + std::to_wstring(++finger)), 0u) << Narrow(s);
+        ASSERT_TRUE(SimOk(L"enroll . " + s + L" finger-" + std::to_wstring(++finger))) << Narrow(s);
 }
 
 // What a reader in another process hears of one control.
@@ -83,16 +79,10 @@ void ExpectReaderSees(HWND window, const std::vector<ReaderRow>& rows) {
     }
 }
 
-std::wstring WindowTitle(HWND window) {
-    wchar_t title[128] = {};
-    GetWindowTextW(window, title, 128);
-    return title;
-}
-
 // The control among these that a reader finds focused, once one is (0: none in time).
 int FocusedCommand(HWND window, std::initializer_list<int> ids) {
     int focused = 0;
-    WaitFor(
+    WaitUntil(
         [&] {
             for (int id : ids)
                 if (testwin::ReadAccessible(window, id).state & STATE_SYSTEM_FOCUSED)
@@ -120,16 +110,9 @@ public:
 
     // Pumps this thread's messages, through which the events arrive.
     bool WaitFor(HWND control, DWORD timeoutMs) {
-        const DWORD start = GetTickCount();
-        MSG msg;
-        while (GetTickCount() - start < timeoutMs) {
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&msg);
-            if (std::find(s_seen.begin(), s_seen.end(), control) != s_seen.end())
-                return true;
-            Sleep(20);
-        }
-        return false;
+        return testwin::DispatchUntil(
+            [control] { return std::find(s_seen.begin(), s_seen.end(), control) != s_seen.end(); },
+            timeoutMs);
     }
 
 private:
@@ -249,7 +232,7 @@ TEST_F(MainWindow, BeforeTheStartUpChainTheCountIsDashesAndTheWindowIsBusy) {
 
 TEST_F(MainWindow, CountsTheAccountsEnrolmentsOnly) {
     EnrollInPool({L"1"});
-    ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 2 finger-other"), 0u);
+    ASSERT_TRUE(SimOk(L"enroll S-1-5-21-7-7-7-1001 2 finger-other"));
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     MouseAway();
@@ -292,17 +275,15 @@ TEST_F(MainWindow, WithTenFingersEnrollIgnoresClicks) {
 
 TEST_F(MainWindow, ClearRemovesTheAccountsEnrolmentsAndKeepsOthers) {
     EnrollInPool({L"1", L"0xF5", L"0xF6"});
-    ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 3 finger-other"), 0u);
+    ASSERT_TRUE(SimOk(L"enroll S-1-5-21-7-7-7-1001 3 finger-other"));
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(ControlText(main, 1207), L" 3/10");
     ASSERT_TRUE(Click(main, 1224));
-    ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
-    const ToolRun pool = RunTool(L"winbio-sim.exe", L"list");
-    EXPECT_EQ(pool.out, "S-1-5-21-7-7-7-1001 0x03 finger-other\r\n")
-        << "only the other account's finger stays";
+    ASSERT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    EXPECT_EQ(Pool(), "S-1-5-21-7-7-7-1001 0x03 finger-other\n") << "only the other account's finger stays";
     MouseAway();
-    EXPECT_TRUE(WaitFor([&] { return ClearFill(main) == kInactive; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ClearFill(main) == kInactive; }, 5000));
     EXPECT_EQ(EnrollFill(main), kActive);
     Screenshot(main, L"main-window-after-clear");
     EXPECT_EQ(m_program.Overlay(), nullptr) << "Clear shows no overlay";
@@ -319,22 +300,22 @@ TEST_F(MainWindow, AFailedClearTellsNothingAndShowsTheCountAsItIsNow) {
     EXPECT_EQ(ControlText(main, 1207), L" 2/10");
     // A third finger the window has not counted yet, and a deletion the service refuses: the
     // count afterwards must come from the service, not from what was shown or hoped for.
-    ASSERT_EQ(Sim(L"enroll . 3 finger-3"), 0u);
-    ASSERT_EQ(Sim(L"fail DeleteTemplate 0x80098010"), 0u);
+    ASSERT_TRUE(SimOk(L"enroll . 3 finger-3"));
+    ASSERT_TRUE(SimOk(L"fail DeleteTemplate 0x80098010"));
     ASSERT_TRUE(Click(main, 1224));
-    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 3/10"; }, 10000))
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 3/10"; }, 10000))
         << Narrow(ControlText(main, 1207));
     Sleep(800);
     EXPECT_EQ(m_program.MessageBox(), nullptr) << "a failed Clear is not reported to the user";
     EXPECT_EQ(m_program.Overlay(), nullptr);
-    const std::string pool = RunTool(L"winbio-sim.exe", L"list").out;
+    const std::string pool = Pool();
     EXPECT_EQ(std::count(pool.begin(), pool.end(), '\n'), 3) << pool;
     Screenshot(main, L"main-window-after-failed-clear");
 
     // The failure gave the window back too; the refusal was a one-off.
     ASSERT_TRUE(Click(main, 1224));
-    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
-    EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out, "");
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    EXPECT_EQ(Pool(), "");
 }
 
 TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {
@@ -372,7 +353,7 @@ TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateA
     EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(main, 1223)).DoDefaultAction(), S_OK);
     HWND dialog = m_program.WaitEnrollDialog(10000);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(Narrow(WindowTitle(dialog)), "Touch the Fingerprint Sensor");
+    EXPECT_EQ(Narrow(testwin::WindowText(dialog)), "Touch the Fingerprint Sensor");
     ExpectReaderSees(
         dialog, {{1230, button, L"Cancel", L"Press", false},
                  {1229, button, L"Close", L"Press", false},
@@ -384,27 +365,27 @@ TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateA
 
     // The new instruction is announced; the picture tells how far the print has filled.
     NameChangeWatch watch(m_program.Pid());
-    ASSERT_EQ(Sim(L"touch --wait 10000 finger-r"), 0u);
+    ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
     EXPECT_TRUE(watch.WaitFor(GetDlgItem(dialog, 1227), 5000)) << "no name change of the instruction";
     EXPECT_EQ(Narrow(testwin::ReadAccessible(dialog, 1227).name), "Great, touch sensor again.");
-    EXPECT_EQ(Narrow(WindowTitle(dialog)), "Enroll Fingerprint Data");
+    EXPECT_EQ(Narrow(testwin::WindowText(dialog)), "Enroll Fingerprint Data");
     for (int touch = 0; touch < 3; ++touch)
-        ASSERT_EQ(Sim(L"touch --wait 10000 finger-r"), 0u);
-    EXPECT_TRUE(WaitFor([&] { return testwin::ReadAccessible(dialog, 1228).value == L"3 of 8"; }, 5000))
+        ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
+    EXPECT_TRUE(WaitUntil([&] { return testwin::ReadAccessible(dialog, 1228).value == L"3 of 8"; }, 5000))
         << Narrow(testwin::ReadAccessible(dialog, 1228).value);
     for (int touch = 0; touch < 5; ++touch)
-        ASSERT_EQ(Sim(L"touch --wait 10000 finger-r"), 0u);
+        ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
 
     HWND box = m_program.WaitMessageBox();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(Narrow(WindowTitle(box)), "Scanned Fingerprints: 1");
+    EXPECT_EQ(Narrow(testwin::WindowText(box)), "Scanned Fingerprints: 1");
     ExpectReaderSees(box, {{1171, button, L"OK", L"Press", false},
                            {1231, ROLE_SYSTEM_LINK, L"Scan another finger", L"Jump", false},
                            {1224, button, L"Close", L"Press", false},
                            {1223, text, L"Scanned Fingerprints: 1", L"", false}});
     EXPECT_NE(testwin::ReadAccessible(box, 1231).state & STATE_SYSTEM_LINKED, 0);
     EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(box, 1171)).DoDefaultAction(), S_OK);
-    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
     ExpectReaderSees(main, {{1224, button, L"Clear", L"Press", false}, {1207, text, L" 1/10", L"", false}});
 }
 
@@ -451,23 +432,23 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
     HWND dialog = m_program.WaitEnrollDialog(10000);
     ASSERT_NE(dialog, nullptr) << "Space on Enroll";
     for (int touch = 0; touch < 9; ++touch)
-        ASSERT_EQ(Sim(L"touch --wait 10000 finger-k"), 0u) << touch;
+        ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-k")) << touch;
     HWND box = m_program.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(FocusedCommand(box, {1171, 1231, 1224}), 1171) << "OK first";
     press(box, L"enter");
-    ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
 
     EXPECT_EQ(FocusedCommand(main, commands), 1223) << "the focus is back on Enroll";
     press(main, L"tab");
     press(main, L"space");
-    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000)) << "Space on Clear";
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000)) << "Space on Clear";
 
     press(main, L"tab");
     press(main, L"space");
-    EXPECT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }, 5000)) << "Space on minimise";
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }, 5000)) << "Space on minimise";
     ShowWindowAsync(main, SW_RESTORE);
-    ASSERT_TRUE(WaitFor([&] { return IsIconic(main) == FALSE; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) == FALSE; }, 5000));
     // Where the focus lands on restoring is the platform's affair: Tab on to close.
     for (int tabs = 0; tabs < 4 && FocusedCommand(main, commands) != 1219; ++tabs)
         press(main, L"tab");
@@ -483,7 +464,7 @@ TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {
     };
     for (const Row row : {Row{"idle", false}, Row{"across an enrolment", true}}) {
         SCOPED_TRACE(row.what);
-        ASSERT_EQ(Sim(L"reset"), 0u);
+        ASSERT_TRUE(SimOk(L"reset"));
         EnrollInPool({L"1"});
         HWND main = StartReady();
         ASSERT_NE(main, nullptr);
@@ -493,8 +474,8 @@ TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {
             ASSERT_NE(enroll, nullptr);
             EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
             ASSERT_TRUE(Click(enroll, 1230)); // Cancel: our own work ends, the hold does not
-            ASSERT_TRUE(WaitFor([&] { return m_program.EnrollDialog() == nullptr; }, 10000));
-            ASSERT_TRUE(WaitFor([&] { return m_program.Overlay() == nullptr; }, 5000));
+            ASSERT_TRUE(WaitUntil([&] { return m_program.EnrollDialog() == nullptr; }, 10000));
+            ASSERT_TRUE(WaitUntil([&] { return m_program.Overlay() == nullptr; }, 5000));
         } else {
             EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
         }
@@ -507,13 +488,13 @@ TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {
         EXPECT_EQ(m_program.EnrollDialog(), nullptr);
         EXPECT_FALSE(IsIconic(main));
         EXPECT_EQ(ControlText(main, 1207), L" 1/10");
-        EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out.empty(), false) << "Clear did nothing";
+        EXPECT_EQ(Pool().empty(), false) << "Clear did nothing";
 
         // Broadcast, as the administrator program may send it; then the commands work again.
         ASSERT_TRUE(BroadcastRegistered(L"RegMsgAdminStop"));
         Sleep(300);
         ASSERT_TRUE(Click(main, 1224));
-        EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+        EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
         m_program.Kill();
     }
 }
@@ -522,7 +503,7 @@ TEST_F(MainWindow, MinimiseIconisesTheWindow) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(Click(main, 1218));
-    EXPECT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }, 5000));
     EXPECT_TRUE(m_program.Running());
 }
 
@@ -538,7 +519,7 @@ TEST_F(MainWindow, SystemCloseEndsTheProgramEvenWhileBusy) {
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
     // What Alt+F4 and the system menu's Close become.
-    ASSERT_EQ(Driver(L"post --title \"Norvik Fingerprint\" --message 0x112 --wparam 0xF060").exitCode, 0u);
+    ASSERT_TRUE(DriverOk(L"post --title \"Norvik Fingerprint\" --message 0x112 --wparam 0xF060"));
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
 
@@ -547,7 +528,7 @@ TEST_F(MainWindow, ASecondStartEndsAtOnceWithoutAWindow) {
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(m_second.Start());
     bool sawWindow = false;
-    WaitFor(
+    WaitUntil(
         [&] {
             sawWindow = sawWindow || !m_second.Windows().empty();
             return !m_second.Running();

@@ -3,8 +3,9 @@
 // check fails once it is closed; any other answer shows nothing.
 #include "credentials/DlgWinPW.h"
 #include "credentials/NoPasswordMessage.h"
-#include "tests/app/ProgramSession.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/ProgramSession.h"
+#include "tests/support/OwnerWindow.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,20 +25,6 @@ BOOL WINAPI FakeLogon(LPCWSTR, LPCWSTR, LPCWSTR password, DWORD, DWORD, PHANDLE 
     return FALSE;
 }
 
-// A plain top-level window standing in for the main window.
-class HostWindow {
-public:
-    HostWindow() {
-        m_hwnd = CreateWindowExW(0, L"STATIC", L"Password Host", WS_POPUP | WS_VISIBLE, 200, 150, 716, 520,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
-    ~HostWindow() { DestroyWindow(m_hwnd); }
-    HWND Get() const { return m_hwnd; }
-
-private:
-    HWND m_hwnd = nullptr;
-};
-
 struct Seen {
     HWND box = nullptr;
     std::wstring text, title;
@@ -49,47 +36,27 @@ struct Seen {
     bool clicked = false;
 };
 
+// A visible window of this process with the box's icon, or with that title.
 HWND FindOwn(const wchar_t* title, int control) {
-    struct Search {
-        const wchar_t* title;
-        int control;
-        HWND found;
-    } s = {title, control, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM p) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(p);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd))
-                return TRUE;
-            wchar_t text[128] = {};
-            GetWindowTextW(hwnd, text, 128);
-            if ((search->title && std::wstring(text) == search->title) ||
-                (search->control && GetDlgItem(hwnd, search->control))) {
-                search->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
+    return testwin::FindWindowOf(testwin::VisibleWindows(GetCurrentProcessId()), control, title);
 }
 
 TEST(NoPasswordMessage, ShowsTheSetUpBoxOverTheDimmedWindowAndFails) {
-    HostWindow host;
-    ASSERT_NE(host.Get(), nullptr);
+    // Standing in for the main window.
+    nvtest::OwnerWindow host;
+    ASSERT_NE(host.Open(200, 150, false), nullptr);
     g_logonError = ERROR_ACCOUNT_RESTRICTION;
     g_logons = 0;
     Seen seen;
     std::thread driver([&] {
-        apptest::WaitFor([&] { return (seen.box = FindOwn(nullptr, 1169)) != nullptr; }, 15000);
+        apptest::WaitUntil([&] { return (seen.box = FindOwn(nullptr, 1169)) != nullptr; }, 15000);
         if (!seen.box)
             return;
         Sleep(300);
-        seen.text = apptest::ControlText(seen.box, 1170);
-        seen.title = apptest::ControlText(seen.box, 1223);
+        seen.text = apptest::BoxText(seen.box);
+        seen.title = apptest::BoxTitle(seen.box);
         seen.boxOwner = GetWindow(seen.box, GW_OWNER);
-        seen.hostEnabled = IsWindowEnabled(host.Get()) != FALSE;
+        seen.hostEnabled = IsWindowEnabled(host.GetSafeHwnd()) != FALSE;
         seen.overlay = FindOwn(L"Norvik Fingerprint Black", 0);
         if (seen.overlay) {
             seen.overlayOwner = GetWindow(seen.overlay, GW_OWNER);
@@ -99,7 +66,7 @@ TEST(NoPasswordMessage, ShowsTheSetUpBoxOverTheDimmedWindowAndFails) {
         nvtest::SaveScreenPng(all, L"no-password-message");
         seen.clicked = apptest::ClickBoxOk(seen.box);
     });
-    CDlgWinPW check(&FakeLogon, NoPasswordMessageOver(host.Get()));
+    CDlgWinPW check(&FakeLogon, NoPasswordMessageOver(host.GetSafeHwnd()));
     wcscpy(check.m_szUserName, L"nopassword");
     const int result = check.CheckPasswordSet();
     driver.join();
@@ -110,12 +77,13 @@ TEST(NoPasswordMessage, ShowsTheSetUpBoxOverTheDimmedWindowAndFails) {
     EXPECT_EQ(seen.title, L"Set up Windows Password");
     EXPECT_EQ(seen.text, L"Please set up Windows account password in Sign-in options.");
     ASSERT_NE(seen.overlay, nullptr) << "the window behind is not dimmed";
-    EXPECT_EQ(seen.overlayOwner, host.Get());
-    EXPECT_EQ(seen.boxOwner, host.Get()) << "the box belongs to the window behind, not to the overlay";
+    EXPECT_EQ(seen.overlayOwner, host.GetSafeHwnd());
+    EXPECT_EQ(seen.boxOwner, host.GetSafeHwnd())
+        << "the box belongs to the window behind, not to the overlay";
     EXPECT_FALSE(seen.hostEnabled);
     RECT client = {};
-    GetClientRect(host.Get(), &client);
-    MapWindowPoints(host.Get(), HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+    GetClientRect(host.GetSafeHwnd(), &client);
+    MapWindowPoints(host.GetSafeHwnd(), HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
     EXPECT_EQ(seen.overlayRect.left, client.left);
     EXPECT_EQ(seen.overlayRect.top, client.top);
     EXPECT_TRUE(seen.clicked);

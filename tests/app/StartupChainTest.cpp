@@ -1,9 +1,10 @@
 // The real program's start-up chain and system events under Wine: a missing or foreign sensor,
 // an unsupported Windows version, "ShowWelcome" and the shared files, sensor removal while idle
 // and during an enrolment, another device's removal, and the Enroll command end to end.
-#include "tests/app/ProgramTestFixture.h"
+#include "tests/support/ProgramTestFixture.h"
 #include "tests/support/Bystander.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UsbNotice.h"
+#include "tests/support/UiTestSupport.h"
 
 #include <cstring>
 #include <set>
@@ -20,20 +21,10 @@ constexpr wchar_t kRemoved[] =
 
 constexpr wchar_t kSensor[] = L"USB\\VID_2F1B&PID_0106\\5&2A7C3B1&0&3";
 
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
-
-std::wstring HandleText(HWND window) {
-    wchar_t text[32];
-    swprintf(text, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
-    return text;
-}
-
 // What a label reports when it is clicked, posted to the window as the label would.
 bool PostLabelClick(HWND window, int id) {
-    return Driver(L"post --hwnd " + HandleText(window) + L" --message 0x806 --wparam " + std::to_wstring(id))
-               .exitCode == 0;
+    return DriverOk(L"post --hwnd " + HandleText(window) + L" --message 0x806 --wparam " +
+                    std::to_wstring(id));
 }
 
 // The box (or dialog) `top` is owned by `owner`, which it disables, lies above the overlay and
@@ -48,7 +39,7 @@ void ExpectModalOverDimmedMain(Program& program, HWND top, HWND owner) {
     EXPECT_EQ(GetWindow(overlay, GW_OWNER), main);
     EXPECT_TRUE(nvtest::IsAbove(top, overlay));
     EXPECT_TRUE(nvtest::IsAbove(overlay, main));
-    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == top; }, 3000)) << "it has the activation";
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == top; }, 3000)) << "it has the activation";
 }
 
 // The main window brought forward by another program, as by the taskbar or Alt+Tab: `top` gets
@@ -56,8 +47,8 @@ void ExpectModalOverDimmedMain(Program& program, HWND top, HWND owner) {
 void BringMainForward(Program& program, HWND top) {
     HWND main = program.MainWindow();
     ASSERT_NE(main, nullptr);
-    ASSERT_EQ(Driver(L"activate --hwnd " + HandleText(main)).exitCode, 0u);
-    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == top; }, 3000))
+    ASSERT_TRUE(DriverOk(L"activate --hwnd " + HandleText(main)));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == top; }, 3000))
         << "the activation stays with the main window";
     EXPECT_TRUE(nvtest::IsAbove(top, main));
 }
@@ -75,13 +66,13 @@ void ExpectBoxAndClose(Program& program, const std::wstring& text, const std::ws
     if (HWND main = program.MainWindow())
         Screenshot(main, artefact);
     ASSERT_TRUE(ClickBoxOk(box));
-    ASSERT_TRUE(WaitFor([&] { return program.MessageBox() != box; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return program.MessageBox() != box; }, 10000));
 }
 
 using StartupChain = ProgramTest;
 
 TEST_F(StartupChain, WithoutASensorTheProgramSaysSoAndEnds) {
-    ASSERT_EQ(Sim(L"units"), 0u);
+    ASSERT_TRUE(SimOk(L"units"));
     ASSERT_TRUE(m_program.Start());
     ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-no-sensor", true);
     const std::optional<DWORD> code = m_program.WaitExit(10000);
@@ -89,21 +80,21 @@ TEST_F(StartupChain, WithoutASensorTheProgramSaysSoAndEnds) {
 }
 
 TEST_F(StartupChain, ASensorOfTheVendorWithProductIdZeroIsNoSensor) {
-    ASSERT_EQ(Sim(L"units USB\\VID_2F1B&PID_0000\\5&1a2b3c&0&1"), 0u);
+    ASSERT_TRUE(SimOk(L"units USB\\VID_2F1B&PID_0000\\5&1a2b3c&0&1"));
     ASSERT_TRUE(m_program.Start());
     ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-product-zero");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
 
 TEST_F(StartupChain, ASensorOfAnotherVendorIsNoSensor) {
-    ASSERT_EQ(Sim(L"units USB\\VID_138A&PID_0106\\5&1a2b3c&0&1"), 0u);
+    ASSERT_TRUE(SimOk(L"units USB\\VID_138A&PID_0106\\5&1a2b3c&0&1"));
     ASSERT_TRUE(m_program.Start());
     ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-other-vendor");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
 
 TEST_F(StartupChain, AnyProductOfTheVendorPasses) {
-    ASSERT_EQ(Sim(L"units USB\\VID_2F1B&PID_ABCD\\7&99&0&2"), 0u);
+    ASSERT_TRUE(SimOk(L"units USB\\VID_2F1B&PID_ABCD\\7&99&0&2"));
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(ControlText(main, 1207), L" 0/10");
@@ -113,7 +104,7 @@ TEST_F(StartupChain, AnyProductOfTheVendorPasses) {
 TEST_F(StartupChain, OnWindows10TheSensorCheckStillRunsThenTheVersionEndsIt) {
     WindowsVersionGuard version;
     ASSERT_TRUE(version.Switch(L"win10"));
-    ASSERT_EQ(Sim(L"units"), 0u);
+    ASSERT_TRUE(SimOk(L"units"));
     ASSERT_TRUE(m_program.Start());
     ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-win10-no-sensor");
     // Ending the dialog does not stop the chain: the version check follows.
@@ -124,7 +115,7 @@ TEST_F(StartupChain, OnWindows10TheSensorCheckStillRunsThenTheVersionEndsIt) {
 TEST_F(StartupChain, OnWindows81TheWindowKeepsTheBareLayoutAndIgnoresCommandsUntilTheVersionMessage) {
     WindowsVersionGuard version;
     ASSERT_TRUE(version.Switch(L"win81"));
-    ASSERT_EQ(Sim(L"enroll . 1 finger-1"), 0u);
+    ASSERT_TRUE(SimOk(L"enroll . 1 finger-1"));
     ASSERT_TRUE(m_program.Start());
     HWND main = m_program.WaitMainWindow();
     ASSERT_NE(main, nullptr);
@@ -144,8 +135,7 @@ TEST_F(StartupChain, OnWindows81TheWindowKeepsTheBareLayoutAndIgnoresCommandsUnt
     ASSERT_TRUE(PostLabelClick(main, 1223));
     Sleep(1000);
     EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "Enroll ran during the start-up chain";
-    EXPECT_EQ(RunTool(L"winbio-sim.exe", L"list").out.empty(), false)
-        << "Clear ran during the start-up chain";
+    EXPECT_EQ(Pool().empty(), false) << "Clear ran during the start-up chain";
 
     ExpectBoxAndClose(m_program, kUnsupported, L"Norvik Fingerprint", L"main-window-win81-unsupported");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
@@ -161,10 +151,10 @@ TEST_F(StartupChain, TheSensorCheckLooksAtTheIdsAndLeavesTheUnitInUseAsItWas) {
     SharedFilesGuard files;
     HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Norvik Fingerprint Database");
     ASSERT_NE(mutex, nullptr);
-    ASSERT_EQ(Sim(L"enroll . 1 finger-1"), 0u);
+    ASSERT_TRUE(SimOk(L"enroll . 1 finger-1"));
     ASSERT_TRUE(m_program.Start());
     const bool started = m_program.WaitMainWindow() != nullptr;
-    const DWORD changed = Sim(L"units ACPI\\NVK0001\\0 " + std::wstring(kSensor));
+    const DWORD changed = Sim(L"units ACPI\\NVK0001\\0 " + std::wstring(kSensor)).code;
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     ASSERT_TRUE(started);
@@ -173,11 +163,10 @@ TEST_F(StartupChain, TheSensorCheckLooksAtTheIdsAndLeavesTheUnitInUseAsItWas) {
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(ControlText(main, 1207), L" 1/10");
 
-    ASSERT_EQ(Sim(L"units " + std::wstring(kSensor)), 0u);
+    ASSERT_TRUE(SimOk(L"units " + std::wstring(kSensor)));
     ASSERT_TRUE(Click(main, 1224));
-    EXPECT_TRUE(WaitFor([&] { return RunTool(L"winbio-sim.exe", L"list").out.empty(); }, 10000))
-        << "Clear went to a unit that is not there";
-    EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return Pool().empty(); }, 10000)) << "Clear went to a unit that is not there";
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
 }
 
 // The shared files seeded as the vendor's programs leave them: the signed-in user with an old
@@ -186,39 +175,33 @@ class SharedFiles : public ProgramTest {
 protected:
     void SetUp() override {
         ProgramTest::SetUp();
-        const std::wstring db = L"\"" + DatabasePath() + L"\"";
-        ASSERT_EQ(RunTool(L"nvkdb.exe", L"create " + db + L" --force").exitCode, 0u);
-        ASSERT_EQ(RunTool(L"nvkdb.exe",
-                          L"account " + db + L" 0 --user \"" + UserName() + L"\" --password old-secret")
-                      .exitCode,
-                  0u);
-        ASSERT_EQ(
-            RunTool(L"nvkdb.exe", L"account " + db + L" 1 --user someone-else --password theirs").exitCode,
-            0u);
-        ASSERT_EQ(RunTool(L"pwcn.exe",
-                          L"\"" + HandOffPath() + L"\" --user \"" + UserName() + L"\" --password new-secret")
-                      .exitCode,
-                  0u);
-        m_databaseBefore = ReadFileBytes(DatabasePath());
-        m_handOffBefore = ReadFileBytes(HandOffPath());
-        m_databaseTime = LastWriteTime(DatabasePath());
+        const std::wstring db = L"\"" + m_database + L"\"",
+                           user = L" --user \"" + testwin::UserName() + L"\"";
+        ASSERT_TRUE(RunOk(L"nvkdb.exe", L"create " + db + L" --force"));
+        ASSERT_TRUE(RunOk(L"nvkdb.exe", L"account " + db + L" 0" + user + L" --password old-secret"));
+        ASSERT_TRUE(RunOk(L"nvkdb.exe", L"account " + db + L" 1 --user someone-else --password theirs"));
+        ASSERT_TRUE(RunOk(L"pwcn.exe", L"\"" + m_handOff + L"\"" + user + L" --password new-secret"));
+        m_databaseBefore = testwin::ReadRaw(m_database);
+        m_handOffBefore = testwin::ReadRaw(m_handOff);
+        m_databaseTime = testwin::WriteTime(m_database);
         ASSERT_EQ(m_databaseBefore.size(), 9014528u);
         ASSERT_EQ(m_handOffBefore.size(), 272u);
     }
 
     std::string Dump() {
-        return RunTool(L"nvkdb.exe", L"dump \"" + DatabasePath() + L"\" --show-passwords").out;
+        return RunCaptured(L"nvkdb.exe", L"dump \"" + m_database + L"\" --show-passwords").out;
     }
 
     void ExpectUntouched() {
-        EXPECT_TRUE(ReadFileBytes(DatabasePath()) == m_databaseBefore) << "the database changed";
-        const FILETIME now = LastWriteTime(DatabasePath());
+        EXPECT_TRUE(testwin::ReadRaw(m_database) == m_databaseBefore) << "the database changed";
+        const FILETIME now = testwin::WriteTime(m_database);
         EXPECT_EQ(CompareFileTime(&now, &m_databaseTime), 0) << "the database was written";
-        EXPECT_TRUE(ReadFileBytes(HandOffPath()) == m_handOffBefore) << "the hand-off file changed or went";
+        EXPECT_TRUE(testwin::ReadRaw(m_handOff) == m_handOffBefore) << "the hand-off file changed or went";
     }
 
     SharedFilesGuard m_files;
-    std::vector<char> m_databaseBefore, m_handOffBefore;
+    const std::wstring m_database = testwin::SharedDatabasePath(), m_handOff = testwin::SharedHandOffPath();
+    std::vector<unsigned char> m_databaseBefore, m_handOffBefore;
     FILETIME m_databaseTime = {};
 };
 
@@ -226,7 +209,7 @@ TEST_F(SharedFiles, ShowWelcomeZeroAppliesTheHandOffAndDeletesIt) {
     ASSERT_TRUE(m_showWelcome.Set(0));
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    EXPECT_FALSE(FileExists(HandOffPath())) << "the hand-off file is consumed";
+    EXPECT_FALSE(testwin::Exists(m_handOff)) << "the hand-off file is consumed";
     const std::string dump = Dump();
     EXPECT_NE(dump.find("new-secret"), std::string::npos) << dump;
     EXPECT_EQ(dump.find("old-secret"), std::string::npos) << dump;
@@ -265,12 +248,9 @@ TEST_F(SystemEvents, SensorRemovalWhileIdleInTheBackgroundEndsTheProgram) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     // Another program in front: the program has no active window when the notice comes.
-    HWND other = CreateWindowExW(0, L"STATIC", L"Another program", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(other, nullptr);
-    SetForegroundWindow(other);
-    ASSERT_EQ(GetForegroundWindow(), other);
-    ASSERT_EQ(Sim(L"remove"), 0u);
+    const testwin::FrontWindow other(L"Another program");
+    ASSERT_TRUE(other.InFront());
+    ASSERT_TRUE(SimOk(L"remove"));
     HWND box = m_program.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(BoxText(box), kRemoved);
@@ -280,30 +260,26 @@ TEST_F(SystemEvents, SensorRemovalWhileIdleInTheBackgroundEndsTheProgram) {
     Screenshot(main, L"main-window-sensor-removed");
     ASSERT_TRUE(ClickBoxOk(box));
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
-    DestroyWindow(other);
 }
 
 TEST_F(SystemEvents, RemovalOfAnotherUsbDeviceDoesNothing) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     const std::wstring handle = HandleText(main);
-    const std::wstring other =
-        L"\\\\?\\USB#VID_046D&PID_C52B#6&2f1b&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-    EXPECT_EQ(RunTool(L"device_notice.exe", handle + L" \"" + other + L"\"").exitCode, 0u);
+    const std::wstring other = testwin::UsbInterfaceName(L"VID_046D&PID_C52B#6&2f1b&0&2");
+    EXPECT_EQ(RunCaptured(L"device_notice.exe", handle + L" \"" + other + L"\"").code, 0u);
     // The sensor's own name with another product id is another device too.
-    const std::wstring sibling =
-        L"\\\\?\\USB#VID_2F1B&PID_0107#6&2f1b&0&2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-    EXPECT_EQ(RunTool(L"device_notice.exe", handle + L" \"" + sibling + L"\"").exitCode, 0u);
+    const std::wstring sibling = testwin::UsbInterfaceName(L"VID_2F1B&PID_0107#6&2f1b&0&2");
+    EXPECT_EQ(RunCaptured(L"device_notice.exe", handle + L" \"" + sibling + L"\"").code, 0u);
     // And the sensor's arrival is not its removal.
-    const std::wstring sensor =
-        L"\\\\?\\USB#VID_2F1B&PID_0106#5&1&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-    EXPECT_EQ(RunTool(L"device_notice.exe", handle + L" \"" + sensor + L"\" 0x8000").exitCode, 0u);
+    const std::wstring sensor = testwin::UsbInterfaceName(L"VID_2F1B&PID_0106#5&1&0&1");
+    EXPECT_EQ(RunCaptured(L"device_notice.exe", handle + L" \"" + sensor + L"\" 0x8000").code, 0u);
     Sleep(800);
     EXPECT_EQ(m_program.MessageBox(), nullptr);
     EXPECT_TRUE(m_program.Running());
 
     // The same way of telling, with the sensor's name, is acted on: the message above was heard.
-    RunTool(L"device_notice.exe", handle + L" \"" + sensor + L"\"", 2000);
+    RunCaptured(L"device_notice.exe", handle + L" \"" + sensor + L"\"", 2000);
     ExpectBoxAndClose(m_program, kRemoved, L"Norvik Fingerprint", L"main-window-sensor-removed-notice");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
@@ -326,7 +302,7 @@ TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentEndsTheProgramWhicheverComesF
                           Row{"success-box", Stage::SuccessBox, L"notice-first"},
                           Row{"already-enrolled-box", Stage::ExistsBox, L"notice-first"}}) {
         const std::string what = std::string(row.stage) + " " + Narrow(row.order);
-        ASSERT_EQ(Sim(L"reset"), 0u);
+        ASSERT_TRUE(SimOk(L"reset"));
         testwin::Bystander other;
         ASSERT_NE(other.Window(), nullptr) << what;
         HWND main = StartReady();
@@ -335,37 +311,33 @@ TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentEndsTheProgramWhicheverComesF
         HWND enroll = m_program.WaitEnrollDialog();
         ASSERT_NE(enroll, nullptr) << what;
         const auto waitingFor = [](const char* request) {
-            return WaitFor(
-                [request] {
-                    return RunTool(L"winbio-sim.exe", L"state").out.find(request) != std::string::npos;
-                },
-                5000);
+            return WaitUntil([request] { return State().find(request) != std::string::npos; }, 5000);
         };
         switch (row.at) {
         case Stage::Identifying:
             ASSERT_TRUE(waitingFor("\tidentify")) << what;
             break;
         case Stage::Capturing:
-            ASSERT_EQ(Sim(L"touch --wait 5000 finger-new"), 0u) << what;
+            ASSERT_TRUE(SimOk(L"touch --wait 5000 finger-new")) << what;
             ASSERT_TRUE(waitingFor("\tcapture")) << what;
             break;
         case Stage::SuccessBox:
-            ASSERT_EQ(Sim(L"samples 1"), 0u);
-            ASSERT_EQ(Sim(L"touch --wait 5000 finger-new"), 0u) << what;
-            ASSERT_EQ(Sim(L"touch --wait 5000 finger-new"), 0u) << what;
+            ASSERT_TRUE(SimOk(L"samples 1"));
+            ASSERT_TRUE(SimOk(L"touch --wait 5000 finger-new")) << what;
+            ASSERT_TRUE(SimOk(L"touch --wait 5000 finger-new")) << what;
             ASSERT_NE(m_program.WaitMessageBox(), nullptr) << what;
             break;
         case Stage::ExistsBox:
-            ASSERT_EQ(Sim(L"enroll S-1-5-21-7-7-7-1001 1 finger-other"), 0u);
-            ASSERT_EQ(Sim(L"touch --wait 5000 finger-other"), 0u) << what;
+            ASSERT_TRUE(SimOk(L"enroll S-1-5-21-7-7-7-1001 1 finger-other"));
+            ASSERT_TRUE(SimOk(L"touch --wait 5000 finger-other")) << what;
             ASSERT_NE(m_program.WaitMessageBox(), nullptr) << what;
             break;
         }
         Screenshot(main, L"main-window-enrolling");
-        ASSERT_EQ(Sim(std::wstring(L"remove --order ") + row.order), 0u) << what;
+        ASSERT_TRUE(SimOk(std::wstring(L"remove --order ") + row.order)) << what;
         // A box of the failed request may come first; the removal message is the one that stays.
         HWND box = nullptr;
-        ASSERT_TRUE(WaitFor(
+        ASSERT_TRUE(WaitUntil(
             [&] {
                 for (HWND window : m_program.Windows())
                     if (ControlText(window, 1170) == kRemoved)
@@ -395,14 +367,13 @@ TEST_F(SystemEvents, SensorRemovalWhileMinimisedShowsTheMessageOverTheRestoredWi
     RECT place = {};
     GetWindowRect(main, &place);
     ASSERT_TRUE(Click(main, 1218));
-    ASSERT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }, 5000));
     // Minimising hands the activation on, to the other program's window among others: the
     // system's doing, not ours.
     Sleep(300);
     other.Forget();
-    const std::wstring sensor =
-        L"\\\\?\\USB#VID_2F1B&PID_0106#5&1&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-    RunTool(L"device_notice.exe", HandleText(main) + L" \"" + sensor + L"\"", 2000);
+    const std::wstring sensor = testwin::UsbInterfaceName(L"VID_2F1B&PID_0106#5&1&0&1");
+    RunCaptured(L"device_notice.exe", HandleText(main) + L" \"" + sensor + L"\"", 2000);
     HWND box = m_program.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(BoxText(box), kRemoved);
@@ -443,7 +414,7 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
     };
     for (const Row row : {Row{"OK", false}, Row{"suspend", true}}) {
         SCOPED_TRACE(row.how);
-        ASSERT_EQ(Sim(L"reset"), 0u);
+        ASSERT_TRUE(SimOk(L"reset"));
         testwin::Bystander other;
         ASSERT_NE(other.Window(), nullptr);
         HWND main = StartReady();
@@ -455,16 +426,16 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
         if (!row.suspend) {
             // A click on the dimmed window, with the other program in front, brings the dialog
             // forward as a click on a disabled window does.
-            ASSERT_EQ(Driver(L"activate --hwnd " + HandleText(other.Window())).exitCode, 0u);
-            ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other.Window(); }, 3000));
+            ASSERT_TRUE(DriverOk(L"activate --hwnd " + HandleText(other.Window())));
+            ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.Window(); }, 3000));
             Sleep(300); // it hears of its activation a moment later
             other.Forget();
             ASSERT_TRUE(Click(main, 1232));
-            EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == enroll; }, 3000))
+            EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == enroll; }, 3000))
                 << "the click on the dimmed window did nothing";
             EXPECT_EQ(m_program.EnrollDialog(), enroll) << "and it was swallowed";
         }
-        ASSERT_EQ(Sim(L"auto on"), 0u);
+        ASSERT_TRUE(SimOk(L"auto on"));
         HWND box = m_program.WaitMessageBox(30000);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(BoxTitle(box), L"Scanned Fingerprints: 1");
@@ -474,26 +445,25 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
         EXPECT_TRUE(nvtest::IsAbove(box, enroll));
         BringMainForward(m_program, box);
         if (row.suspend)
-            ASSERT_EQ(Driver(L"broadcast --message 0x218 --wparam 4").exitCode, 0u);
+            ASSERT_TRUE(DriverOk(L"broadcast --message 0x218 --wparam 4"));
         else
             ASSERT_TRUE(ClickBoxOk(box));
-        ASSERT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 1/10"; }, 15000));
-        ASSERT_TRUE(WaitFor(
+        ASSERT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 1/10"; }, 15000));
+        ASSERT_TRUE(WaitUntil(
             [&] { return m_program.Overlay() == nullptr && m_program.EnrollDialog() == nullptr; }, 5000));
-        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }, 3000))
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 3000))
             << "the main window has the activation back";
         EXPECT_FALSE(other.WasActivated()) << "the activation went to another program";
         MouseAway();
         // Painting follows the overlay's removal a moment later.
-        EXPECT_TRUE(WaitFor([&] { return Pixel(main, 270, 459) == 0xB3977Fu; }, 5000))
+        EXPECT_TRUE(WaitUntil([&] { return Pixel(main, 270, 459) == 0xB3977Fu; }, 5000))
             << "Clear turns active: " << std::hex << Pixel(main, 270, 459);
-        EXPECT_NE(RunTool(L"winbio-sim.exe", L"list").out.find(" 0xF5 "), std::string::npos)
-            << "the first Windows Hello position";
+        EXPECT_NE(Pool().find(" 0xF5 "), std::string::npos) << "the first Windows Hello position";
         Screenshot(main, L"main-window-after-enroll");
 
         // Enroll gave the window back: the next command runs.
         ASSERT_TRUE(Click(main, 1224));
-        EXPECT_TRUE(WaitFor([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000))
+        EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000))
             << "Clear after Enroll was ignored";
         m_program.Kill();
     }
@@ -505,11 +475,11 @@ TEST_F(EnrollCommand, AltF4OnTheMainWindowBroughtForwardEndsTheEnrolmentNotThePr
     ASSERT_TRUE(Click(main, 1223));
     HWND enroll = m_program.WaitEnrollDialog();
     ASSERT_NE(enroll, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == enroll; }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == enroll; }, 3000));
     // As a person would: the main window picked from the taskbar, then Alt+F4.
     ASSERT_TRUE(Key(main, L"alt+f4 --sendinput"));
-    EXPECT_TRUE(
-        WaitFor([&] { return m_program.EnrollDialog() == nullptr && m_program.Overlay() == nullptr; }, 5000))
+    EXPECT_TRUE(WaitUntil(
+        [&] { return m_program.EnrollDialog() == nullptr && m_program.Overlay() == nullptr; }, 5000))
         << "the keys went elsewhere than to the enrolment dialog";
     EXPECT_FALSE(m_program.WaitExit(1500).has_value()) << "the main window took Alt+F4";
     EXPECT_TRUE(IsWindowEnabled(main));
@@ -519,8 +489,8 @@ TEST_F(EnrollCommand, AltF4OnTheMainWindowBroughtForwardEndsTheEnrolmentNotThePr
 TEST_F(EnrollCommand, AFailedEnrolmentEndsTheProcess) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    ASSERT_EQ(Sim(L"fail EnrollCommit 0x80004005"), 0u);
-    ASSERT_EQ(Sim(L"auto on"), 0u);
+    ASSERT_TRUE(SimOk(L"fail EnrollCommit 0x80004005"));
+    ASSERT_TRUE(SimOk(L"auto on"));
     ASSERT_TRUE(Click(main, 1223));
     HWND box = m_program.WaitMessageBox(30000);
     ASSERT_NE(box, nullptr);

@@ -5,16 +5,13 @@
 // key. The pool is one per prefix: these tests run alone and reset it before and after.
 #include "biometric/EnrollDialog.h"
 
-#include "biometric/UserIdentity.h"
 #include "biometric/WinBioTable.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/SimPool.h"
+#include "tests/support/TestWindows.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/ResourceText.h"
-
-#include <sddl.h>
-
-#include "tests/support/WinProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -27,38 +24,9 @@
 
 namespace {
 
-//--- The simulator
-
-using testwin::RunResult;
-
-// Runs winbio-sim.exe to its end. It never sends us anything, so the dialog's thread may block
-// here: the events the simulator posts meanwhile wait in the queue.
-RunResult Sim(const std::wstring& arguments) {
-    return testwin::RunCaptured(testwin::ProgramBeside(L"winbio-sim.exe"), arguments);
-}
-
-void SimOk(const std::wstring& arguments) {
-    const RunResult r = Sim(arguments);
-    EXPECT_EQ(r.code, 0u) << "winbio-sim " << std::string(arguments.begin(), arguments.end()) << ": "
-                          << r.out;
-}
-
-std::string MySid() {
-    WINBIO_IDENTITY identity;
-    if (FAILED(GetUserIdentity(&identity)))
-        return {};
-    LPWSTR text = nullptr;
-    if (!ConvertSidToStringSidW(identity.Value.AccountSid.Data, &text))
-        return {};
-    std::string narrow;
-    for (const wchar_t* p = text; *p; ++p)
-        narrow += static_cast<char>(*p);
-    LocalFree(text);
-    return narrow;
-}
-
-// Another account of the machine, as far as the pool is concerned.
-const wchar_t kOtherSid[] = L"S-1-5-21-1111111111-2222222222-3333333333-1002";
+using testwin::kOtherAccount;
+using testwin::Sim;
+using testwin::SimOk;
 
 //--- Sessions, counted on their way to the simulator
 
@@ -85,26 +53,11 @@ HRESULT WINAPI CountedCloseSession(WINBIO_SESSION_HANDLE session) {
 
 //--- Windows of the dialog and its boxes
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
-}
+using testwin::WindowText;
 
 // The message box the dialog shows: a visible window of ours with the box's icon control.
 HWND FindBox() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            if (IsWindowVisible(window) && GetDlgItem(window, IDC_MSGBOX_ICON) != nullptr) {
-                *reinterpret_cast<HWND*>(param) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    return testwin::ThreadWindowWith(IDC_MSGBOX_ICON);
 }
 
 struct BoxContent {
@@ -112,26 +65,11 @@ struct BoxContent {
     bool link = false;
 };
 BoxContent ReadBox(HWND box) {
-    return {TextOf(GetDlgItem(box, IDC_MSGBOX_TITLE)), TextOf(GetDlgItem(box, IDC_MSGBOX_TEXT)),
+    return {WindowText(GetDlgItem(box, IDC_MSGBOX_TITLE)), WindowText(GetDlgItem(box, IDC_MSGBOX_TEXT)),
             IsWindowVisible(GetDlgItem(box, IDC_MSGBOX_ANOTHER)) != FALSE};
 }
 
-// A real click: the pointer moves onto the control, presses and releases.
-void ClickControl(HWND parent, int id) {
-    HWND control = GetDlgItem(parent, id);
-    ASSERT_NE(control, nullptr) << id;
-    const RECT rc = nvtest::RectInParent(control);
-    nvtest::MouseMoveToClient(parent, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    nvtest::MouseLeftDown();
-    nvtest::MouseLeftUp();
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string narrow;
-    for (wchar_t c : text)
-        narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return narrow;
-}
+using nvtest::ClickControl;
 
 std::wstring Text(UINT id) {
     return nvui::LoadResourceString(id);
@@ -199,8 +137,8 @@ private:
         } else if (m_next == m_steps.size() && GetTickCount() - m_stepStart > m_timeoutMs) {
             ADD_FAILURE() << "the dialog did not end after the last step";
             if (HWND box = FindBox())
-                ADD_FAILURE() << "a box is open: " << Narrow(ReadBox(box).caption) << ": "
-                              << Narrow(ReadBox(box).text);
+                ADD_FAILURE() << "a box is open: " << testtext::Narrow(ReadBox(box).caption) << ": "
+                              << testtext::Narrow(ReadBox(box).text);
             m_next = m_steps.size() + 1;
             Abandon();
         }
@@ -223,12 +161,10 @@ private:
     bool m_busy = false;
 };
 
-class EnrollDialogTest : public ::testing::Test {
+class EnrollDialogTest : public testwin::SimPoolTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(Sim(L"reset").code, 0u);
-        me = MySid();
-        ASSERT_FALSE(me.empty());
+        SimPoolTest::SetUp();
         g_framework = WinBio();
         g_counted = g_framework;
         g_counted.OpenSession = CountedOpenSession;
@@ -238,15 +174,15 @@ protected:
     }
     void TearDown() override {
         InstallWinBioFunctions(nullptr);
-        Sim(L"reset");
+        SimPoolTest::TearDown();
     }
 
     HWND Dialog() const { return dialog.GetSafeHwnd(); }
     HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
     bool Shows(UINT title, UINT message, int picture) const {
         return Dialog() != nullptr && IsWindowVisible(Dialog()) && FindBox() == nullptr &&
-               dialog.GetTitleText() == Text(title) && TextOf(Item(IDC_ENROLL_TITLE)) == Text(title) &&
-               TextOf(Item(IDC_ENROLL_MESSAGE)) == Text(message) && dialog.GetProgressBitmap() == picture;
+               dialog.GetTitleText() == Text(title) && WindowText(Item(IDC_ENROLL_TITLE)) == Text(title) &&
+               WindowText(Item(IDC_ENROLL_MESSAGE)) == Text(message) && dialog.GetProgressBitmap() == picture;
     }
     bool Identifying() const { return Shows(IDS_TOUCH_SENSOR, IDS_LIFT_AND_PLACE, IDB_FINGER_OUTLINE); }
     bool EnrollingAt(int picture) const { return Shows(IDS_ENROLL_TITLE, IDS_TOUCH_AGAIN, picture); }
@@ -256,10 +192,9 @@ protected:
         return {"identifying", [this] { return Identifying(); }, std::move(then)};
     }
     Step Touch(const char* finger, std::function<bool()> when) {
-        std::wstring arguments = L"touch --wait 5000 ";
-        for (const char* p = finger; *p; ++p)
-            arguments += static_cast<wchar_t>(*p);
-        return {std::string("touch ") + finger, std::move(when), [arguments] { SimOk(arguments); }};
+        const std::wstring arguments = L"touch --wait 5000 " + testtext::Widen(finger);
+        return {std::string("touch ") + finger, std::move(when),
+                [arguments] { EXPECT_TRUE(SimOk(arguments)); }};
     }
     Step Box(std::function<void(HWND)> act) {
         return {"a box", [] { return FindBox() != nullptr; },
@@ -302,11 +237,7 @@ protected:
         return table[state];
     }
 
-    std::string Pool() { return Sim(L"list").out; }
-    std::string State() { return Sim(L"state").out; }
-
     CDlgEnroll dialog;
-    std::string me;
 };
 
 std::wstring Caption(int position) {
@@ -316,7 +247,7 @@ std::wstring Caption(int position) {
 //--- A whole enrolment
 
 TEST_F(EnrollDialogTest, SevenSamplesFillThePictureByTheTableAndTheFingerLandsAtPositionOne) {
-    SimOk(L"samples 8");
+    EXPECT_TRUE(SimOk(L"samples 8"));
     Script script(dialog);
     std::vector<Step> steps = {WaitIdentifying([this] {
         // Layout as drawn: client area, header band, accent line, the Cancel label.
@@ -352,7 +283,7 @@ TEST_F(EnrollDialogTest, SevenSamplesFillThePictureByTheTableAndTheFingerLandsAt
         EXPECT_EQ(close.top, 20);
         EXPECT_EQ(close.right - close.left, 18);
         EXPECT_EQ(close.bottom - close.top, 18);
-        EXPECT_EQ(TextOf(Item(IDC_ENROLL_CANCEL)), Text(IDS_CANCEL));
+        EXPECT_EQ(WindowText(Item(IDC_ENROLL_CANCEL)), Text(IDS_CANCEL));
         EXPECT_EQ(dialog.GetNextSubFactor(), 0xF5);
         nvtest::SaveWindowPng(Dialog(), L"enroll-identifying");
     })};
@@ -382,8 +313,8 @@ TEST_F(EnrollDialogTest, SevenSamplesFillThePictureByTheTableAndTheFingerLandsAt
 
 TEST_F(EnrollDialogTest, SamplesEighteenToTwentySwingBetweenTwoPicturesAndTheLinkStartsOver) {
     // The simulator's own finger answers every request after half a second: 21 samples in all.
-    SimOk(L"samples 21");
-    SimOk(L"auto on");
+    EXPECT_TRUE(SimOk(L"samples 21"));
+    EXPECT_TRUE(SimOk(L"auto on"));
     Script script(dialog);
     std::vector<int> afterRestart;
     std::vector<Step> steps = {
@@ -416,9 +347,9 @@ TEST_F(EnrollDialogTest, SamplesEighteenToTwentySwingBetweenTwoPicturesAndTheLin
 //--- Positions
 
 TEST_F(EnrollDialogTest, WithPositionsOneAndThreeTakenTheFingerGoesToPositionTwo) {
-    SimOk(L"enroll . 0xF5 finger-one");
-    SimOk(L"enroll . 0xF7 finger-three");
-    SimOk(L"samples 2");
+    EXPECT_TRUE(SimOk(L"enroll . 0xF5 finger-one"));
+    EXPECT_TRUE(SimOk(L"enroll . 0xF7 finger-three"));
+    EXPECT_TRUE(SimOk(L"samples 2"));
     Script script(dialog);
     std::vector<Step> steps = WholeEnrollment("finger-two", 1);
     BoxContent success;
@@ -438,19 +369,19 @@ TEST_F(EnrollDialogTest, TheLastFreePositionShowsTheSuccessBoxWithoutTheLink) {
     // can be any of them.
     for (const int hole : {10, 2}) {
         SCOPED_TRACE("position " + std::to_string(hole) + " free");
-        ASSERT_EQ(Sim(L"reset").code, 0u);
+        ASSERT_TRUE(SimOk(L"reset"));
         std::string expectedPool;
         for (int position = 1; position <= 10; ++position) {
             if (position == hole)
                 continue;
             wchar_t arguments[64];
             swprintf(arguments, 64, L"enroll . 0x%X finger-%d", 0xF4 + position, position);
-            SimOk(arguments);
+            EXPECT_TRUE(SimOk(arguments));
             char line[32];
             snprintf(line, sizeof line, " 0x%X finger-%d\n", 0xF4 + position, position);
             expectedPool += me + line;
         }
-        SimOk(L"samples 1");
+        EXPECT_TRUE(SimOk(L"samples 1"));
         Script script(dialog);
         std::vector<Step> steps = WholeEnrollment("finger-new", 0);
         BoxContent success;
@@ -470,7 +401,7 @@ TEST_F(EnrollDialogTest, TheLastFreePositionShowsTheSuccessBoxWithoutTheLink) {
 //--- Fingers enrolled already
 
 TEST_F(EnrollDialogTest, AFingerOfAnotherAccountIsRefusedItsLinkIdentifiesAgainAndOkEndsWithOne) {
-    SimOk(std::wstring(L"enroll ") + kOtherSid + L" 0xF5 finger-other");
+    EXPECT_TRUE(SimOk(std::wstring(L"enroll ") + kOtherAccount + L" 0xF5 finger-other"));
     const std::string poolBefore = Pool();
     Script script(dialog);
     std::vector<BoxContent> boxes;
@@ -500,10 +431,10 @@ TEST_F(EnrollDialogTest, AFingerOfAnotherAccountIsRefusedItsLinkIdentifiesAgainA
 }
 
 TEST_F(EnrollDialogTest, ADuplicateFoundAtCommitShowsTheAlreadyEnrolledBoxNotAFailure) {
-    SimOk(std::wstring(L"enroll ") + kOtherSid + L" 0xF5 finger-other");
+    EXPECT_TRUE(SimOk(std::wstring(L"enroll ") + kOtherAccount + L" 0xF5 finger-other"));
     // The identification misses the finger, so only the commit finds it.
-    SimOk(L"fail IdentifyResult 0x80098003");
-    SimOk(L"samples 2");
+    EXPECT_TRUE(SimOk(L"fail IdentifyResult 0x80098003"));
+    EXPECT_TRUE(SimOk(L"samples 2"));
     const std::string poolBefore = Pool();
     Script script(dialog);
     std::vector<Step> steps = WholeEnrollment("finger-other", 1);
@@ -568,11 +499,12 @@ TEST_F(EnrollDialogTest, FailuresShowTheFailureBoxWithTheCodeAndEndWithThree) {
         {nullptr, -1, L"Enroll failed. Error code = 0x80098007", true},
     };
     for (const FailureCase& c : cases) {
-        SCOPED_TRACE(std::string(c.text, c.text + wcslen(c.text)));
-        ASSERT_EQ(Sim(L"reset").code, 0u);
-        SimOk(L"samples 2");
-        if (c.injection != nullptr)
-            SimOk(c.injection);
+        SCOPED_TRACE(testtext::Narrow(c.text));
+        ASSERT_TRUE(SimOk(L"reset"));
+        EXPECT_TRUE(SimOk(L"samples 2"));
+        if (c.injection != nullptr) {
+            EXPECT_TRUE(SimOk(c.injection));
+        }
         std::unique_ptr<OtherEnrolment> other;
         if (c.anotherProgramEnrols) {
             other = std::make_unique<OtherEnrolment>();
@@ -627,9 +559,9 @@ TEST_F(EnrollDialogTest, EveryCancelEndsWithTwoAndCancelsTheFrameworkOperation) 
     };
     for (const CancelCase& c : cases) {
         SCOPED_TRACE(c.how);
-        ASSERT_EQ(Sim(L"reset").code, 0u);
+        ASSERT_TRUE(SimOk(L"reset"));
         // A success code injected into WinBioCancel changes nothing but is used up by the call.
-        SimOk(L"fail WinBioCancel 1");
+        EXPECT_TRUE(SimOk(L"fail WinBioCancel 1"));
         Script script(dialog);
         std::vector<Step> steps;
         if (c.enrolling)
@@ -656,8 +588,8 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
     };
     for (const Row row : {Row{"identifying", false}, Row{"enrolling", true}}) {
         SCOPED_TRACE(row.stage);
-        ASSERT_EQ(Sim(L"reset").code, 0u);
-        SimOk(L"cancel-delay 3000");
+        ASSERT_TRUE(SimOk(L"reset"));
+        EXPECT_TRUE(SimOk(L"cancel-delay 3000"));
         Script first(dialog);
         std::vector<Step> steps;
         if (row.enrolling)
@@ -688,9 +620,7 @@ TEST_F(EnrollDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
     Script script(dialog);
     const auto press = [this](WPARAM key) {
         HWND focus = GetFocus();
-        HWND target = focus != nullptr && GetAncestor(focus, GA_ROOT) == Dialog() ? focus : Dialog();
-        PostMessageW(target, WM_KEYDOWN, key, 1);
-        PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        nvtest::PostKey(focus != nullptr && GetAncestor(focus, GA_ROOT) == Dialog() ? focus : Dialog(), key);
         nvtest::PumpFor(300);
     };
     std::vector<Step> steps = {
@@ -712,18 +642,17 @@ TEST_F(EnrollDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
 }
 
 TEST_F(EnrollDialogTest, ABadSampleWhileIdentifyingIdentifiesAgain) {
-    SimOk(L"samples 2");
+    EXPECT_TRUE(SimOk(L"samples 2"));
     Script script(dialog);
     std::vector<Step> steps = {
-        {"identifying", [this] { return Identifying(); }, [] { SimOk(L"bad --wait 5000 5"); }},
-        {"the bad sample taken", [] { return Sim(L"state").out.find("sample\tbad") == std::string::npos; },
-         [] {}},
+        {"identifying", [this] { return Identifying(); }, [] { EXPECT_TRUE(SimOk(L"bad --wait 5000 5")); }},
+        {"the bad sample taken", [] { return State().find("sample\tbad") == std::string::npos; }, [] {}},
         {"identifying after the bad sample",
          [this] {
              nvtest::PumpFor(300);
              return Identifying();
          },
-         [] { SimOk(L"touch --wait 5000 finger-b"); }},
+         [] { EXPECT_TRUE(SimOk(L"touch --wait 5000 finger-b")); }},
         {"enrolling", [this] { return EnrollingAt(289); },
          [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
     };
@@ -731,7 +660,7 @@ TEST_F(EnrollDialogTest, ABadSampleWhileIdentifyingIdentifiesAgain) {
 }
 
 TEST_F(EnrollDialogTest, EachRunStartsOverWithTheInitialTextsAndAFreshPosition) {
-    SimOk(L"samples 1");
+    EXPECT_TRUE(SimOk(L"samples 1"));
     Script first(dialog);
     std::vector<Step> steps = WholeEnrollment("finger-1", 0);
     steps.push_back(ClickBoxOk());

@@ -5,7 +5,7 @@
 #include "base/Trace.h"
 #include "biometric/UserIdentity.h"
 #include "biometric/WinBioTable.h"
-#include "tests/biometric/ServiceEvent.h"
+#include "tests/support/ServiceEvent.h"
 
 #include <gtest/gtest.h>
 

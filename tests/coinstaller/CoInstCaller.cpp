@@ -15,6 +15,7 @@
 #include <string>
 
 #include "coinstaller/DebugTrace.h"
+#include "tests/support/WinProcess.h"
 
 namespace {
 
@@ -25,15 +26,8 @@ constexpr DWORD kNoLibrary = 0xC0DE0002;
 constexpr DWORD kNoExport = 0xC0DE0003;
 constexpr DWORD kContextChanged = 0xC0DE0004;
 
-std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 DWORD CallEntry(DWORD function, BOOL postProcessing, DWORD installResult) {
-    HMODULE library = LoadLibraryW((OwnFolder() + L"NVDCoInstaller.dll").c_str());
+    HMODULE library = LoadLibraryW(testwin::ProgramBeside(L"NVDCoInstaller.dll").c_str());
     if (library == nullptr)
         return kNoLibrary;
     const auto entry = reinterpret_cast<CoInstallerProc>(

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
 
 namespace coinsttest {
 namespace {
@@ -46,8 +46,7 @@ bool RemoveFolder(const std::wstring& folder) {
 }
 
 bool SamePath(const std::string& a, const std::wstring& b) {
-    return CompareStringOrdinal(std::wstring(a.begin(), a.end()).c_str(), -1, b.c_str(), -1, TRUE) ==
-           CSTR_EQUAL;
+    return CompareStringOrdinal(testtext::Widen(a).c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // What an install after success traces, around the line that tells what became of the service.
@@ -98,12 +97,6 @@ long long UninstallerWait(const DebugRun& run) {
     return MillisecondsBetween(started, ended);
 }
 
-std::wstring SystemFolder() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
-}
-
 // This process, and so every caller it starts, works in another folder for a while.
 class CurrentFolderFor {
 public:
@@ -144,9 +137,9 @@ protected:
         for (const Record& record : ReadRecords(m_record))
             WaitForRecordedProcess(record, 20000);
         for (const std::wstring& file : m_installed)
-            EXPECT_TRUE(DeleteFileW(file.c_str())) << Utf8(file) << ", error " << GetLastError();
+            EXPECT_TRUE(DeleteFileW(file.c_str())) << Narrow(file) << ", error " << GetLastError();
         for (auto folder = m_createdFolders.rbegin(); folder != m_createdFolders.rend(); ++folder)
-            EXPECT_TRUE(RemoveFolder(*folder)) << Utf8(*folder) << ", error " << GetLastError();
+            EXPECT_TRUE(RemoveFolder(*folder)) << Narrow(*folder) << ", error " << GetLastError();
         DeleteFileW(m_record.c_str());
     }
 
@@ -164,8 +157,8 @@ protected:
 
     void Install(const wchar_t* name) {
         const std::wstring target = m_folder + L"\\" + name;
-        ASSERT_TRUE(CopyFileW((testwin::OwnFolder() + name).c_str(), target.c_str(), FALSE))
-            << "copy to " << Utf8(target) << " failed, error " << GetLastError();
+        ASSERT_TRUE(CopyFileW(testwin::ProgramBeside(name).c_str(), target.c_str(), FALSE))
+            << "copy to " << Narrow(target) << " failed, error " << GetLastError();
         m_installed.push_back(target);
     }
 
@@ -175,7 +168,7 @@ protected:
     }
 
     DebugRun Entry(DWORD function, BOOL postProcessing, DWORD installResult) {
-        const std::wstring command = L"\"" + testwin::OwnFolder() + L"coinst_caller.exe\" entry " +
+        const std::wstring command = L"\"" + testwin::ProgramBeside(L"coinst_caller.exe") + L"\" entry " +
                                      Hex(function) + L" " + std::to_wstring(postProcessing) + L" " +
                                      Hex(installResult);
         DebugRun run = RunUnderDebugger(command, 60000);
@@ -205,7 +198,7 @@ TEST_F(CoInstallerEntryTest, OtherRequestCodesAreTracedOnceAndStartNothing) {
     InstallBoth();
     for (const DWORD function : {0x1u, 0x3u, 0x4u, 0x6u, 0x1Au, 0x22u}) {
         for (const BOOL postProcessing : {FALSE, TRUE}) {
-            SCOPED_TRACE(Utf8(Hex(function)) + (postProcessing ? " after" : " before"));
+            SCOPED_TRACE(Narrow(Hex(function)) + (postProcessing ? " after" : " before"));
             const DebugRun run = Entry(function, postProcessing, 0);
             EXPECT_EQ(run.exitCode, 0u);
             EXPECT_EQ(TraceMessages(run),
@@ -252,7 +245,7 @@ TEST_F(CoInstallerEntryTest, InstallAfterSuccessStartsTheServiceHiddenInItsFolde
 TEST_F(CoInstallerEntryTest, InstallAfterFailureReturnsThatCodeAndStartsNothing) {
     InstallBoth();
     for (const DWORD failure : {5ul, 0xE000020Bul, 0x80070002ul}) {
-        SCOPED_TRACE(Utf8(Hex(failure)));
+        SCOPED_TRACE(Narrow(Hex(failure)));
         const DebugRun run = Entry(2, TRUE, failure);
         EXPECT_EQ(run.exitCode, failure);
         EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
@@ -276,7 +269,7 @@ TEST_F(CoInstallerEntryTest, InstallWithAServiceThatCannotRunStartsNothingAndSuc
         {"not a program", L"##### NVDService.exe Find #####"},
     };
     for (const auto& service : services) {
-        SCOPED_TRACE(Utf8(service.traced));
+        SCOPED_TRACE(Narrow(service.traced));
         if (service.content != nullptr) {
             const std::wstring path = m_folder + L"\\NVDService.exe";
             HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
@@ -315,7 +308,7 @@ TEST_F(CoInstallerEntryTest, RemoveAfterFailureReturnsThatCodeAndStartsNothing) 
         const wchar_t* traced; // printed as a signed decimal
     } failures[] = {{5, L"5"}, {0xE000020B, L"-536870389"}};
     for (const auto& failure : failures) {
-        SCOPED_TRACE(Utf8(Hex(failure.code)));
+        SCOPED_TRACE(Narrow(Hex(failure.code)));
         const DebugRun run = Entry(5, TRUE, failure.code);
         EXPECT_EQ(run.exitCode, failure.code);
         EXPECT_EQ(TraceMessages(run),
@@ -354,7 +347,7 @@ TEST_F(CoInstallerEntryTest, RemoveAfterSuccessRunsTheUninstallerAndWaitsForItsE
     EXPECT_EQ(uninstaller.at("command_line"), "/s /DEL_UNINSTALL_REG");
     EXPECT_EQ(uninstaller.at("startup_flags"), "0x0");
     // Not the caller's current folder, where a DLL could have been planted for it.
-    EXPECT_TRUE(SamePath(uninstaller.at("working_folder"), SystemFolder()))
+    EXPECT_TRUE(SamePath(uninstaller.at("working_folder"), testwin::SystemFolder()))
         << uninstaller.at("working_folder");
     EXPECT_TRUE(WaitForRecordedProcess(uninstaller, 0)) << "still running after the call";
 }
@@ -367,7 +360,7 @@ TEST_F(CoInstallerEntryTest, RemoveSucceedsWhateverTheUninstallerExitsWith) {
     } outcomes[] = {{L"0", L"0"}, {L"1", L"1"}, {L"4294967295", L"-1"}};
     const std::wstring program = m_folder + L"\\NVDUninst.exe";
     for (const auto& outcome : outcomes) {
-        SCOPED_TRACE(Utf8(outcome.exitCode));
+        SCOPED_TRACE(Narrow(outcome.exitCode));
         SetEnvironmentVariableW(L"NVD_STANDIN_EXIT", outcome.exitCode);
         const DebugRun run = Entry(5, TRUE, 0);
         EXPECT_EQ(run.exitCode, 0u);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "coinstaller/DebugTrace.h"
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
 
 namespace coinsttest {
 namespace {
@@ -67,7 +67,7 @@ TEST(FormatTraceMessage, KeepsWhatFitsAndNeverWritesPastTheBuffer) {
 
 DebugRun TraceOfLength(std::size_t units) {
     const std::wstring command =
-        L"\"" + testwin::OwnFolder() + L"coinst_caller.exe\" trace " + std::to_wstring(units);
+        L"\"" + testwin::ProgramBeside(L"coinst_caller.exe") + L"\" trace " + std::to_wstring(units);
     DebugRun run = RunUnderDebugger(command, 60000);
     EXPECT_TRUE(run.started && run.finished);
     EXPECT_EQ(run.exitCode, 0u);

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
 
 namespace coinsttest {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 using CoInstallerProc = DWORD(CALLBACK*)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA, PCOINSTALLER_CONTEXT_DATA);
 
 TEST(CoInstallerDirectCall, AnswersWithoutADebuggerAndLeavesTheContextAlone) {
-    HMODULE library = LoadLibraryW((testwin::OwnFolder() + L"NVDCoInstaller.dll").c_str());
+    HMODULE library = LoadLibraryW(testwin::ProgramBeside(L"NVDCoInstaller.dll").c_str());
     ASSERT_NE(library, nullptr) << "error " << GetLastError();
     const auto entry = reinterpret_cast<CoInstallerProc>(
         reinterpret_cast<void*>(GetProcAddress(library, "CoInstallerEntry")));

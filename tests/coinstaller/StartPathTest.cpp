@@ -1,5 +1,6 @@
 // Which expanded paths the co-installer may start a program from.
 #include "coinstaller/StartPath.h"
+#include "tests/support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ TEST(StartPath, OnlyADriveOrUncRootWithNothingLeftToExpand) {
     };
     for (const auto& row : rows) {
         const std::u16string shown = row.path ? row.path : u"(null)";
-        SCOPED_TRACE(std::string(shown.begin(), shown.end()));
+        SCOPED_TRACE(testtext::Narrow(shown));
         EXPECT_EQ(coinst::IsAbsoluteStartPath(row.path), row.absolute);
     }
 }

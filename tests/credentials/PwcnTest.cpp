@@ -3,26 +3,20 @@
 #include "tools/pwcn/Pwcn.h"
 
 #include "credentials/HandOffRecord.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace {
 
 std::filesystem::path Scratch(const std::string& name) {
-    static const auto run = std::chrono::steady_clock::now().time_since_epoch().count();
-    return std::filesystem::temp_directory_path() / ("pwcn-test-" + std::to_string(run) + "-" + name);
+    return testfile::ScratchPath("pwcn-test", name);
 }
 
-std::vector<unsigned char> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testfile::ReadBytes;
 
 int Pwcn(std::vector<std::string> args, std::string* err = nullptr) {
     std::ostringstream out, errors;
@@ -35,7 +29,7 @@ int Pwcn(std::vector<std::string> args, std::string* err = nullptr) {
 TEST(Pwcn, WritesTheMaskedRecord) {
     const auto path = Scratch("plain.dat");
     ASSERT_EQ(Pwcn({path.string(), "--user", "bob", "--password", "p\xc5\x82"}), 0); // "pł"
-    const auto bytes = ReadFile(path);
+    const auto bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), 272u);
     std::vector<unsigned char> expected(272, 0);
     expected[0] = 0x10; // 272 = 0x110
@@ -77,13 +71,13 @@ TEST(Pwcn, MalformedVariantsDecodeAsTheyShould) {
         std::vector<std::string> args = {path.string(), "--user", "alice", "--password", "pw"};
         args.insert(args.end(), row.options.begin(), row.options.end());
         ASSERT_EQ(Pwcn(args), 0) << row.options[0];
-        const auto bytes = ReadFile(path);
+        const auto bytes = ReadBytes(path);
         EXPECT_EQ(bytes.size(), row.size) << row.options[0];
         nvcred::HandOffCredentials decoded;
         EXPECT_EQ(nvcred::DecodeHandOff(bytes.data(), bytes.size(), decoded), row.status) << row.options[0];
     }
     // The odd length: "a" and the low byte of "l".
-    const auto bytes = ReadFile(path);
+    const auto bytes = ReadBytes(path);
     nvcred::HandOffCredentials decoded;
     ASSERT_EQ(nvcred::DecodeHandOff(bytes.data(), bytes.size(), decoded), nvcred::HandOffStatus::Ok);
     EXPECT_EQ(std::u16string(decoded.userName), u"al");

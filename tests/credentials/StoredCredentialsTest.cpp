@@ -4,7 +4,7 @@
 
 #include "base/Trace.h"
 #include "database/TemplateImage.h"
-#include "tests/database/DatabaseTestSupport.h"
+#include "tests/support/DatabaseTestSupport.h"
 
 #include <gtest/gtest.h>
 

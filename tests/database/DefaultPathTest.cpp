@@ -3,7 +3,7 @@
 #include "credentials/StoredCredentials.h"
 #include "database/TemplateDatabase.h"
 
-#include "tests/database/DatabaseTestSupport.h"
+#include "tests/support/DatabaseTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,37 +11,19 @@ namespace {
 
 using namespace dbtest;
 
-const std::wstring kFolder = L"C:\\ProgramData\\NorvikWbf";
-const std::wstring kDatabase = kFolder + L"\\NVKDB.edb";
-const std::wstring kHandOff = kFolder + L"\\pwcn.dat";
+const std::wstring kDatabase = testwin::SharedDatabasePath();
+const std::wstring kHandOff = testwin::SharedHandOffPath();
 
-// Keeps the files that were there and brings them back.
+// Starts without the two files and brings back the ones that were there.
 class RealFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        CreateDirectoryW(L"C:\\ProgramData", nullptr);
-        CreateDirectoryW(kFolder.c_str(), nullptr);
-        m_hadDatabase = Exists(kDatabase);
-        m_hadHandOff = Exists(kHandOff);
-        if (m_hadDatabase)
-            m_database = ReadRaw(kDatabase);
-        if (m_hadHandOff)
-            m_handOff = ReadRaw(kHandOff);
         DeleteFileW(kDatabase.c_str());
         DeleteFileW(kHandOff.c_str());
-    }
-    void TearDown() override {
-        DeleteFileW(kDatabase.c_str());
-        DeleteFileW(kHandOff.c_str());
-        if (m_hadDatabase)
-            WriteRaw(kDatabase, m_database);
-        if (m_hadHandOff)
-            WriteRaw(kHandOff, m_handOff);
     }
 
 private:
-    bool m_hadDatabase = false, m_hadHandOff = false;
-    std::vector<unsigned char> m_database, m_handOff;
+    testwin::SharedFilesGuard m_files;
 };
 
 TEST_F(RealFolder, SaveLoadAndHandOffAtTheRealPath) {

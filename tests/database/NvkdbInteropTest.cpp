@@ -1,7 +1,8 @@
 // nvkdb against an independent implementation of the format: a database laid out byte by byte
 // here and encrypted with libmcrypt's rijndael-256 in ECB mode is dumped correctly, and what
 // nvkdb writes decrypts with libmcrypt to the documented layout. Natively only (libmcrypt).
-#include "tests/database/NvkdbTestSupport.h"
+#include "tests/support/NvkdbTestSupport.h"
+#include "tests/support/ImageBytes.h"
 #include "tests/support/McryptEcb.h"
 
 #include <gtest/gtest.h>
@@ -15,38 +16,20 @@
 
 namespace {
 
-constexpr std::size_t kImage = 9014528;
-const char kKey[] = "Quarto Sensor Vault Key Mk7 Rev9";
-
-std::size_t At(int record, std::size_t offset) {
-    return 128 + record * std::size_t{901440} + offset;
-}
-std::size_t AtSlot(int record, int finger, std::size_t offset) {
-    return At(record, 320 + finger * 45056 + offset);
-}
-
-void Put32(std::vector<unsigned char>& image, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        image[at + i] = static_cast<unsigned char>(v >> (8 * i));
-}
-void PutAscii(std::vector<unsigned char>& image, std::size_t at, const std::string& text) {
-    for (std::size_t i = 0; i < text.size(); ++i)
-        image[at + 2 * i] = static_cast<unsigned char>(text[i]);
-}
+using namespace testimage;
 
 std::vector<unsigned char> Mcrypt(std::vector<unsigned char> data, bool encrypt) {
     return testmcrypt::Ecb(32, std::vector<unsigned char>(kKey, kKey + 32), std::move(data), encrypt);
 }
 
 std::filesystem::path Scratch(const std::string& name) {
-    return std::filesystem::temp_directory_path() /
-           ("nvkdb-interop-" + std::to_string(::getpid()) + "-" + name);
+    return testfile::ScratchPath("nvkdb-interop", name);
 }
 
 using nvkdbtest::Nvkdb;
-using nvkdbtest::ReadFile;
+using nvkdbtest::ReadBytes;
 using nvkdbtest::Result;
-using nvkdbtest::WriteFile;
+using nvkdbtest::WriteBytes;
 
 // The foreign database: a header, two accounts, a template, a free record with leftovers.
 std::vector<unsigned char> ForeignImage() {
@@ -76,7 +59,7 @@ std::vector<unsigned char> ForeignImage() {
 
 TEST(NvkdbInterop, DumpReadsADatabaseEncryptedByLibmcrypt) {
     const auto path = Scratch("foreign.edb");
-    WriteFile(path, Mcrypt(ForeignImage(), true));
+    WriteBytes(path, Mcrypt(ForeignImage(), true));
     const Result text = Nvkdb({"dump", path.string(), "--show-passwords"});
     ASSERT_EQ(text.code, 0) << text.err;
     const std::string expected =
@@ -130,7 +113,7 @@ TEST(NvkdbInterop, DumpReadsADatabaseEncryptedByLibmcrypt) {
 TEST(NvkdbInterop, WhatNvkdbWritesDecryptsWithLibmcryptToTheLayout) {
     const auto path = Scratch("ours.edb");
     const auto data = Scratch("template.bin");
-    WriteFile(data, std::vector<unsigned char>(300, 0x5C));
+    WriteBytes(data, std::vector<unsigned char>(300, 0x5C));
     ASSERT_EQ(Nvkdb({"create", path.string()}).code, 0);
     ASSERT_EQ(Nvkdb({"account", path.string(), "5", "--user", "trent", "--password", "pa55", "--domain",
                      "CORP", "--sid", "S-1-5-21-10-20-30-1001"})
@@ -140,7 +123,7 @@ TEST(NvkdbInterop, WhatNvkdbWritesDecryptsWithLibmcryptToTheLayout) {
                      "0xAABBCCDD11223344"})
                   .code,
               0);
-    const auto file = ReadFile(path);
+    const auto file = ReadBytes(path);
     ASSERT_EQ(file.size(), kImage);
     const auto image = Mcrypt(file, false);
 
@@ -167,7 +150,7 @@ TEST(NvkdbInterop, WhatNvkdbWritesDecryptsWithLibmcryptToTheLayout) {
 
     // Clearing the record gives back the all-zero image.
     ASSERT_EQ(Nvkdb({"clear", path.string(), "5"}).code, 0);
-    const auto cleared = Mcrypt(ReadFile(path), false);
+    const auto cleared = Mcrypt(ReadBytes(path), false);
     EXPECT_TRUE(cleared == std::vector<unsigned char>(kImage, 0));
     std::filesystem::remove(path);
     std::filesystem::remove(data);
@@ -184,7 +167,7 @@ TEST(NvkdbInterop, TheProgramItselfKeepsItsExitCodes) {
     EXPECT_EQ(run(""), 1);
     EXPECT_EQ(run("frobnicate x"), 1);
     EXPECT_EQ(run("dump '" + path.string() + "'"), 3);
-    WriteFile(path, std::vector<unsigned char>(kImage + 1, 0));
+    WriteBytes(path, std::vector<unsigned char>(kImage + 1, 0));
     EXPECT_EQ(run("dump '" + path.string() + "'"), 4);
     EXPECT_EQ(run("create '" + path.string() + "'"), 3) << "an existing file is kept";
     EXPECT_EQ(run("create '" + path.string() + "' --force"), 0);

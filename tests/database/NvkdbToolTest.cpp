@@ -2,11 +2,10 @@
 // documented exit codes, never a crash; and what each editing command changes.
 #include "database/Rijndael.h"
 #include "database/TemplateImage.h"
-#include "tests/database/NvkdbTestSupport.h"
+#include "tests/support/NvkdbTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,17 +13,16 @@
 namespace {
 
 std::filesystem::path Scratch(const std::string& name) {
-    static const auto run = std::chrono::steady_clock::now().time_since_epoch().count();
-    return std::filesystem::temp_directory_path() / ("nvkdb-tool-" + std::to_string(run) + "-" + name);
+    return testfile::ScratchPath("nvkdb-tool", name);
 }
 
 using nvkdbtest::Nvkdb;
-using nvkdbtest::ReadFile;
+using nvkdbtest::ReadBytes;
 using nvkdbtest::Result;
-using nvkdbtest::WriteFile;
+using nvkdbtest::WriteBytes;
 
 std::vector<unsigned char> Decrypted(const std::filesystem::path& path) {
-    auto bytes = ReadFile(path);
+    auto bytes = ReadBytes(path);
     bytes.resize(nvdb::kImageSize);
     CRijndael cipher;
     cipher.SetKey(nvdb::kDatabaseKey, 32, 32);
@@ -63,7 +61,7 @@ TEST_F(NvkdbTool, HelpAndUsage) {
 TEST_F(NvkdbTool, MalformedFilesGetAClearMessage) {
     const auto bad = Scratch("bad.edb");
     for (std::size_t size : {std::size_t{0}, std::size_t{100}, nvdb::kImageSize - 32, nvdb::kImageSize + 1}) {
-        WriteFile(bad, std::vector<unsigned char>(size, 0x33));
+        WriteBytes(bad, std::vector<unsigned char>(size, 0x33));
         for (const char* command : {"dump", "clear"}) {
             std::vector<std::string> args = {command, bad.string()};
             if (std::string(command) == "clear")
@@ -74,10 +72,10 @@ TEST_F(NvkdbTool, MalformedFilesGetAClearMessage) {
                       std::string::npos)
                 << r.err;
         }
-        EXPECT_EQ(ReadFile(bad).size(), size) << "a malformed file is not touched";
+        EXPECT_EQ(ReadBytes(bad).size(), size) << "a malformed file is not touched";
     }
     // One block more is read by its image; garbage decrypts to something, and is dumped calmly.
-    WriteFile(bad, std::vector<unsigned char>(nvdb::kImageSize + 32, 0x33));
+    WriteBytes(bad, std::vector<unsigned char>(nvdb::kImageSize + 32, 0x33));
     EXPECT_EQ(Nvkdb({"dump", bad.string(), "--json", "--show-passwords"}).code, 0);
     EXPECT_EQ(Nvkdb({"dump", bad.string()}).code, 0);
     const Result missing = Nvkdb({"dump", Scratch("missing.edb").string()});
@@ -87,7 +85,7 @@ TEST_F(NvkdbTool, MalformedFilesGetAClearMessage) {
 }
 
 TEST_F(NvkdbTool, BadValuesAreRefusedAndTheFileIsUnchanged) {
-    const auto before = ReadFile(m_path);
+    const auto before = ReadBytes(m_path);
     const std::string longName(33, 'n');
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"account", Path(), "10", "--user", "a"},
@@ -108,7 +106,7 @@ TEST_F(NvkdbTool, BadValuesAreRefusedAndTheFileIsUnchanged) {
         EXPECT_EQ(r.code, nvkdb::kBadValue) << args[2] << " " << r.err;
         EXPECT_EQ(r.err.rfind("nvkdb: ", 0), 0u) << r.err;
     }
-    EXPECT_TRUE(ReadFile(m_path) == before);
+    EXPECT_TRUE(ReadBytes(m_path) == before);
 }
 
 TEST_F(NvkdbTool, AccountSetsItsFieldsAndKeepsTheSlots) {

@@ -4,7 +4,7 @@
 #include "database/Rijndael.h"
 #include "database/RijndaelPath.h"
 
-#include "tests/database/RijndaelPathSupport.h"
+#include "tests/support/RijndaelPathSupport.h"
 #include "tests/support/McryptEcb.h"
 
 #include <gtest/gtest.h>

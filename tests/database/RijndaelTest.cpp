@@ -3,8 +3,8 @@
 // processor runs. And the choice of path from what a processor reports.
 #include "database/Rijndael.h"
 #include "database/RijndaelPath.h"
-#include "tests/database/RijndaelPathSupport.h"
 #include "tests/support/Hex.h"
+#include "tests/support/RijndaelPathSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,8 @@
 
 #include "base/Trace.h"
 #include "database/TemplateImage.h"
-#include "tests/database/DatabaseTestSupport.h"
+#include "tests/support/DatabaseTestSupport.h"
+#include "tests/support/Text.h"
 
 #include <gtest/gtest.h>
 #include <psapi.h>
@@ -421,7 +422,7 @@ TEST(TemplateDatabaseSave, KeepsTheOldFilesAccessRules) {
     ASSERT_TRUE(SetFileSecurityW(folder.Database().c_str(), DACL_SECURITY_INFORMATION, wanted));
     LocalFree(wanted);
     const std::wstring before = DaclText(folder.Database());
-    ASSERT_NE(before.find(L"WD"), std::wstring::npos) << std::string(before.begin(), before.end());
+    ASSERT_NE(before.find(L"WD"), std::wstring::npos) << testtext::Narrow(before);
 
     // The new file has them from its creation on (Wine keeps only what is set on the handle later,
     // so the create call itself is looked at).
@@ -603,8 +604,7 @@ TEST(TemplateDatabaseSave, AProcessKilledMidSaveLeavesTheOldOrTheNewFile) {
         for (const auto& name : FilesIn(folder.Path()))
             names += name + L" ";
         ASSERT_TRUE(isA || isB) << "round " << round << ": torn file of " << file.size() << " bytes; exists "
-                                << Exists(folder.Database())
-                                << "; folder: " << std::string(names.begin(), names.end());
+                                << Exists(folder.Database()) << "; folder: " << testtext::Narrow(names);
         sawA += isA;
         sawB += isB;
     }

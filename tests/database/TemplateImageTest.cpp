@@ -1,6 +1,8 @@
-// The template image layout and its edits, against images whose bytes the test puts at offsets
-// it spells out itself (record r at 128 + r * 901,440, slot f at 320 + f * 45,056 within it).
+// The template image layout and its edits, against images whose bytes the tests put at offsets
+// they spell out themselves (tests/support/ImageBytes.h), not at the product's.
 #include "database/TemplateImage.h"
+
+#include "tests/support/ImageBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,35 +15,13 @@ namespace {
 
 using nvdb::kImageSize;
 
-constexpr std::size_t kRecord0 = 128;
-constexpr std::size_t kRecordBytes = 901440;
-constexpr std::size_t kSlot0 = 320;
-constexpr std::size_t kSlotBytes = 45056;
+using testimage::At;
+using testimage::AtSlot;
+using testimage::Put32;
+using testimage::PutText;
 
-std::size_t At(int record, std::size_t offset) {
-    return kRecord0 + record * kRecordBytes + offset;
-}
-std::size_t AtSlot(int record, int finger, std::size_t offset) {
-    return At(record, kSlot0 + finger * kSlotBytes + offset);
-}
-
-void Put32(std::vector<unsigned char>& image, std::size_t at, std::uint32_t v) {
-    image[at] = v & 0xFF;
-    image[at + 1] = (v >> 8) & 0xFF;
-    image[at + 2] = (v >> 16) & 0xFF;
-    image[at + 3] = (v >> 24) & 0xFF;
-}
-
-// UTF-16LE, no terminator of its own (the zero fill around it ends it).
-void PutText(std::vector<unsigned char>& image, std::size_t at, const std::u16string& text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        image[at + 2 * i] = text[i] & 0xFF;
-        image[at + 2 * i + 1] = text[i] >> 8;
-    }
-}
-
-void PutAccount(std::vector<unsigned char>& image, int record, std::uint32_t inUse,
-                const std::u16string& user) {
+// An account's in-use word and user name only.
+void PutUser(std::vector<unsigned char>& image, int record, std::uint32_t inUse, const std::u16string& user) {
     Put32(image, At(record, 4), inUse);
     PutText(image, At(record, 16), user);
 }
@@ -182,12 +162,12 @@ TEST(TemplateImageText, WritingZeroFillsTheWholeField) {
 
 TEST(FindAccount, FollowsTheMatchingRules) {
     auto image = Blank();
-    PutAccount(image, 0, 0, u"carol"); // free: never matches, whatever its name
-    PutAccount(image, 1, 1, u"Carol");
-    PutAccount(image, 2, 1, u"dave");
-    PutAccount(image, 4, 0xFFFFFFFF, u"carol");
-    PutAccount(image, 7, 1, u"carol"); // a duplicate of 4: the lower index wins
-    PutAccount(image, 9, 1, std::u16string(32, u'm'));
+    PutUser(image, 0, 0, u"carol"); // free: never matches, whatever its name
+    PutUser(image, 1, 1, u"Carol");
+    PutUser(image, 2, 1, u"dave");
+    PutUser(image, 4, 0xFFFFFFFF, u"carol");
+    PutUser(image, 7, 1, u"carol"); // a duplicate of 4: the lower index wins
+    PutUser(image, 9, 1, std::u16string(32, u'm'));
 
     EXPECT_EQ(nvdb::FindAccount(image.data(), u"carol"), 4);
     EXPECT_EQ(nvdb::FindAccount(image.data(), u"Carol"), 1);
@@ -208,10 +188,10 @@ TEST(FindAccount, FollowsTheMatchingRules) {
 
 TEST(FindAccount, ComparesOnlyTheUserName) {
     auto image = Blank();
-    PutAccount(image, 3, 1, u"frank");
+    PutUser(image, 3, 1, u"frank");
     PutText(image, At(3, 144), u"DOMAIN");
     PutText(image, At(3, 80), u"frank"); // a password equal to another name does not count
-    PutAccount(image, 4, 1, u"gina");
+    PutUser(image, 4, 1, u"gina");
     PutText(image, At(4, 80), u"frank");
     EXPECT_EQ(nvdb::FindAccount(image.data(), u"frank"), 3);
     EXPECT_EQ(nvdb::FindAccount(image.data(), u"DOMAIN"), -1);
@@ -237,7 +217,7 @@ TEST(ClearAccount, ZeroesExactlyOneRecord) {
 
 TEST(SetPassword, StoresUnitsAndLengthAndNothingElse) {
     auto image = Blank();
-    PutAccount(image, 2, 1, u"henry");
+    PutUser(image, 2, 1, u"henry");
     Put32(image, At(2, 12), 20);
     PutText(image, At(2, 80), u"an-old-long-password");
     PutText(image, At(2, 144), u"DOM");
@@ -262,7 +242,7 @@ TEST(SetPassword, StoresUnitsAndLengthAndNothingElse) {
 
 TEST(SetPassword, EmptyFullAndOverlong) {
     auto image = Blank();
-    PutAccount(image, 0, 1, u"ivy");
+    PutUser(image, 0, 1, u"ivy");
     PutText(image, At(0, 80), u"old");
     Put32(image, At(0, 12), 3);
     ASSERT_TRUE(nvdb::SetPassword(image.data(), 0, u""));

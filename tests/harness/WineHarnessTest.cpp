@@ -1,7 +1,6 @@
 // Two processes of the prefix see each other's named mutex and files under C:\ProgramData.
+#include "tests/support/SharedFolder.h"
 #include "tests/support/WinProcess.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -10,14 +9,14 @@
 namespace {
 
 std::wstring ScratchFile(const wchar_t* tag) {
-    CreateDirectoryW(L"C:\\ProgramData\\NorvikWbf", nullptr);
-    return L"C:\\ProgramData\\NorvikWbf\\harness-" + std::wstring(tag) + L"-" +
-           std::to_wstring(GetCurrentProcessId()) + L".txt";
+    testwin::MakeSharedFolder();
+    return testwin::kSharedFolder + L"\\harness-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) +
+           L".txt";
 }
 
 // Starts the peer with the given arguments; returns its process handle (null on failure).
 HANDLE StartPeer(const std::wstring& arguments) {
-    return testwin::StartProgram(testwin::ProgramBeside(L"harness_peer.exe"), arguments);
+    return testwin::StartProgram(L"harness_peer.exe", arguments);
 }
 
 DWORD WaitExit(HANDLE process) {
@@ -28,11 +27,7 @@ TEST(WineHarness, APeerSeesOurMutexAndFile) {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Norvik Fingerprint");
     ASSERT_NE(mutex, nullptr);
     const std::wstring path = ScratchFile(L"ours");
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file, "from-the-test", 13, &written, nullptr));
-    CloseHandle(file);
+    ASSERT_TRUE(testwin::WriteText(path, "from-the-test"));
 
     HANDLE peer = StartPeer(L"check \"" + path + L"\" from-the-test");
     ASSERT_NE(peer, nullptr) << "peer not started, error " << GetLastError();
@@ -64,14 +59,7 @@ TEST(WineHarness, WeSeeAPeersMutexAndFile) {
     ASSERT_NE(mutex, nullptr);
     CloseHandle(mutex);
 
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    char buffer[64] = {};
-    DWORD read = 0;
-    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
-    CloseHandle(file);
-    EXPECT_EQ(std::string(buffer, read), "from-the-peer");
+    EXPECT_EQ(testwin::ReadText(path), "from-the-peer");
 
     SetEvent(done);
     EXPECT_EQ(WaitExit(peer), 0u);

@@ -3,6 +3,7 @@
 // bitmaps' sizes, depths and looks, the icon and the manifest.
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
+#include "tests/support/Text.h"
 #include "ui/ResourceText.h"
 
 #include <windows.h>
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwctype>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -569,11 +569,9 @@ TEST(Manifest, AsksForAsInvokerCommonControlsSixAndDpiAwarenessOnly) {
     ASSERT_NE(comctl, nullptr);
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(comctl, path, MAX_PATH);
-    std::wstring folder = path;
-    for (wchar_t& c : folder)
-        c = static_cast<wchar_t>(towlower(c));
+    const std::wstring folder = testtext::Lower(path);
     EXPECT_NE(folder.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6."), std::wstring::npos)
-        << "comctl32 came from " << std::string(folder.begin(), folder.end());
+        << "comctl32 came from " << testtext::Narrow(folder);
 }
 
 } // namespace

@@ -14,16 +14,14 @@
 //   sim_peer enrol EVENT -> begins an enrolment (with the focus, so that the begin does not wait
 //                        for a touch), gives the focus up, sets EVENT-ready and keeps the
 //                        enrolment open until EVENT-go (at most 20 s); prints the begin's HRESULT
+#include "base/Trace.h"
 #include "biometric/WbfInfo.h"
 #include "biometric/WinBioTable.h"
-
-#include <dbt.h>
-
-#include "base/Trace.h"
+#include "tests/support/TestWindows.h"
+#include "tests/support/UsbNotice.h"
 
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,23 +68,7 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 HWND OpenWindow() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = WatchProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"NvSimPeerWatch";
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, wc.lpszClassName, L"peer", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
-                           wc.hInstance, nullptr);
-}
-
-void PumpFor(DWORD milliseconds, const std::function<bool()>& done) {
-    const DWORD deadline = GetTickCount() + milliseconds;
-    while (!done() && GetTickCount() < deadline) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+    return testwin::CreateTestWindow(L"NvSimPeerWatch", WatchProc, L"peer", WS_OVERLAPPEDWINDOW, 50, 50);
 }
 
 // With `enrolment`, an enrolment is begun with the focus and held open without it.
@@ -96,10 +78,7 @@ int Focus(const std::wstring& eventName, CWbfInfo* enrolment = nullptr) {
     HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, (eventName + L"-go").c_str());
     if (!window || !ready || !go)
         return 3;
-    ShowWindow(window, SW_SHOW);
-    SetForegroundWindow(window);
-    PumpFor(2000, [window] { return GetForegroundWindow() == window; });
-    if (GetForegroundWindow() != window)
+    if (!testwin::TakeForeground(window, testwin::DispatchPending))
         return 4;
     if (enrolment != nullptr) {
         HRESULT hr = enrolment->OpenSession();
@@ -113,7 +92,7 @@ int Focus(const std::wstring& eventName, CWbfInfo* enrolment = nullptr) {
         window = nullptr;
     }
     SetEvent(ready);
-    PumpFor(20000, [go] { return WaitForSingleObject(go, 0) == WAIT_OBJECT_0; });
+    testwin::DispatchUntil([go] { return WaitForSingleObject(go, 0) == WAIT_OBJECT_0; }, 20000);
     if (window != nullptr)
         DestroyWindow(window);
     return 0;
@@ -126,16 +105,12 @@ int Watch(const wchar_t* eventName) {
     HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName);
     if (!window || !ready)
         return 3;
-    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
-    filter.dbcc_size = sizeof filter;
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    filter.dbcc_classguid = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
-    if (!RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE))
+    if (!testwin::RegisterForUsbNotices(window))
         return 5;
     Sleep(200); // the simulator's thread takes its first look at the state
     SetEvent(ready);
     CloseHandle(ready);
-    PumpFor(10000, [] { return !g_notice.empty(); });
+    testwin::DispatchUntil([] { return !g_notice.empty(); }, 10000);
     std::printf("%ls\n", g_notice.c_str());
     DestroyWindow(window);
     return g_notice.empty() ? 4 : 0;

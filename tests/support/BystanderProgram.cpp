@@ -2,7 +2,7 @@
 // the tool. It lies behind every other window without taking the activation, and from the
 // moment it says it is ready it sets NAME-activated whenever it is activated after all.
 //   bystander NAME     (events NAME-ready, NAME-activated and NAME-quit, made by the caller)
-#include <windows.h>
+#include "tests/support/Wait.h"
 
 #include <string>
 
@@ -43,16 +43,11 @@ int wmain(int argc, wchar_t** argv) {
     ShowWindow(window, SW_SHOWNOACTIVATE);
     SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // What happened while it appeared is not the program's doing.
-    const DWORD settle = GetTickCount() + 300;
-    MSG msg;
-    while (GetTickCount() < settle) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        Sleep(10);
-    }
+    testwin::DispatchUntil([] { return false; }, 300);
     g_armed = true;
     SetEvent(ready);
     while (MsgWaitForMultipleObjects(1, &quit, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

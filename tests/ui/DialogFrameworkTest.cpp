@@ -2,7 +2,8 @@
 // pre-translate hook before the dialog manager), dispatch of custom and registered messages,
 // modeless creation, owner and centring, background colour and control subclassing.
 #include "resources/ResourceIds.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/OwnerWindow.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DialogEx.h"
 #include "ui/FontStatic.h"
 
@@ -64,21 +65,7 @@ protected:
     }
 };
 
-// A visible, enabled window that owns the dialogs under test.
-class OwnerWindow : public CDialogEx {
-public:
-    OwnerWindow() : CDialogEx(IDD_BLACKWND) {}
-    HWND Open(int x, int y) {
-        Create(nullptr);
-        SetWindowPos(m_hWnd, HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE);
-        SetClientSize(716, 520);
-        ShowWindow(SW_SHOW);
-        SetForegroundWindow(m_hWnd);
-        SetActiveWindow(m_hWnd);
-        nvtest::PumpFor(50);
-        return m_hWnd;
-    }
-};
+using nvtest::OwnerWindow;
 
 TEST(ModalLoop, EndTakesEffectAfterTheHandlerReturns) {
     ScriptedDialog dlg;

@@ -2,7 +2,7 @@
 // vertical centring read from pixels, the colour sets and the grey border under a real mouse,
 // the click rules, and the picture that swaps bitmaps under the mouse.
 #include "resources/ResourceIds.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DialogEx.h"
 #include "ui/FontStatic.h"
 #include "ui/HoverPicBtn.h"

@@ -3,8 +3,8 @@
 // host window that answers registered messages sent and broadcast by name. Its screenshot is
 // decoded again with the platform's imaging component and compared with the screen.
 #include "resources/ResourceIds.h"
-#include "tests/support/WinProcess.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/Tools.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgMessageBox.h"
 
 #include <gtest/gtest.h>
@@ -21,43 +21,8 @@
 
 namespace {
 
-struct DriverRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-};
-
-// Runs guidriver with these arguments and collects what it prints.
-DriverRun Driver(const std::wstring& arguments) {
-    DriverRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + testwin::ProgramBeside(L"guidriver.exe") + L"\" " + arguments;
-    PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                        nullptr, nullptr, &startup, &info);
-    CloseHandle(writeEnd);
-    if (started) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
-            run.out.append(buffer, got);
-        WaitForSingleObject(info.hProcess, 30000);
-        GetExitCodeProcess(info.hProcess, &run.exitCode);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-    CloseHandle(readEnd);
-    return run;
-}
+using testwin::Driver;
+using testwin::RunResult;
 
 struct Pixels {
     int width = 0, height = 0;
@@ -150,20 +115,20 @@ void WhilePumping(const std::function<void()>& drive) {
 }
 
 TEST(GuiDriver, HelpDocumentsEveryCommand) {
-    DriverRun help;
+    RunResult help;
     WhilePumping([&] { help = Driver(L"--help"); });
-    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_EQ(help.code, 0u);
     for (const char* command :
          {"wait ", "wait-gone", "list ", "rect ", "click ", "press ", "release", "move ", "move-screen",
           "key ", "activate ", "send ", "post ", "broadcast", "pixel ", "screenshot"})
         EXPECT_NE(help.out.find(std::string("\n  ") + command), std::string::npos) << command;
-    EXPECT_EQ(Driver(L"frobnicate").exitCode, 2u);
-    EXPECT_EQ(Driver(L"list").exitCode, 2u) << "no window given";
-    EXPECT_EQ(Driver(L"wait --title \"No Such Window\" --timeout 200").exitCode, 1u);
+    EXPECT_EQ(Driver(L"frobnicate").code, 2u);
+    EXPECT_EQ(Driver(L"list").code, 2u) << "no window given";
+    EXPECT_EQ(Driver(L"wait --title \"No Such Window\" --timeout 200").code, 1u);
 }
 
 TEST(GuiDriver, OperatesTheMessageBox) {
-    DriverRun waited, listed, pixel, screenshot, click;
+    RunResult waited, listed, pixel, screenshot, click;
     Pixels onScreen;
     const std::wstring file = L"guidriver-message-box.png";
     std::thread driver([&] {
@@ -184,9 +149,9 @@ TEST(GuiDriver, OperatesTheMessageBox) {
     const INT_PTR result = box.ShowMessage(L"Driven from outside", 0x81, L"GuiDriver");
     driver.join();
 
-    EXPECT_EQ(waited.exitCode, 0u);
+    EXPECT_EQ(waited.code, 0u);
     EXPECT_EQ(waited.out.rfind("0x", 0), 0u) << waited.out;
-    EXPECT_EQ(listed.exitCode, 0u);
+    EXPECT_EQ(listed.code, 0u);
     EXPECT_NE(listed.out.find("id=1171 class=Static x=30 y=205 w=420 h=45 visible=1 text=\"OK\"\n"),
               std::string::npos)
         << listed.out;
@@ -196,7 +161,7 @@ TEST(GuiDriver, OperatesTheMessageBox) {
     EXPECT_NE(listed.out.find("id=1172 class=Static"), std::string::npos);
     EXPECT_NE(listed.out.find("visible=0 text=\"NO\""), std::string::npos) << "the hidden second button";
     EXPECT_EQ(pixel.out, "27282E\n") << "the band, red first";
-    EXPECT_EQ(screenshot.exitCode, 0u);
+    EXPECT_EQ(screenshot.code, 0u);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::ifstream png((std::wstring(temp) + file).c_str(), std::ios::binary | std::ios::ate);
@@ -214,12 +179,12 @@ TEST(GuiDriver, OperatesTheMessageBox) {
     ASSERT_EQ(onScreen.width, 480);
     ASSERT_EQ(onScreen.height, 270);
     EXPECT_EQ(DifferentPixels(decoded, onScreen), 0) << "the file shows what the screen showed";
-    EXPECT_EQ(click.exitCode, 0u);
+    EXPECT_EQ(click.code, 0u);
     EXPECT_EQ(result, IDOK) << "the click on OK";
 }
 
 TEST(GuiDriver, KeysGoThroughTheProgramsMessageLoop) {
-    DriverRun key;
+    RunResult key;
     std::thread driver([&] {
         Driver(L"wait --has-control 1169");
         Sleep(200);
@@ -228,7 +193,7 @@ TEST(GuiDriver, KeysGoThroughTheProgramsMessageLoop) {
     CDlgMessageBox box;
     const INT_PTR result = box.ShowMessage(L"Escape from outside", 0, L"");
     driver.join();
-    EXPECT_EQ(key.exitCode, 0u) << key.out;
+    EXPECT_EQ(key.code, 0u) << key.out;
     EXPECT_EQ(result, IDCANCEL);
 }
 
@@ -265,7 +230,7 @@ TEST(GuiDriver, SendsPostsAndBroadcastsMessagesByName) {
     ASSERT_TRUE(host.Create(nullptr));
     SetWindowPos(host.GetSafeHwnd(), nullptr, 600, 500, 200, 100, SWP_NOZORDER);
     host.ShowWindow(SW_SHOW);
-    DriverRun sent, numbered, broadcast, posted;
+    RunResult sent, numbered, broadcast, posted;
     WhilePumping([&] {
         sent = Driver(L"send --title \"GuiDriver Host\" --message NorvikTestPing --wparam 21 --lparam 0x10");
         numbered = Driver(L"send --title-contains \"Driver Ho\" --message 0x806 --wparam 3");
@@ -275,8 +240,8 @@ TEST(GuiDriver, SendsPostsAndBroadcastsMessagesByName) {
     nvtest::PumpFor(200);
     EXPECT_EQ(sent.out, "42\n");
     EXPECT_EQ(numbered.out, "7\n");
-    EXPECT_EQ(posted.exitCode, 0u);
-    EXPECT_EQ(broadcast.exitCode, 0u);
+    EXPECT_EQ(posted.code, 0u);
+    EXPECT_EQ(broadcast.code, 0u);
     const std::vector<std::pair<WPARAM, LPARAM>> expected = {{21, 16}, {1003, 0}, {1, 0}, {9, 8}};
     EXPECT_EQ(host.received, expected);
 }

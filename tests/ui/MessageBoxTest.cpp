@@ -2,8 +2,11 @@
 // second thread looks at the box (geometry, texts, pixels), saves a screenshot and answers it
 // with real mouse input or keys, as a person would.
 #include "resources/ResourceIds.h"
-#include "tests/support/WinProcess.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/OwnerWindow.h"
+#include "tests/support/TestWindows.h"
+#include "tests/support/Tools.h"
+#include "tests/support/Wait.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
 
@@ -16,27 +19,7 @@
 
 namespace {
 
-// The box's window among the windows of a thread: the visible dialog with the icon control.
-HWND FindBox(DWORD threadId) {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        threadId,
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            if (IsWindowVisible(hwnd) && GetDlgItem(hwnd, IDC_MSGBOX_ICON) != nullptr) {
-                *reinterpret_cast<HWND*>(param) = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(hwnd, buffer, 256);
-    return buffer;
-}
+using testwin::WindowText;
 
 // What the box looked like while it was open.
 struct Observed {
@@ -108,10 +91,8 @@ INT_PTR RunBox(const wchar_t* text, std::uint32_t style, const wchar_t* title, O
     std::atomic<bool> stop{false};
     std::thread driver([&] {
         HWND box = nullptr;
-        for (int i = 0; i < 250 && !box && !stop; ++i) {
-            Sleep(20);
-            box = FindBox(self);
-        }
+        testwin::WaitUntil([&] { return stop || (box = testwin::ThreadWindowWith(IDC_MSGBOX_ICON, self)); },
+                           5000);
         if (!box)
             return;
         Sleep(250); // let it paint
@@ -121,19 +102,19 @@ INT_PTR RunBox(const wchar_t* text, std::uint32_t style, const wchar_t* title, O
         seen.owner = GetWindow(box, GW_OWNER);
         seen.ownerEnabled = seen.owner && IsWindowEnabled(seen.owner);
         HWND titleLabel = GetDlgItem(box, IDC_MSGBOX_TITLE);
-        seen.title = Text(titleLabel);
+        seen.title = WindowText(titleLabel);
         seen.titleRect = nvtest::RectInParent(titleLabel);
         seen.titleTextSize = Measure(titleLabel, seen.title, L"Segoe UI Semibold", 24);
         seen.iconRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_ICON));
         seen.textRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_TEXT));
         seen.textNeeds = Measure(box, text, L"Segoe UI", 20, 350).cy;
         seen.okRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_BUTTON1));
-        seen.okText = Text(GetDlgItem(box, IDC_MSGBOX_BUTTON1));
+        seen.okText = WindowText(GetDlgItem(box, IDC_MSGBOX_BUTTON1));
         seen.closeRect = nvtest::RectInParent(GetDlgItem(box, IDC_MSGBOX_CLOSE));
         HWND link = GetDlgItem(box, IDC_MSGBOX_ANOTHER);
         seen.linkVisible = IsWindowVisible(link) != FALSE;
         seen.linkRect = nvtest::RectInParent(link);
-        seen.linkText = Text(link);
+        seen.linkText = WindowText(link);
         if (seen.linkVisible)
             ReadLink(link, seen);
         seen.secondButtonVisible = IsWindowVisible(GetDlgItem(box, IDC_MSGBOX_BUTTON2)) != FALSE;
@@ -153,33 +134,6 @@ INT_PTR RunBox(const wchar_t* text, std::uint32_t style, const wchar_t* title, O
     return result;
 }
 
-// Real mouse input from the driver thread; the box's thread pumps on its own.
-void SendMouse(DWORD flags, int x = 0, int y = 0) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = static_cast<LONG>((x * 65536LL + 32768) / w);
-        input.mi.dy = static_cast<LONG>((y * 65536LL + 32768) / h);
-    }
-    SendInput(1, &input, sizeof(INPUT));
-}
-
-void MoveOnto(HWND box, int id) {
-    RECT rc = {};
-    GetWindowRect(GetDlgItem(box, id), &rc);
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    Sleep(150);
-}
-
-void ClickControl(HWND box, int id) {
-    MoveOnto(box, id);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-    Sleep(100);
-    SendMouse(MOUSEEVENTF_LEFTUP);
-}
-
 // The "OK" label's fill and edge under the pointer, then pressed, read back from the screen;
 // the release then answers the box.
 struct OkLook {
@@ -187,20 +141,16 @@ struct OkLook {
 };
 void HoverPressAndRelease(HWND box, OkLook& look) {
     HWND ok = GetDlgItem(box, IDC_MSGBOX_BUTTON1);
-    MoveOnto(box, IDC_MSGBOX_BUTTON1);
-    Sleep(150);
+    // From the driver thread: the box's thread pumps on its own.
+    nvtest::MouseMoveOnto(ok);
+    Sleep(240);
     look.hoverFill = nvtest::ClientPixel(ok, 5, 5);
     look.hoverEdge = nvtest::ClientPixel(ok, 0, 20);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-    Sleep(250);
+    nvtest::MouseLeftDown();
+    Sleep(190);
     look.pressedFill = nvtest::ClientPixel(ok, 5, 5);
     look.pressedEdge = nvtest::ClientPixel(ok, 0, 20);
-    SendMouse(MOUSEEVENTF_LEFTUP);
-}
-
-void PressKey(HWND box, WPARAM key) {
-    PostMessageW(box, WM_KEYDOWN, key, 1);
-    PostMessageW(box, WM_KEYUP, key, 0xC0000001);
+    nvtest::MouseLeftUp();
 }
 
 // A key typed as a person types it (SendInput), with Shift held around it on request; the box is
@@ -272,7 +222,7 @@ TEST_F(MessageBoxTest, TheTitleLabelIsExactlyAsWideAsItsTextAndOnOneLine) {
     const wchar_t title[] = L"Unable to detect fingerprint device";
     RunBox(
         L"Unable to detect fingerprint device. Please press \"OK\" to exit Norvik Fingerprint.", 0x04, title,
-        seen, [](HWND box) { PressKey(box, VK_RETURN); }, L"msgbox-style-04");
+        seen, [](HWND box) { nvtest::PostKey(box, VK_RETURN); }, L"msgbox-style-04");
     ASSERT_NE(seen.box, nullptr);
     EXPECT_EQ(seen.title, title);
     EXPECT_EQ(seen.titleRect.left, 30);
@@ -287,7 +237,7 @@ TEST_F(MessageBoxTest, AnotherFingerShowsTheLinkUnderATwoLineTextAndReturnsEleve
     Observed seen;
     const INT_PTR result = RunBox(
         L"This fingerprint has already been enroll on this system.", 0x81, L"Fingerprint already exist", seen,
-        [](HWND box) { ClickControl(box, IDC_MSGBOX_ANOTHER); }, L"msgbox-style-81");
+        [](HWND box) { nvtest::ClickControl(box, IDC_MSGBOX_ANOTHER); }, L"msgbox-style-81");
     ASSERT_NE(seen.box, nullptr);
     EXPECT_EQ(result, MSGBOX_RESULT_ANOTHER);
     ExpectRect(seen.textRect, 100, 90, 350, 40);
@@ -303,7 +253,7 @@ TEST_F(MessageBoxTest, SuccessWithTheLinkAndTheCloseButtonCancels) {
     Observed seen;
     const INT_PTR result = RunBox(
         L"Please click \"OK\" to enroll the scanned fingerprints and complete the enrollment process.", 0x88,
-        L"Scanned Fingerprints: 3", seen, [](HWND box) { ClickControl(box, IDC_MSGBOX_CLOSE); },
+        L"Scanned Fingerprints: 3", seen, [](HWND box) { nvtest::ClickControl(box, IDC_MSGBOX_CLOSE); },
         L"msgbox-style-88");
     ASSERT_NE(seen.box, nullptr);
     EXPECT_EQ(result, IDCANCEL);
@@ -320,26 +270,27 @@ TEST_F(MessageBoxTest, SuccessWithTheLinkAndTheCloseButtonCancels) {
 TEST_F(MessageBoxTest, EnterGivesOkAndEscapeGivesCancel) {
     Observed first, second;
     EXPECT_EQ(RunBox(
-                  L"Enter", 0x02, L"Question", first, [](HWND box) { PressKey(box, VK_RETURN); },
+                  L"Enter", 0x02, L"Question", first, [](HWND box) { nvtest::PostKey(box, VK_RETURN); },
                   L"msgbox-style-02"),
               IDOK);
     EXPECT_EQ(first.iconProbe, RGB(240, 140, 30)) << "the orange circle of bitmap 216";
-    EXPECT_EQ(
-        RunBox(
-            L"Escape", 0x08, L"", second, [](HWND box) { PressKey(box, VK_ESCAPE); }, L"msgbox-style-08"),
-        IDCANCEL);
+    EXPECT_EQ(RunBox(
+                  L"Escape", 0x08, L"", second, [](HWND box) { nvtest::PostKey(box, VK_ESCAPE); },
+                  L"msgbox-style-08"),
+              IDCANCEL);
     EXPECT_EQ(second.iconProbe, RGB(43, 184, 194));
 }
 
 TEST_F(MessageBoxTest, SeveralIconBitsShowTheLastOfTheOrder) {
     Observed seen;
     RunBox(
-        L"Error and information", 0x05, L"", seen, [](HWND box) { PressKey(box, VK_ESCAPE); },
+        L"Error and information", 0x05, L"", seen, [](HWND box) { nvtest::PostKey(box, VK_ESCAPE); },
         L"msgbox-style-05");
     EXPECT_EQ(seen.iconProbe, RGB(30, 62, 128)) << "information comes after error";
     Observed info;
     RunBox(
-        L"Information", 0x01, L"", info, [](HWND box) { PressKey(box, VK_ESCAPE); }, L"msgbox-style-01");
+        L"Information", 0x01, L"", info, [](HWND box) { nvtest::PostKey(box, VK_ESCAPE); },
+        L"msgbox-style-01");
     EXPECT_EQ(info.iconProbe, RGB(30, 62, 128));
 }
 
@@ -377,25 +328,11 @@ TEST_F(MessageBoxTest, TabReachesEveryAnswerAndSpaceOrEnterPressesIt) {
     }
 }
 
-// An active window that the box takes as its owner.
-class OwnerWindow : public CDialogEx {
-public:
-    OwnerWindow() : CDialogEx(IDD_BLACKWND) {}
-    void Open() {
-        Create(nullptr);
-        SetWindowPos(m_hWnd, nullptr, 100, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        SetClientSize(716, 520);
-        SetBackgroundColor(0xFFFFFF);
-        ShowWindow(SW_SHOW);
-        SetActiveWindow(m_hWnd);
-        nvtest::PumpFor(50);
-    }
-};
-
 // As the program has it: the overlay over the active window, then the box.
 TEST_F(MessageBoxTest, OverTheOverlayTheActiveWindowOwnsTheBoxIsDisabledAndCannotTakeTheActivation) {
-    OwnerWindow owner;
-    owner.Open();
+    // An active window that the box takes as its owner.
+    nvtest::OwnerWindow owner;
+    owner.Open(100, 60, false);
     CDlgBlackWnd overlay;
     ASSERT_TRUE(overlay.Cover(owner.GetSafeHwnd()));
     nvtest::PumpFor(50);
@@ -412,18 +349,12 @@ TEST_F(MessageBoxTest, OverTheOverlayTheActiveWindowOwnsTheBoxIsDisabledAndCanno
                          stacked =
                              nvtest::IsAbove(box, overlayHwnd) && nvtest::IsAbove(overlayHwnd, ownerHwnd);
                          // The owner brought forward by another program, as by the taskbar or Alt+Tab.
-                         wchar_t handle[32];
-                         swprintf(handle, 32, L"0x%llx",
-                                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(ownerHwnd)));
-                         activated = testwin::RunCaptured(testwin::ProgramBeside(L"guidriver.exe"),
-                                                          std::wstring(L"activate --hwnd ") + handle)
-                                         .code == 0;
-                         for (int i = 0; i < 100 && GetForegroundWindow() != box; ++i)
-                             Sleep(30);
+                         activated = testwin::DriverOk(L"activate --hwnd " + testwin::HandleText(ownerHwnd));
+                         testwin::WaitUntil([box] { return GetForegroundWindow() == box; }, 3000);
                          foregroundAfter = GetForegroundWindow();
                          stackedAfter =
                              nvtest::IsAbove(box, overlayHwnd) && nvtest::IsAbove(overlayHwnd, ownerHwnd);
-                         ClickControl(box, IDC_MSGBOX_BUTTON1);
+                         nvtest::ClickControl(box, IDC_MSGBOX_BUTTON1);
                      }),
               IDOK)
         << "the box's OK is still reachable";

@@ -1,7 +1,7 @@
 // The overlay as the user sees it: with xcompmgr compositing the display (with-compositor.sh
 // starts it), the parent shows through darkened by half, and is whole again once it is gone.
-#include "tests/ui/ParentWindow.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/OwnerWindow.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 namespace {
 
 // White on the left, red on the right: the blend shows in every channel.
-class WhiteAndRedParent : public nvtest::ParentWindow {
+class WhiteAndRedParent : public nvtest::OwnerWindow {
 protected:
     void OnPaint(HDC dc) override {
         RECT right = {358, 0, 716, 520};

@@ -1,7 +1,7 @@
 // The dimming overlay over a parent window: where it lies, how it is made, and the keyboard
 // rule. What it looks like composited is OverlayCompositedTest.cpp.
-#include "tests/ui/ParentWindow.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/OwnerWindow.h"
+#include "tests/support/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 namespace {
 
-using nvtest::ParentWindow;
+using nvtest::OwnerWindow;
 
 // The overlay with a record of the commands that reach it.
 class ObservedOverlay : public CDlgBlackWnd {
@@ -25,7 +25,7 @@ protected:
 };
 
 TEST(Overlay, CoversTheParentsClientAreaExactly) {
-    ParentWindow parent;
+    OwnerWindow parent;
     parent.Open(150, 120);
     SetActiveWindow(parent.GetSafeHwnd());
     ObservedOverlay overlay;
@@ -74,7 +74,7 @@ TEST(Overlay, CoversTheParentsClientAreaExactly) {
 }
 
 TEST(Overlay, EnterAndEscapeDoNotReachTheDialogManager) {
-    ParentWindow parent;
+    OwnerWindow parent;
     parent.Open(150, 120);
     ObservedOverlay overlay;
     ASSERT_TRUE(overlay.Create(parent.GetSafeHwnd()));

@@ -8,15 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "tests/coinstaller/DebugCapture.h"
+#include "tests/support/DebugCapture.h"
+#include "tests/support/Text.h"
 #include "tests/support/WinProcess.h"
 
 namespace coinsttest {
 
 using Record = std::map<std::string, std::string>;
 
+using testtext::Narrow;
+
 std::wstring Expand(const wchar_t* text);
-std::string Utf8(const std::wstring& text);
 
 // Reads the stand-ins' record file: one map per start, in the order they were started.
 std::vector<Record> ReadRecords(const std::wstring& file);

@@ -3,45 +3,50 @@
 // and pixels as a person sees them, and guards that put the prefix's machine state back.
 #pragma once
 
+#include "tests/support/SharedFolder.h"
+#include "tests/support/TestWindows.h"
+#include "tests/support/Text.h"
+#include "tests/support/Tools.h"
+#include "tests/support/Wait.h"
+
 #include <windows.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace apptest {
 
-// The folder of the running test, where the build puts every program.
-std::wstring BinDir();
-
-struct ToolRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out; // stdout and stderr together
-};
-// Runs a program of the build folder with these arguments and collects what it prints.
-ToolRun RunTool(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs = 30000);
-// winbio-sim with these arguments; its exit code.
-DWORD Sim(const std::wstring& arguments);
-ToolRun Driver(const std::wstring& arguments);
-
-// Pumps nothing (the windows belong to another process); polls every 20 ms.
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs);
+using testtext::Narrow;
+using testwin::ClientSize;
+using testwin::ControlRect;
+using testwin::ControlText;
+using testwin::Driver;
+using testwin::DriverOk;
+using testwin::HandleText;
+using testwin::RunCaptured;
+using testwin::RunOk;
+using testwin::SharedFilesGuard;
+using testwin::Sim;
+using testwin::SimOk;
+using testwin::WaitUntil;
 
 // One run of the program.
 class Program {
 public:
     Program() = default;
-    ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     bool Start();
-    DWORD Pid() const { return m_info.dwProcessId; }
-    bool Running() const;
+    DWORD Pid() const { return m_process ? m_process->Pid() : 0; }
+    bool Running() const { return m_process && m_process->Running(); }
     // Waits for the end; the exit code, or nothing on time-out.
-    std::optional<DWORD> WaitExit(DWORD timeoutMs);
-    void Kill();
+    std::optional<DWORD> WaitExit(DWORD timeoutMs) {
+        return m_process ? m_process->WaitExit(timeoutMs) : std::nullopt;
+    }
+    // Ends it if it still runs; Start may then start it again.
+    void Kill() { m_process.reset(); }
 
     // Visible top-level windows of the process.
     std::vector<HWND> Windows() const;
@@ -59,7 +64,7 @@ public:
     HWND WaitReady(DWORD timeoutMs = 45000) const;
 
 private:
-    PROCESS_INFORMATION m_info = {};
+    std::optional<testwin::CapturedProcess> m_process;
 };
 
 struct ControlInfo {
@@ -69,10 +74,6 @@ struct ControlInfo {
     std::wstring text;
 };
 std::vector<ControlInfo> Controls(HWND window);
-std::wstring ControlText(HWND window, int id);
-RECT ControlRect(HWND window, int id);
-bool ControlVisible(HWND window, int id);
-SIZE ClientSize(HWND window);
 // The colour on screen at a client point of the window (0x00BBGGRR).
 COLORREF Pixel(HWND window, int x, int y);
 
@@ -94,9 +95,6 @@ std::wstring BoxText(HWND box);
 std::wstring BoxTitle(HWND box);
 bool ClickBoxOk(HWND box);
 
-// The signed-in user as the program sees it.
-std::wstring UserName();
-
 //--- Guards of machine state: each puts back what it found.
 
 // HKCU\SOFTWARE\NORVIK\Printkeep "ShowWelcome".
@@ -117,23 +115,6 @@ private:
     std::vector<BYTE> m_data;
 };
 
-// The two shared files under C:\ProgramData\NorvikWbf.
-class SharedFilesGuard {
-public:
-    SharedFilesGuard();
-    ~SharedFilesGuard();
-    SharedFilesGuard(const SharedFilesGuard&) = delete;
-    SharedFilesGuard& operator=(const SharedFilesGuard&) = delete;
-
-private:
-    struct Saved {
-        std::wstring path;
-        bool existed = false;
-        std::vector<char> bytes;
-    };
-    std::vector<Saved> m_saved;
-};
-
 // The Windows version Wine reports (winecfg -v), switched for the test and put back.
 class WindowsVersionGuard {
 public:
@@ -146,12 +127,5 @@ public:
 private:
     std::wstring m_original;
 };
-
-// The database and hand-off file paths the program uses.
-std::wstring DatabasePath();
-std::wstring HandOffPath();
-std::vector<char> ReadFileBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);
-FILETIME LastWriteTime(const std::wstring& path);
 
 } // namespace apptest

@@ -3,23 +3,24 @@
 // afterwards the program is gone and the prefix as it was.
 #pragma once
 
-#include "tests/app/ProgramSession.h"
+#include "tests/support/ProgramSession.h"
+#include "tests/support/SimPool.h"
 
 #include <gtest/gtest.h>
 
 namespace apptest {
 
-class ProgramTest : public testing::Test {
+class ProgramTest : public testwin::SimPoolTest {
 protected:
     void SetUp() override {
-        ASSERT_EQ(Sim(L"reset"), 0u);
+        SimPoolTest::SetUp();
         ASSERT_TRUE(m_showWelcome.RemoveKey());
         MouseAway();
     }
     void TearDown() override {
         m_program.Kill();
         m_second.Kill();
-        Sim(L"reset");
+        SimPoolTest::TearDown();
     }
 
     // Starts the program and waits for the end of its start-up chain.

@@ -2,6 +2,8 @@
 // pixels back, real mouse input with SendInput, and screenshots saved as test artefacts.
 #pragma once
 
+#include "tests/support/TestWindows.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -20,11 +22,16 @@ COLORREF ScreenPixel(int x, int y);
 // The mouse as a person moves it: absolute SendInput, then a pump so the windows react.
 void MouseMoveTo(int screenX, int screenY);
 void MouseMoveToClient(HWND hwnd, int x, int y);
+// The pointer onto the middle of a window (a control).
+void MouseMoveOnto(HWND window);
 void MouseLeftDown();
 void MouseLeftUp();
+// A real click in the middle of a control of `window` (a failure of the test when there is none).
+void ClickControl(HWND window, int id);
+// A key pressed and released, posted to the window as the keyboard would.
+void PostKey(HWND window, WPARAM key);
 
-// The client rectangle of a control in its parent's client coordinates.
-RECT RectInParent(HWND control);
+using testwin::RectInParent;
 // Whether `upper` lies above `lower` in the z-order of the top-level windows.
 bool IsAbove(HWND upper, HWND lower);
 

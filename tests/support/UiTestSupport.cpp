@@ -1,34 +1,32 @@
 // Shared helpers of the Windows GUI tests.
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/UiTestSupport.h"
+
+#include "tests/support/Wait.h"
 
 #include "tools/bitmaps/WicPngFile.h"
 #include "ui/DialogEx.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 
 namespace nvtest {
 
-void PumpFor(DWORD ms) {
-    const DWORD start = GetTickCount();
+namespace {
+void RoutePending() {
     MSG msg;
-    while (GetTickCount() - start < ms) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            CDialogEx::RouteMessage(msg);
-        Sleep(5);
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        CDialogEx::RouteMessage(msg);
+    Sleep(5);
+}
+} // namespace
+
+void PumpFor(DWORD ms) {
+    testwin::WaitUntil([] { return false; }, ms, RoutePending);
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    MSG msg;
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return done();
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            CDialogEx::RouteMessage(msg);
-        Sleep(5);
-    }
-    return true;
+    return testwin::WaitUntil(done, timeoutMs, RoutePending);
 }
 
 COLORREF ClientPixel(HWND hwnd, int x, int y) {
@@ -81,11 +79,28 @@ void MouseLeftUp() {
     PumpFor(60);
 }
 
-RECT RectInParent(HWND control) {
+void MouseMoveOnto(HWND window) {
     RECT rc = {};
-    GetWindowRect(control, &rc);
-    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
+    GetWindowRect(window, &rc);
+    MouseMoveTo((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+}
+
+void ClickControl(HWND window, int id) {
+    HWND control = GetDlgItem(window, id);
+    if (control == nullptr) {
+        ADD_FAILURE() << "no control " << id << " to click";
+        return;
+    }
+    MouseMoveOnto(control);
+    PumpFor(90); // the control sees the pointer before the button
+    MouseLeftDown();
+    PumpFor(40);
+    MouseLeftUp();
+}
+
+void PostKey(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
 }
 
 bool IsAbove(HWND upper, HWND lower) {

@@ -1,5 +1,8 @@
 // Helpers of the co-installer tests.
-#include "tests/coinstaller/CoInstallerTestSupport.h"
+#include "tests/support/CoInstallerTestSupport.h"
+
+#include "tests/support/Wait.h"
+#include "tests/support/WinFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -11,30 +14,9 @@ std::wstring Expand(const wchar_t* text) {
     return length > 0 && length <= 1024 ? std::wstring(out) : std::wstring();
 }
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                        nullptr);
-    return out;
-}
-
 std::vector<Record> ReadRecords(const std::wstring& file) {
     std::vector<Record> records;
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return records;
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(handle);
-
+    const std::string text = testwin::ReadText(file);
     Record current;
     std::size_t start = 0;
     for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
@@ -52,13 +34,9 @@ std::vector<Record> ReadRecords(const std::wstring& file) {
 }
 
 std::vector<Record> WaitForRecords(const std::wstring& file, std::size_t count, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        std::vector<Record> records = ReadRecords(file);
-        if (records.size() >= count || GetTickCount64() >= deadline)
-            return records;
-        Sleep(50);
-    }
+    std::vector<Record> records;
+    testwin::WaitUntil([&] { return (records = ReadRecords(file)).size() >= count; }, timeoutMs);
+    return records;
 }
 
 bool WaitForRecordedProcess(const Record& record, DWORD waitMs) {
@@ -120,17 +98,17 @@ std::vector<std::wstring> TraceMessages(const DebugRun& run) {
         const std::wstring& line = string.text;
         SYSTEMTIME stamp = {};
         if (!ParsePrefix(line, run.before, stamp)) {
-            ADD_FAILURE() << "no time-stamp prefix: " << Utf8(line);
+            ADD_FAILURE() << "no time-stamp prefix: " << Narrow(line);
             messages.push_back(line);
             continue;
         }
         EXPECT_GE(MillisecondsBetween(previous, stamp), 0)
-            << "stamped before the line or run before it: " << Utf8(line);
+            << "stamped before the line or run before it: " << Narrow(line);
         EXPECT_GE(MillisecondsBetween(stamp, string.arrived), 0)
-            << "stamped after it arrived: " << Utf8(line);
+            << "stamped after it arrived: " << Narrow(line);
         previous = stamp;
         const bool ended = line.size() >= 23 && line.compare(line.size() - 2, 2, L"\r\n") == 0;
-        EXPECT_TRUE(ended) << "no line end: " << Utf8(line);
+        EXPECT_TRUE(ended) << "no line end: " << Narrow(line);
         messages.push_back(line.substr(21, line.size() - 21 - (ended ? 2 : 0)));
     }
     return messages;

@@ -1,5 +1,5 @@
 // A small debugger loop: the only way to see OutputDebugStringW's lines as a real debugger does.
-#include "tests/coinstaller/DebugCapture.h"
+#include "tests/support/DebugCapture.h"
 
 namespace coinsttest {
 
