@@ -137,9 +137,14 @@ TEST_F(MainWindow, ShowsExactlyTheControlsOfASupportedSystemWhereTheLayoutPutsTh
     GetWindowTextW(main, title, 64);
     EXPECT_STREQ(title, L"Norvik Fingerprint");
 
-    const std::set<int> shown = {1220, 1218, 1219, 1232, 1207, 1208, 1209, 1223, 1222, 1224};
-    const std::set<int> hidden = {1203, 1204, 1205, 1206, 1210, 1211, 1212,
-                                  1213, 1214, 1215, 1216, 1217, 1221, 1225};
+    const std::set<int> shown = {
+        IDC_MAIN_TITLE,      IDC_MAIN_MINIMIZE,    IDC_MAIN_CLOSE,  IDC_MAIN_SIDE_PICTURE, IDC_MAIN_COUNT,
+        IDC_MAIN_COUNT_TEXT, IDC_MAIN_ENROLL_HINT, IDC_MAIN_ENROLL, IDC_MAIN_CLEAR_HINT,   IDC_MAIN_CLEAR};
+    const std::set<int> hidden = {IDC_MAIN_ENROLL_CAPTION, IDC_MAIN_ADMIN_CAPTION, IDC_MAIN_ENROLL_PICTURE,
+                                  IDC_MAIN_ADMIN_PICTURE,  IDC_MAIN_HELLO_TEXT,    IDC_MAIN_HELLO_NAME,
+                                  IDC_MAIN_HELLO_LINK,     IDC_MAIN_PBA_TEXT,      IDC_MAIN_IMPORT,
+                                  IDC_MAIN_SETTINGS,       IDC_MAIN_BATTERY,       IDC_MAIN_PLUG_AC,
+                                  IDC_MAIN_BULLET,         IDC_MAIN_UP_TO_DATE};
     std::set<int> seen;
     for (const ControlInfo& c : Controls(main)) {
         seen.insert(c.id);
@@ -153,30 +158,32 @@ TEST_F(MainWindow, ShowsExactlyTheControlsOfASupportedSystemWhereTheLayoutPutsTh
     for (int id : hidden)
         EXPECT_TRUE(seen.count(id)) << id;
 
-    ExpectRect(main, 1220, 30, 16, -1, 24);
-    ExpectRect(main, 1219, 678, 20, 18, 18);
-    ExpectRect(main, 1218, 640, 20, 18, 18);
-    ExpectRect(main, 1232, 0, 60, 266, 460);
-    ExpectRect(main, 1207, 284, 96, -1, -1);
-    const RECT count = ControlRect(main, 1207);
-    ExpectRect(main, 1208, count.right + 2, count.top, -1, count.bottom - count.top);
-    ExpectRect(main, 1209, 284, count.bottom, 686 - 284 - 2, -1);
-    const RECT hint = ControlRect(main, 1209);
+    ExpectRect(main, IDC_MAIN_TITLE, 30, 16, -1, 24);
+    ExpectRect(main, IDC_MAIN_CLOSE, 678, 20, 18, 18);
+    ExpectRect(main, IDC_MAIN_MINIMIZE, 640, 20, 18, 18);
+    ExpectRect(main, IDC_MAIN_SIDE_PICTURE, 0, 60, 266, 460);
+    ExpectRect(main, IDC_MAIN_COUNT, 284, 96, -1, -1);
+    const RECT count = ControlRect(main, IDC_MAIN_COUNT);
+    ExpectRect(main, IDC_MAIN_COUNT_TEXT, count.right + 2, count.top, -1, count.bottom - count.top);
+    ExpectRect(main, IDC_MAIN_ENROLL_HINT, 284, count.bottom, 686 - 284 - 2, -1);
+    const RECT hint = ControlRect(main, IDC_MAIN_ENROLL_HINT);
     EXPECT_EQ(hint.bottom - hint.top, 2 * (count.bottom - count.top)) << "two lines of the same font";
-    ExpectRect(main, 1223, 266, 246, 420, 45);
-    ExpectRect(main, 1222, 284, 327, -1, -1);
-    ExpectRect(main, 1224, 266, 455, 420, 45);
+    ExpectRect(main, IDC_MAIN_ENROLL, 266, 246, 420, 45);
+    ExpectRect(main, IDC_MAIN_CLEAR_HINT, 284, 327, -1, -1);
+    ExpectRect(main, IDC_MAIN_CLEAR, 266, 455, 420, 45);
     // The title's width is its text's: it ends well before the minimise button.
-    EXPECT_LT(ControlRect(main, 1220).right, 640);
+    EXPECT_LT(ControlRect(main, IDC_MAIN_TITLE).right, 640);
 
-    EXPECT_EQ(ControlText(main, 1220), L"Norvik Fingerprint");
-    EXPECT_EQ(ControlText(main, 1208), L"fingerprint data have been import.");
-    EXPECT_EQ(ControlText(main, 1209), L"Enroll new fingerprint data with this account.");
-    EXPECT_EQ(ControlText(main, 1223), L"Enroll");
-    EXPECT_EQ(ControlText(main, 1222), L"Clear this account's fingerprint data.");
-    EXPECT_EQ(ControlText(main, 1224), L"Clear");
-    EXPECT_EQ(ControlText(main, 1217), L"Please plug in the AC adapter.") << "set up, though hidden";
-    EXPECT_EQ(ControlText(main, 1216).substr(0, 8), std::wstring(L"At\u00a0least")) << "no-break spaces";
+    EXPECT_EQ(ControlText(main, IDC_MAIN_TITLE), L"Norvik Fingerprint");
+    EXPECT_EQ(ControlText(main, IDC_MAIN_COUNT_TEXT), L"fingerprint data have been import.");
+    EXPECT_EQ(ControlText(main, IDC_MAIN_ENROLL_HINT), L"Enroll new fingerprint data with this account.");
+    EXPECT_EQ(ControlText(main, IDC_MAIN_ENROLL), L"Enroll");
+    EXPECT_EQ(ControlText(main, IDC_MAIN_CLEAR_HINT), L"Clear this account's fingerprint data.");
+    EXPECT_EQ(ControlText(main, IDC_MAIN_CLEAR), L"Clear");
+    EXPECT_EQ(ControlText(main, IDC_MAIN_PLUG_AC), L"Please plug in the AC adapter.")
+        << "set up, though hidden";
+    EXPECT_EQ(ControlText(main, IDC_MAIN_BATTERY).substr(0, 8), std::wstring(L"At\u00a0least"))
+        << "no-break spaces";
     Screenshot(main, L"main-window-empty");
 }
 
@@ -204,7 +211,7 @@ TEST_F(MainWindow, PaintsTheHeaderTheAccentLineAndThePanels) {
     // Count 0: Enroll active, Clear inactive.
     EXPECT_EQ(EnrollFill(main), kActive);
     EXPECT_EQ(ClearFill(main), kInactive);
-    EXPECT_EQ(ControlText(main, 1207), L" 0/10");
+    EXPECT_EQ(CountText(main), L" 0/10");
 }
 
 TEST_F(MainWindow, BeforeTheStartUpChainTheCountIsDashesAndTheWindowIsBusy) {
@@ -220,14 +227,14 @@ TEST_F(MainWindow, BeforeTheStartUpChainTheCountIsDashesAndTheWindowIsBusy) {
     ASSERT_NE(main, nullptr);
     Sleep(1500); // well past the 500 ms of the start-up timer
     MouseAway();
-    EXPECT_EQ(ControlText(main, 1207), L"--/10");
+    EXPECT_EQ(CountText(main), L"--/10");
     EXPECT_EQ(EnrollFill(main), kActive);
     EXPECT_EQ(ClearFill(main), kInactive) << "styled for count 0 during the layout";
     Screenshot(main, L"main-window-before-start-up");
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     ASSERT_NE(m_program.WaitReady(), nullptr);
-    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+    EXPECT_EQ(CountText(main), L" 1/10");
 }
 
 TEST_F(MainWindow, CountsTheAccountsEnrolmentsOnly) {
@@ -236,7 +243,7 @@ TEST_F(MainWindow, CountsTheAccountsEnrolmentsOnly) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     MouseAway();
-    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+    EXPECT_EQ(CountText(main), L" 1/10");
     EXPECT_EQ(EnrollFill(main), kActive);
     EXPECT_EQ(ClearFill(main), kActive);
     Screenshot(main, L"main-window-one-finger");
@@ -247,12 +254,12 @@ TEST_F(MainWindow, TwelveEnrolmentsShowAsTwelveOfTenWithEnrollInactive) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     MouseAway();
-    EXPECT_EQ(ControlText(main, 1207), L"12/10");
+    EXPECT_EQ(CountText(main), L"12/10");
     EXPECT_EQ(EnrollFill(main), kInactive);
     EXPECT_EQ(ClearFill(main), kActive);
     // The box is sized once, in the layout; the next text sits where it was.
-    const RECT count = ControlRect(main, 1207);
-    EXPECT_EQ(ControlRect(main, 1208).left, count.right + 2);
+    const RECT count = ControlRect(main, IDC_MAIN_COUNT);
+    EXPECT_EQ(ControlRect(main, IDC_MAIN_COUNT_TEXT).left, count.right + 2);
     Screenshot(main, L"main-window-twelve-fingers");
 }
 
@@ -261,11 +268,12 @@ TEST_F(MainWindow, WithTenFingersEnrollIgnoresClicks) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     MouseAway();
-    EXPECT_EQ(ControlText(main, 1207), L"10/10");
-    EXPECT_GE(ControlRect(main, 1207).right - ControlRect(main, 1207).left, CountTextWidth(L"10/10"))
+    EXPECT_EQ(CountText(main), L"10/10");
+    EXPECT_GE(ControlRect(main, IDC_MAIN_COUNT).right - ControlRect(main, IDC_MAIN_COUNT).left,
+              CountTextWidth(L"10/10"))
         << "the count is cut off";
     EXPECT_EQ(EnrollFill(main), kInactive);
-    ASSERT_TRUE(Click(main, 1223));
+    ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
     Sleep(1500);
     EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "an inactive Enroll reports no click";
     EXPECT_EQ(m_program.Overlay(), nullptr);
@@ -278,9 +286,9 @@ TEST_F(MainWindow, ClearRemovesTheAccountsEnrolmentsAndKeepsOthers) {
     ASSERT_TRUE(SimOk(L"enroll S-1-5-21-7-7-7-1001 3 finger-other"));
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(ControlText(main, 1207), L" 3/10");
-    ASSERT_TRUE(Click(main, 1224));
-    ASSERT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    EXPECT_EQ(CountText(main), L" 3/10");
+    ASSERT_TRUE(Click(main, IDC_MAIN_CLEAR));
+    ASSERT_TRUE(WaitUntil([&] { return CountText(main) == L" 0/10"; }, 10000));
     EXPECT_EQ(Pool(), "S-1-5-21-7-7-7-1001 0x03 finger-other\n") << "only the other account's finger stays";
     MouseAway();
     EXPECT_TRUE(WaitUntil([&] { return ClearFill(main) == kInactive; }, 5000));
@@ -289,7 +297,7 @@ TEST_F(MainWindow, ClearRemovesTheAccountsEnrolmentsAndKeepsOthers) {
     EXPECT_EQ(m_program.Overlay(), nullptr) << "Clear shows no overlay";
 
     // Clear gave the window back: the next command runs.
-    ASSERT_TRUE(Click(main, 1223));
+    ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
     EXPECT_NE(m_program.WaitEnrollDialog(10000), nullptr) << "Enroll after Clear was ignored";
 }
 
@@ -297,14 +305,13 @@ TEST_F(MainWindow, AFailedClearTellsNothingAndShowsTheCountAsItIsNow) {
     EnrollInPool({L"1", L"2"});
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(ControlText(main, 1207), L" 2/10");
+    EXPECT_EQ(CountText(main), L" 2/10");
     // A third finger the window has not counted yet, and a deletion the service refuses: the
     // count afterwards must come from the service, not from what was shown or hoped for.
     ASSERT_TRUE(SimOk(L"enroll . 3 finger-3"));
     ASSERT_TRUE(SimOk(L"fail DeleteTemplate 0x80098010"));
-    ASSERT_TRUE(Click(main, 1224));
-    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 3/10"; }, 10000))
-        << Narrow(ControlText(main, 1207));
+    ASSERT_TRUE(Click(main, IDC_MAIN_CLEAR));
+    EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 3/10"; }, 10000)) << Narrow(CountText(main));
     Sleep(800);
     EXPECT_EQ(m_program.MessageBox(), nullptr) << "a failed Clear is not reported to the user";
     EXPECT_EQ(m_program.Overlay(), nullptr);
@@ -313,8 +320,8 @@ TEST_F(MainWindow, AFailedClearTellsNothingAndShowsTheCountAsItIsNow) {
     Screenshot(main, L"main-window-after-failed-clear");
 
     // The failure gave the window back too; the refusal was a one-off.
-    ASSERT_TRUE(Click(main, 1224));
-    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    ASSERT_TRUE(Click(main, IDC_MAIN_CLEAR));
+    EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 0/10"; }, 10000));
     EXPECT_EQ(Pool(), "");
 }
 
@@ -336,57 +343,63 @@ TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateA
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     const long button = ROLE_SYSTEM_PUSHBUTTON, text = ROLE_SYSTEM_STATICTEXT;
-    ExpectReaderSees(main, {{1223, button, L"Enroll", L"Press", false},
-                            {1224, button, L"Clear", L"Press", true}, // no finger to clear
-                            {1218, button, L"Minimize", L"Press", false},
-                            {1219, button, L"Close", L"Press", false},
-                            {1207, text, L" 0/10", L"", false},
-                            {1209, text, L"Enroll new fingerprint data with this account.", L"", false},
-                            {1232, ROLE_SYSTEM_GRAPHIC, L"", L"", false}});
+    ExpectReaderSees(
+        main, {{IDC_MAIN_ENROLL, button, L"Enroll", L"Press", false},
+               {IDC_MAIN_CLEAR, button, L"Clear", L"Press", true}, // no finger to clear
+               {IDC_MAIN_MINIMIZE, button, L"Minimize", L"Press", false},
+               {IDC_MAIN_CLOSE, button, L"Close", L"Press", false},
+               {IDC_MAIN_COUNT, text, L" 0/10", L"", false},
+               {IDC_MAIN_ENROLL_HINT, text, L"Enroll new fingerprint data with this account.", L"", false},
+               {IDC_MAIN_SIDE_PICTURE, ROLE_SYSTEM_GRAPHIC, L"", L"", false}});
     EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
-    for (int id : {1223, 1218, 1219})
+    for (int id : {IDC_MAIN_ENROLL, IDC_MAIN_MINIMIZE, IDC_MAIN_CLOSE})
         EXPECT_NE(testwin::ReadAccessible(main, id).state & STATE_SYSTEM_UNAVAILABLE, 0) << "held: " << id;
     EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStop"), 1);
-    EXPECT_EQ(testwin::ReadAccessible(main, 1223).state & STATE_SYSTEM_UNAVAILABLE, 0);
+    EXPECT_EQ(testwin::ReadAccessible(main, IDC_MAIN_ENROLL).state & STATE_SYSTEM_UNAVAILABLE, 0);
 
     // The call returns at once; the dialog opens from the program's own loop.
-    EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(main, 1223)).DoDefaultAction(), S_OK);
+    EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(main, IDC_MAIN_ENROLL)).DoDefaultAction(), S_OK);
     HWND dialog = m_program.WaitEnrollDialog(10000);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Narrow(testwin::WindowText(dialog)), "Touch the Fingerprint Sensor");
     ExpectReaderSees(
-        dialog, {{1230, button, L"Cancel", L"Press", false},
-                 {1229, button, L"Close", L"Press", false},
-                 {1226, text, L"Touch the Fingerprint Sensor", L"", false},
-                 {1227, text, L"Repeatedly lift and place your finger on the sensor until setup is complete.",
-                  L"", false},
-                 {1228, ROLE_SYSTEM_PROGRESSBAR, L"", L"", false}});
-    EXPECT_NE(testwin::ReadAccessible(main, 1223).state & STATE_SYSTEM_UNAVAILABLE, 0) << "busy meanwhile";
+        dialog,
+        {{IDC_ENROLL_CANCEL, button, L"Cancel", L"Press", false},
+         {IDC_ENROLL_CLOSE, button, L"Close", L"Press", false},
+         {IDC_ENROLL_TITLE, text, L"Touch the Fingerprint Sensor", L"", false},
+         {IDC_ENROLL_MESSAGE, text,
+          L"Repeatedly lift and place your finger on the sensor until setup is complete.", L"", false},
+         {IDC_ENROLL_PICTURE, ROLE_SYSTEM_PROGRESSBAR, L"", L"", false}});
+    EXPECT_NE(testwin::ReadAccessible(main, IDC_MAIN_ENROLL).state & STATE_SYSTEM_UNAVAILABLE, 0)
+        << "busy meanwhile";
 
     // The new instruction is announced; the picture tells how far the print has filled.
     NameChangeWatch watch(m_program.Pid());
     ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
-    EXPECT_TRUE(watch.WaitFor(GetDlgItem(dialog, 1227), 5000)) << "no name change of the instruction";
-    EXPECT_EQ(Narrow(testwin::ReadAccessible(dialog, 1227).name), "Great, touch sensor again.");
+    EXPECT_TRUE(watch.WaitFor(GetDlgItem(dialog, IDC_ENROLL_MESSAGE), 5000))
+        << "no name change of the instruction";
+    EXPECT_EQ(Narrow(testwin::ReadAccessible(dialog, IDC_ENROLL_MESSAGE).name), "Great, touch sensor again.");
     EXPECT_EQ(Narrow(testwin::WindowText(dialog)), "Enroll Fingerprint Data");
     for (int touch = 0; touch < 3; ++touch)
         ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
-    EXPECT_TRUE(WaitUntil([&] { return testwin::ReadAccessible(dialog, 1228).value == L"3 of 8"; }, 5000))
-        << Narrow(testwin::ReadAccessible(dialog, 1228).value);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return testwin::ReadAccessible(dialog, IDC_ENROLL_PICTURE).value == L"3 of 8"; }, 5000))
+        << Narrow(testwin::ReadAccessible(dialog, IDC_ENROLL_PICTURE).value);
     for (int touch = 0; touch < 5; ++touch)
         ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
 
     HWND box = m_program.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(Narrow(testwin::WindowText(box)), "Scanned Fingerprints: 1");
-    ExpectReaderSees(box, {{1171, button, L"OK", L"Press", false},
-                           {1231, ROLE_SYSTEM_LINK, L"Scan another finger", L"Jump", false},
-                           {1224, button, L"Close", L"Press", false},
-                           {1223, text, L"Scanned Fingerprints: 1", L"", false}});
-    EXPECT_NE(testwin::ReadAccessible(box, 1231).state & STATE_SYSTEM_LINKED, 0);
-    EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(box, 1171)).DoDefaultAction(), S_OK);
-    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
-    ExpectReaderSees(main, {{1224, button, L"Clear", L"Press", false}, {1207, text, L" 1/10", L"", false}});
+    ExpectReaderSees(box, {{IDC_MSGBOX_BUTTON1, button, L"OK", L"Press", false},
+                           {IDC_MSGBOX_ANOTHER, ROLE_SYSTEM_LINK, L"Scan another finger", L"Jump", false},
+                           {IDC_MSGBOX_CLOSE, button, L"Close", L"Press", false},
+                           {IDC_MSGBOX_TITLE, text, L"Scanned Fingerprints: 1", L"", false}});
+    EXPECT_NE(testwin::ReadAccessible(box, IDC_MSGBOX_ANOTHER).state & STATE_SYSTEM_LINKED, 0);
+    EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(box, IDC_MSGBOX_BUTTON1)).DoDefaultAction(), S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 1/10"; }, 10000));
+    ExpectReaderSees(main, {{IDC_MAIN_CLEAR, button, L"Clear", L"Press", false},
+                            {IDC_MAIN_COUNT, text, L" 1/10", L"", false}});
 }
 
 // The keyboard alone, with real key presses: Tab and Shift+Tab walk Enroll, Clear, minimise and
@@ -397,14 +410,14 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     MouseAway();
-    const auto commands = {1223, 1224, 1218, 1219};
+    const auto commands = {IDC_MAIN_ENROLL, IDC_MAIN_CLEAR, IDC_MAIN_MINIMIZE, IDC_MAIN_CLOSE};
     const auto press = [&](HWND window, const wchar_t* key) {
         EXPECT_TRUE(Key(window, std::wstring(key) + L" --sendinput")) << Narrow(key);
         Sleep(150);
     };
-    EXPECT_EQ(FocusedCommand(main, commands), 1223) << "the first command has the focus";
+    EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_ENROLL) << "the first command has the focus";
     EXPECT_EQ(EnrollFill(main), kActive) << "no focus cue before a key";
-    for (int next : {1224, 1218, 1219, 1223}) {
+    for (int next : {IDC_MAIN_CLEAR, IDC_MAIN_MINIMIZE, IDC_MAIN_CLOSE, IDC_MAIN_ENROLL}) {
         press(main, L"tab");
         EXPECT_EQ(FocusedCommand(main, commands), next);
     }
@@ -415,19 +428,19 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
         cue += Pixel(main, x, 250) != kActive ? 1 : 0;
     EXPECT_GT(cue, 5) << "no focus cue";
     press(main, L"shift+tab");
-    EXPECT_EQ(FocusedCommand(main, commands), 1219);
+    EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_CLOSE);
     press(main, L"enter");
     EXPECT_FALSE(m_program.WaitExit(800).has_value()) << "Enter on close ended the window";
     press(main, L"shift+tab");
     press(main, L"shift+tab");
-    EXPECT_EQ(FocusedCommand(main, commands), 1224);
+    EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_CLEAR);
     press(main, L"space");
     Sleep(500);
-    EXPECT_EQ(ControlText(main, 1207), L" 0/10") << "an inactive Clear stays inert";
+    EXPECT_EQ(CountText(main), L" 0/10") << "an inactive Clear stays inert";
     EXPECT_TRUE(m_program.Running());
 
     press(main, L"shift+tab");
-    EXPECT_EQ(FocusedCommand(main, commands), 1223);
+    EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_ENROLL);
     press(main, L"space");
     HWND dialog = m_program.WaitEnrollDialog(10000);
     ASSERT_NE(dialog, nullptr) << "Space on Enroll";
@@ -435,14 +448,16 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
         ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-k")) << touch;
     HWND box = m_program.WaitMessageBox();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(FocusedCommand(box, {1171, 1231, 1224}), 1171) << "OK first";
+    EXPECT_EQ(FocusedCommand(box, {IDC_MSGBOX_BUTTON1, IDC_MSGBOX_ANOTHER, IDC_MSGBOX_CLOSE}),
+              IDC_MSGBOX_BUTTON1)
+        << "OK first";
     press(box, L"enter");
-    ASSERT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 1/10"; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return CountText(main) == L" 1/10"; }, 10000));
 
-    EXPECT_EQ(FocusedCommand(main, commands), 1223) << "the focus is back on Enroll";
+    EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_ENROLL) << "the focus is back on Enroll";
     press(main, L"tab");
     press(main, L"space");
-    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000)) << "Space on Clear";
+    EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 0/10"; }, 10000)) << "Space on Clear";
 
     press(main, L"tab");
     press(main, L"space");
@@ -450,9 +465,9 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
     ShowWindowAsync(main, SW_RESTORE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) == FALSE; }, 5000));
     // Where the focus lands on restoring is the platform's affair: Tab on to close.
-    for (int tabs = 0; tabs < 4 && FocusedCommand(main, commands) != 1219; ++tabs)
+    for (int tabs = 0; tabs < 4 && FocusedCommand(main, commands) != IDC_MAIN_CLOSE; ++tabs)
         press(main, L"tab");
-    EXPECT_EQ(FocusedCommand(main, commands), 1219);
+    EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_CLOSE);
     press(main, L"space");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value()) << "Space on close";
 }
@@ -469,32 +484,32 @@ TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {
         HWND main = StartReady();
         ASSERT_NE(main, nullptr);
         if (row.acrossAnEnrolment) {
-            ASSERT_TRUE(Click(main, 1223));
+            ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
             HWND enroll = m_program.WaitEnrollDialog();
             ASSERT_NE(enroll, nullptr);
             EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
-            ASSERT_TRUE(Click(enroll, 1230)); // Cancel: our own work ends, the hold does not
+            ASSERT_TRUE(Click(enroll, IDC_ENROLL_CANCEL)); // Cancel: our own work ends, the hold does not
             ASSERT_TRUE(WaitUntil([&] { return m_program.EnrollDialog() == nullptr; }, 10000));
             ASSERT_TRUE(WaitUntil([&] { return m_program.Overlay() == nullptr; }, 5000));
         } else {
             EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
         }
-        ASSERT_TRUE(Click(main, 1224)); // Clear
-        ASSERT_TRUE(Click(main, 1223)); // Enroll
-        ASSERT_TRUE(Click(main, 1218)); // minimise
-        ASSERT_TRUE(Click(main, 1219)); // close
+        ASSERT_TRUE(Click(main, IDC_MAIN_CLEAR));
+        ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
+        ASSERT_TRUE(Click(main, IDC_MAIN_MINIMIZE));
+        ASSERT_TRUE(Click(main, IDC_MAIN_CLOSE));
         Sleep(1500);
         EXPECT_TRUE(m_program.Running()) << "close while busy is ignored";
         EXPECT_EQ(m_program.EnrollDialog(), nullptr);
         EXPECT_FALSE(IsIconic(main));
-        EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+        EXPECT_EQ(CountText(main), L" 1/10");
         EXPECT_EQ(Pool().empty(), false) << "Clear did nothing";
 
         // Broadcast, as the administrator program may send it; then the commands work again.
         ASSERT_TRUE(BroadcastRegistered(L"RegMsgAdminStop"));
         Sleep(300);
-        ASSERT_TRUE(Click(main, 1224));
-        EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+        ASSERT_TRUE(Click(main, IDC_MAIN_CLEAR));
+        EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 0/10"; }, 10000));
         m_program.Kill();
     }
 }
@@ -502,7 +517,7 @@ TEST_F(MainWindow, AdministratorMessagesHoldEveryCommandBack) {
 TEST_F(MainWindow, MinimiseIconisesTheWindow) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(Click(main, 1218));
+    ASSERT_TRUE(Click(main, IDC_MAIN_MINIMIZE));
     EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }, 5000));
     EXPECT_TRUE(m_program.Running());
 }
@@ -510,7 +525,7 @@ TEST_F(MainWindow, MinimiseIconisesTheWindow) {
 TEST_F(MainWindow, CloseButtonEndsTheProgram) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(Click(main, 1219));
+    ASSERT_TRUE(Click(main, IDC_MAIN_CLOSE));
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }
 
@@ -539,7 +554,7 @@ TEST_F(MainWindow, ASecondStartEndsAtOnceWithoutAWindow) {
     EXPECT_FALSE(sawWindow);
     EXPECT_TRUE(m_program.Running()) << "the first one is untouched";
 
-    ASSERT_TRUE(Click(main, 1219));
+    ASSERT_TRUE(Click(main, IDC_MAIN_CLOSE));
     ASSERT_TRUE(m_program.WaitExit(10000).has_value());
     // The mutex is free again: a new start runs.
     Program third;

@@ -3,6 +3,7 @@
 // check fails once it is closed; any other answer shows nothing.
 #include "credentials/DlgWinPW.h"
 #include "credentials/NoPasswordMessage.h"
+#include "resources/ResourceIds.h"
 #include "tests/support/ProgramSession.h"
 #include "tests/support/OwnerWindow.h"
 #include "tests/support/UiTestSupport.h"
@@ -49,7 +50,7 @@ TEST(NoPasswordMessage, ShowsTheSetUpBoxOverTheDimmedWindowAndFails) {
     g_logons = 0;
     Seen seen;
     std::thread driver([&] {
-        apptest::WaitUntil([&] { return (seen.box = FindOwn(nullptr, 1169)) != nullptr; }, 15000);
+        apptest::WaitUntil([&] { return (seen.box = FindOwn(nullptr, IDC_MSGBOX_ICON)) != nullptr; }, 15000);
         if (!seen.box)
             return;
         Sleep(300);
@@ -89,7 +90,7 @@ TEST(NoPasswordMessage, ShowsTheSetUpBoxOverTheDimmedWindowAndFails) {
     EXPECT_TRUE(seen.clicked);
     // Both are gone once the check has returned.
     EXPECT_EQ(FindOwn(L"Norvik Fingerprint Black", 0), nullptr);
-    EXPECT_EQ(FindOwn(nullptr, 1169), nullptr);
+    EXPECT_EQ(FindOwn(nullptr, IDC_MSGBOX_ICON), nullptr);
 }
 
 } // namespace

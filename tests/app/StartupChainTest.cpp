@@ -97,7 +97,7 @@ TEST_F(StartupChain, AnyProductOfTheVendorPasses) {
     ASSERT_TRUE(SimOk(L"units USB\\VID_2F1B&PID_ABCD\\7&99&0&2"));
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(ControlText(main, 1207), L" 0/10");
+    EXPECT_EQ(CountText(main), L" 0/10");
     EXPECT_TRUE(m_program.Running());
 }
 
@@ -123,7 +123,8 @@ TEST_F(StartupChain, OnWindows81TheWindowKeepsTheBareLayoutAndIgnoresCommandsUnt
 
     // Only the common part of the layout ran: what it hides is hidden, every other control of
     // the template stays where the template put it, set up or not.
-    const std::set<int> hidden = {1203, 1205, 1206, 1216, 1217, 1225};
+    const std::set<int> hidden = {IDC_MAIN_ENROLL_CAPTION, IDC_MAIN_ENROLL_PICTURE, IDC_MAIN_ADMIN_PICTURE,
+                                  IDC_MAIN_BATTERY,        IDC_MAIN_PLUG_AC,        IDC_MAIN_UP_TO_DATE};
     const std::vector<ControlInfo> controls = Controls(main);
     EXPECT_EQ(controls.size(), 24u);
     for (const ControlInfo& c : controls)
@@ -131,8 +132,8 @@ TEST_F(StartupChain, OnWindows81TheWindowKeepsTheBareLayoutAndIgnoresCommandsUnt
 
     // The box holds the chain in a loop of its own; the window is still busy from before the
     // chain, so what Clear's and Enroll's labels would report changes nothing.
-    ASSERT_TRUE(PostLabelClick(main, 1224));
-    ASSERT_TRUE(PostLabelClick(main, 1223));
+    ASSERT_TRUE(PostLabelClick(main, IDC_MAIN_CLEAR));
+    ASSERT_TRUE(PostLabelClick(main, IDC_MAIN_ENROLL));
     Sleep(1000);
     EXPECT_EQ(m_program.EnrollDialog(), nullptr) << "Enroll ran during the start-up chain";
     EXPECT_EQ(Pool().empty(), false) << "Clear ran during the start-up chain";
@@ -161,12 +162,12 @@ TEST_F(StartupChain, TheSensorCheckLooksAtTheIdsAndLeavesTheUnitInUseAsItWas) {
     ASSERT_EQ(changed, 0u);
     HWND main = m_program.WaitReady();
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(ControlText(main, 1207), L" 1/10");
+    EXPECT_EQ(CountText(main), L" 1/10");
 
     ASSERT_TRUE(SimOk(L"units " + std::wstring(kSensor)));
-    ASSERT_TRUE(Click(main, 1224));
+    ASSERT_TRUE(Click(main, IDC_MAIN_CLEAR));
     EXPECT_TRUE(WaitUntil([&] { return Pool().empty(); }, 10000)) << "Clear went to a unit that is not there";
-    EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 0/10"; }, 10000));
 }
 
 // The shared files seeded as the vendor's programs leave them: the signed-in user with an old
@@ -307,7 +308,7 @@ TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentEndsTheProgramWhicheverComesF
         ASSERT_NE(other.Window(), nullptr) << what;
         HWND main = StartReady();
         ASSERT_NE(main, nullptr) << what;
-        ASSERT_TRUE(Click(main, 1223));
+        ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
         HWND enroll = m_program.WaitEnrollDialog();
         ASSERT_NE(enroll, nullptr) << what;
         const auto waitingFor = [](const char* request) {
@@ -340,7 +341,7 @@ TEST_F(SystemEvents, SensorRemovalDuringAnEnrolmentEndsTheProgramWhicheverComesF
         ASSERT_TRUE(WaitUntil(
             [&] {
                 for (HWND window : m_program.Windows())
-                    if (ControlText(window, 1170) == kRemoved)
+                    if (BoxText(window) == kRemoved)
                         box = window;
                 return box != nullptr;
             },
@@ -366,7 +367,7 @@ TEST_F(SystemEvents, SensorRemovalWhileMinimisedShowsTheMessageOverTheRestoredWi
     // Where the window is before it goes: the place it is restored to.
     RECT place = {};
     GetWindowRect(main, &place);
-    ASSERT_TRUE(Click(main, 1218));
+    ASSERT_TRUE(Click(main, IDC_MAIN_MINIMIZE));
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }, 5000));
     // Minimising hands the activation on, to the other program's window among others: the
     // system's doing, not ours.
@@ -419,7 +420,7 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
         ASSERT_NE(other.Window(), nullptr);
         HWND main = StartReady();
         ASSERT_NE(main, nullptr);
-        ASSERT_TRUE(Click(main, 1223));
+        ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
         HWND enroll = m_program.WaitEnrollDialog();
         ASSERT_NE(enroll, nullptr);
         ExpectModalOverDimmedMain(m_program, enroll, main);
@@ -430,7 +431,7 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
             ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other.Window(); }, 3000));
             Sleep(300); // it hears of its activation a moment later
             other.Forget();
-            ASSERT_TRUE(Click(main, 1232));
+            ASSERT_TRUE(Click(main, IDC_MAIN_SIDE_PICTURE));
             EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == enroll; }, 3000))
                 << "the click on the dimmed window did nothing";
             EXPECT_EQ(m_program.EnrollDialog(), enroll) << "and it was swallowed";
@@ -448,7 +449,7 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
             ASSERT_TRUE(DriverOk(L"broadcast --message 0x218 --wparam 4"));
         else
             ASSERT_TRUE(ClickBoxOk(box));
-        ASSERT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 1/10"; }, 15000));
+        ASSERT_TRUE(WaitUntil([&] { return CountText(main) == L" 1/10"; }, 15000));
         ASSERT_TRUE(WaitUntil(
             [&] { return m_program.Overlay() == nullptr && m_program.EnrollDialog() == nullptr; }, 5000));
         EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 3000))
@@ -462,8 +463,8 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
         Screenshot(main, L"main-window-after-enroll");
 
         // Enroll gave the window back: the next command runs.
-        ASSERT_TRUE(Click(main, 1224));
-        EXPECT_TRUE(WaitUntil([&] { return ControlText(main, 1207) == L" 0/10"; }, 10000))
+        ASSERT_TRUE(Click(main, IDC_MAIN_CLEAR));
+        EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 0/10"; }, 10000))
             << "Clear after Enroll was ignored";
         m_program.Kill();
     }
@@ -472,7 +473,7 @@ TEST_F(EnrollCommand, AnEnrolmentThenOkOrASuspendCountsTheNewFinger) {
 TEST_F(EnrollCommand, AltF4OnTheMainWindowBroughtForwardEndsTheEnrolmentNotTheProgram) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(Click(main, 1223));
+    ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
     HWND enroll = m_program.WaitEnrollDialog();
     ASSERT_NE(enroll, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == enroll; }, 3000));
@@ -483,7 +484,7 @@ TEST_F(EnrollCommand, AltF4OnTheMainWindowBroughtForwardEndsTheEnrolmentNotThePr
         << "the keys went elsewhere than to the enrolment dialog";
     EXPECT_FALSE(m_program.WaitExit(1500).has_value()) << "the main window took Alt+F4";
     EXPECT_TRUE(IsWindowEnabled(main));
-    EXPECT_EQ(ControlText(main, 1207), L" 0/10");
+    EXPECT_EQ(CountText(main), L" 0/10");
 }
 
 TEST_F(EnrollCommand, AFailedEnrolmentEndsTheProcess) {
@@ -491,7 +492,7 @@ TEST_F(EnrollCommand, AFailedEnrolmentEndsTheProcess) {
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(SimOk(L"fail EnrollCommit 0x80004005"));
     ASSERT_TRUE(SimOk(L"auto on"));
-    ASSERT_TRUE(Click(main, 1223));
+    ASSERT_TRUE(Click(main, IDC_MAIN_ENROLL));
     HWND box = m_program.WaitMessageBox(30000);
     ASSERT_NE(box, nullptr);
     Screenshot(main, L"main-window-enrol-failure");

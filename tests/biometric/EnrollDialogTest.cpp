@@ -5,6 +5,7 @@
 // key. The pool is one per prefix: these tests run alone and reset it before and after.
 #include "biometric/EnrollDialog.h"
 
+#include "biometric/EnrollProgress.h"
 #include "biometric/WinBioTable.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
@@ -228,14 +229,8 @@ protected:
         }
         return steps;
     }
-    static int EnrollPicture(int sample) {
-        if (sample == 0)
-            return 289;
-        const int state = sample >= 18 ? 16 + sample % 2 : sample;
-        const int table[19] = {289, 290, 291, 292, 291, 292, 293, 292, 293, 294,
-                               293, 294, 295, 294, 295, 296, 295, 296, 297};
-        return table[state];
-    }
+    // The picture after the n-th accepted sample (the empty print before the first).
+    static int EnrollPicture(int sample) { return EnrollProgressBitmap(EnrollSampleState(sample)); }
 
     CDlgEnroll dialog;
 };
@@ -567,7 +562,7 @@ TEST_F(EnrollDialogTest, EveryCancelEndsWithTwoAndCancelsTheFrameworkOperation) 
         if (c.enrolling)
             steps.push_back(Touch("finger-c", [this] { return Identifying(); }));
         steps.push_back({"waiting for a touch",
-                         [this, &c] { return c.enrolling ? EnrollingAt(289) : Identifying(); },
+                         [this, &c] { return c.enrolling ? EnrollingAt(IDB_PROGRESS_FIRST) : Identifying(); },
                          [this, &c] { c.cancel(dialog); }});
         EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
         const std::string state = State();
@@ -594,9 +589,10 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
         std::vector<Step> steps;
         if (row.enrolling)
             steps.push_back(Touch("finger-a", [this] { return Identifying(); }));
-        steps.push_back({"waiting for a touch",
-                         [this, &row] { return row.enrolling ? EnrollingAt(289) : Identifying(); },
-                         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }});
+        steps.push_back(
+            {"waiting for a touch",
+             [this, &row] { return row.enrolling ? EnrollingAt(IDB_PROGRESS_FIRST) : Identifying(); },
+             [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }});
         ASSERT_EQ(first.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
 
         // The cancelled request completes 3 s after the cancel, well into the next run (a
@@ -607,7 +603,7 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
             {"identifying past the late completion",
              [this, started] { return GetTickCount() - started > 6000 && Identifying(); }, [] {}},
             Touch("finger-b", [this] { return Identifying(); }),
-            {"enrolling", [this] { return EnrollingAt(289); },
+            {"enrolling", [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
              [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
         };
         EXPECT_EQ(second.Run(std::move(again)), ENROLL_RESULT_CANCELLED);
@@ -630,12 +626,12 @@ TEST_F(EnrollDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
         }),
         // Still there, and the identification still runs: a touch moves it on.
         Touch("finger-k", [this] { return Identifying(); }),
-        {"enrolling", [this] { return EnrollingAt(289); },
+        {"enrolling", [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
          [press] {
              press(VK_ESCAPE);
              press(VK_RETURN);
          }},
-        {"still enrolling", [this] { return EnrollingAt(289); },
+        {"still enrolling", [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
          [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
     };
     EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
@@ -653,7 +649,7 @@ TEST_F(EnrollDialogTest, ABadSampleWhileIdentifyingIdentifiesAgain) {
              return Identifying();
          },
          [] { EXPECT_TRUE(SimOk(L"touch --wait 5000 finger-b")); }},
-        {"enrolling", [this] { return EnrollingAt(289); },
+        {"enrolling", [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
          [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
     };
     EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);

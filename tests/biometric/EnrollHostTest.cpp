@@ -1,6 +1,7 @@
 // The enrolment dialog in a process of its own (enroll_host.exe), operated from outside the way a
 // person and the system would: guidriver finds it, reads its controls, presses keys, clicks with
 // real mouse input and broadcasts the suspend notice; winbio-sim plays the sensor.
+#include "resources/ResourceIds.h"
 #include "tests/support/AccessibleProbe.h"
 #include "tests/support/SimPool.h"
 #include "tests/support/TestWindows.h"
@@ -20,7 +21,7 @@ using testwin::Sim;
 using testwin::SimOk;
 
 // The enrolment dialog is the one window with the Cancel label's id.
-const std::wstring kDialog = L"--has-control 1230";
+const std::wstring kDialog = testwin::HasControl(IDC_ENROLL_CANCEL);
 
 // The text guidriver lists for a control of the dialog, or "?" when it is not listed.
 std::string ListedText(int id) {
@@ -44,10 +45,10 @@ protected:
         ASSERT_TRUE(DriverOk(L"wait " + kDialog));
         // The identification starts right after the layout; give it the simulator's poll.
         Sleep(300);
-        EXPECT_EQ(ListedText(1226), "Touch the Fingerprint Sensor");
-        EXPECT_EQ(ListedText(1227),
+        EXPECT_EQ(ListedText(IDC_ENROLL_TITLE), "Touch the Fingerprint Sensor");
+        EXPECT_EQ(ListedText(IDC_ENROLL_MESSAGE),
                   "Repeatedly lift and place your finger on the sensor until setup is complete.");
-        EXPECT_EQ(ListedText(1230), "Cancel");
+        EXPECT_EQ(ListedText(IDC_ENROLL_CANCEL), "Cancel");
     }
 
     testwin::CapturedProcess host{L"enroll_host.exe", L""};
@@ -75,13 +76,14 @@ TEST_F(EnrollHostTest, KeysDoNothingThenATouchEnrolsAndTheCancelLabelEndsWithTwo
         const testwin::FrontWindow front(L"in front");
         ASSERT_TRUE(front.InFront());
         EXPECT_EQ(Sim(L"touch finger-h").code, 1u) << "the focused program waits for no touch: lost";
-        EXPECT_EQ(ListedText(1226), "Touch the Fingerprint Sensor");
+        EXPECT_EQ(ListedText(IDC_ENROLL_TITLE), "Touch the Fingerprint Sensor");
     }
     ASSERT_TRUE(DriverOk(L"activate " + kDialog));
     ASSERT_TRUE(SimOk(L"touch --wait 5000 finger-h"));
-    EXPECT_TRUE(testwin::WaitUntil([] { return ListedText(1226) == "Enroll Fingerprint Data"; }, 15000));
-    EXPECT_EQ(ListedText(1227), "Great, touch sensor again.");
-    ASSERT_TRUE(DriverOk(L"click " + kDialog + L" --id 1230"));
+    EXPECT_TRUE(
+        testwin::WaitUntil([] { return ListedText(IDC_ENROLL_TITLE) == "Enroll Fingerprint Data"; }, 15000));
+    EXPECT_EQ(ListedText(IDC_ENROLL_MESSAGE), "Great, touch sensor again.");
+    ASSERT_TRUE(DriverOk(L"click " + kDialog + L" --id " + std::to_wstring(IDC_ENROLL_CANCEL)));
     const RunResult end = host.Wait();
     EXPECT_EQ(end.code, 2u);
     EXPECT_EQ(end.out, "result 2\n");
@@ -104,17 +106,17 @@ TEST_F(EnrollHostTest, TabWalksCancelAndCloseEnterLeavesBothAndSpacePressesEach)
         EXPECT_TRUE(DriverOk(L"key " + kDialog + L" " + name + L" --sendinput")) << name;
     };
     Start();
-    EXPECT_TRUE(focusedOn(1230)) << "Cancel first";
+    EXPECT_TRUE(focusedOn(IDC_ENROLL_CANCEL)) << "Cancel first";
     key(L"tab");
-    EXPECT_TRUE(focusedOn(1229)) << "then the close picture";
+    EXPECT_TRUE(focusedOn(IDC_ENROLL_CLOSE)) << "then the close picture";
     key(L"tab");
-    EXPECT_TRUE(focusedOn(1230)) << "and round again";
+    EXPECT_TRUE(focusedOn(IDC_ENROLL_CANCEL)) << "and round again";
     key(L"shift+tab");
-    EXPECT_TRUE(focusedOn(1229));
+    EXPECT_TRUE(focusedOn(IDC_ENROLL_CLOSE));
     Driver(L"screenshot " + kDialog + L" " + std::wstring(NV_ARTIFACT_DIR) + L"/enroll-focus-on-close.png");
     key(L"enter");
     key(L"shift+tab");
-    EXPECT_TRUE(focusedOn(1230));
+    EXPECT_TRUE(focusedOn(IDC_ENROLL_CANCEL));
     key(L"enter");
     Sleep(500);
     EXPECT_TRUE(host.Running()) << "Enter ended the dialog";
@@ -133,7 +135,7 @@ TEST_F(EnrollHostTest, TabWalksCancelAndCloseEnterLeavesBothAndSpacePressesEach)
 
 TEST_F(EnrollHostTest, TheCloseButtonEndsWithTwo) {
     Start();
-    ASSERT_TRUE(DriverOk(L"click " + kDialog + L" --id 1229"));
+    ASSERT_TRUE(DriverOk(L"click " + kDialog + L" --id " + std::to_wstring(IDC_ENROLL_CLOSE)));
     const RunResult end = host.Wait();
     EXPECT_EQ(end.code, 2u);
     EXPECT_EQ(end.out, "result 2\n");

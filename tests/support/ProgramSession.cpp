@@ -25,18 +25,18 @@ std::vector<HWND> Program::Windows() const {
 }
 
 HWND Program::MainWindow() const {
-    return testwin::FindWindowOf(Windows(), 1232);
+    return testwin::FindWindowOf(Windows(), IDC_MAIN_SIDE_PICTURE);
 }
 
 HWND Program::MessageBox() const {
     for (HWND w : Windows())
-        if (GetDlgItem(w, 1169) != nullptr && GetDlgItem(w, 1171) != nullptr)
+        if (GetDlgItem(w, IDC_MSGBOX_ICON) != nullptr && GetDlgItem(w, IDC_MSGBOX_BUTTON1) != nullptr)
             return w;
     return nullptr;
 }
 
 HWND Program::EnrollDialog() const {
-    return testwin::FindWindowOf(Windows(), 1228);
+    return testwin::FindWindowOf(Windows(), IDC_ENROLL_PICTURE);
 }
 
 HWND Program::Overlay() const {
@@ -69,7 +69,7 @@ HWND Program::WaitReady(DWORD timeoutMs) const {
     WaitUntil(
         [&] {
             main = MainWindow();
-            return main != nullptr && ControlText(main, 1207) != L"--/10" && MessageBox() == nullptr &&
+            return main != nullptr && CountText(main) != L"--/10" && MessageBox() == nullptr &&
                    Overlay() == nullptr;
         },
         timeoutMs);
@@ -126,16 +126,20 @@ std::wstring Screenshot(HWND window, const std::wstring& name) {
     return nvtest::SaveScreenPng(rc, name);
 }
 
+std::wstring CountText(HWND main) {
+    return ControlText(main, IDC_MAIN_COUNT);
+}
+
 std::wstring BoxText(HWND box) {
-    return ControlText(box, 1170);
+    return ControlText(box, IDC_MSGBOX_TEXT);
 }
 
 std::wstring BoxTitle(HWND box) {
-    return ControlText(box, 1223);
+    return ControlText(box, IDC_MSGBOX_TITLE);
 }
 
 bool ClickBoxOk(HWND box) {
-    return Click(box, 1171);
+    return Click(box, IDC_MSGBOX_BUTTON1);
 }
 
 //--- ShowWelcome

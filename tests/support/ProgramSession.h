@@ -3,6 +3,7 @@
 // and pixels as a person sees them, and guards that put the prefix's machine state back.
 #pragma once
 
+#include "resources/ResourceIds.h"
 #include "tests/support/SharedFolder.h"
 #include "tests/support/TestWindows.h"
 #include "tests/support/Text.h"
@@ -50,9 +51,8 @@ public:
 
     // Visible top-level windows of the process.
     std::vector<HWND> Windows() const;
-    // The main window (the one with the side picture 1232), the message box (1169 and 1171),
-    // the enrolment dialog (its progress picture 1228), the overlay (by its title); null until
-    // there.
+    // The main window (the one with the side picture), the message box (its icon and OK), the
+    // enrolment dialog (its progress picture), the overlay (by its title); null until there.
     HWND MainWindow() const;
     HWND MessageBox() const;
     HWND EnrollDialog() const;
@@ -89,6 +89,9 @@ bool BroadcastRegistered(const std::wstring& name);
 
 // The screen area of the window saved as build/windows/artifacts/<name>.png.
 std::wstring Screenshot(HWND window, const std::wstring& name);
+
+// The main window's count of enrolled fingers (" 3/10").
+std::wstring CountText(HWND main);
 
 // The message box's parts.
 std::wstring BoxText(HWND box);

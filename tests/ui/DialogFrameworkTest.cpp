@@ -203,7 +203,7 @@ TEST(Dispatch, CustomAndRegisteredMessagesReachTheirHandlersWithResults) {
     std::vector<std::string> seen;
     LRESULT sentResult = 0;
     dlg.onInit = [&](ScriptedDialog& d) {
-        d.Post(WM_LABEL_CLICKED, 1230, 0);
+        d.Post(WM_LABEL_CLICKED, IDC_ENROLL_CANCEL, 0);
         d.Post(registered, 3, 4);
         d.Post(kStep);
     };
@@ -230,7 +230,8 @@ TEST(Dispatch, CustomAndRegisteredMessagesReachTheirHandlersWithResults) {
         return true;
     };
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_EQ(seen, (std::vector<std::string>{"label 1230", "registered 3,4"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"label " + std::to_string(IDC_ENROLL_CANCEL), "registered 3,4"}));
     EXPECT_EQ(sentResult, 0x1234);
 }
 

@@ -24,6 +24,14 @@ namespace {
 using testwin::Driver;
 using testwin::RunResult;
 
+// guidriver's choice of the message box: the one window with the box's icon.
+const std::wstring kBox = testwin::HasControl(IDC_MSGBOX_ICON) + L" ";
+
+// The start of the line guidriver lists for a static control of that id.
+std::string Listed(int id) {
+    return "id=" + std::to_string(id) + " class=Static ";
+}
+
 struct Pixels {
     int width = 0, height = 0;
     std::vector<std::uint8_t> bgra; // rows top first, 4 bytes a pixel, the fourth not compared
@@ -132,18 +140,18 @@ TEST(GuiDriver, OperatesTheMessageBox) {
     Pixels onScreen;
     const std::wstring file = L"guidriver-message-box.png";
     std::thread driver([&] {
-        waited = Driver(L"wait --has-control 1169 --timeout 10000");
+        waited = Driver(L"wait " + kBox + L"--timeout 10000");
         Sleep(300);
-        listed = Driver(L"list --has-control 1169");
-        pixel = Driver(L"pixel --has-control 1169 470 50");
+        listed = Driver(L"list " + kBox);
+        pixel = Driver(L"pixel " + kBox + L"470 50");
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        screenshot = Driver(L"screenshot --has-control 1169 \"" + std::wstring(temp) + file + L"\"");
+        screenshot = Driver(L"screenshot " + kBox + L"\"" + std::wstring(temp) + file + L"\"");
         // Nothing moves until the click, so the screen still shows what the file should hold.
         RECT rc = {};
         GetWindowRect(reinterpret_cast<HWND>(std::strtoull(waited.out.c_str(), nullptr, 16)), &rc);
         onScreen = ScreenArea(rc);
-        click = Driver(L"click --has-control 1169 --id 1171");
+        click = Driver(L"click " + kBox + L"--id " + std::to_wstring(IDC_MSGBOX_BUTTON1));
     });
     CDlgMessageBox box;
     const INT_PTR result = box.ShowMessage(L"Driven from outside", 0x81, L"GuiDriver");
@@ -152,13 +160,13 @@ TEST(GuiDriver, OperatesTheMessageBox) {
     EXPECT_EQ(waited.code, 0u);
     EXPECT_EQ(waited.out.rfind("0x", 0), 0u) << waited.out;
     EXPECT_EQ(listed.code, 0u);
-    EXPECT_NE(listed.out.find("id=1171 class=Static x=30 y=205 w=420 h=45 visible=1 text=\"OK\"\n"),
+    EXPECT_NE(listed.out.find(Listed(IDC_MSGBOX_BUTTON1) + "x=30 y=205 w=420 h=45 visible=1 text=\"OK\"\n"),
               std::string::npos)
         << listed.out;
-    EXPECT_NE(
-        listed.out.find("id=1231 class=Static x=100 y=135 w=350 h=20 visible=1 text=\"Scan another finger\""),
-        std::string::npos);
-    EXPECT_NE(listed.out.find("id=1172 class=Static"), std::string::npos);
+    EXPECT_NE(listed.out.find(Listed(IDC_MSGBOX_ANOTHER) +
+                              "x=100 y=135 w=350 h=20 visible=1 text=\"Scan another finger\""),
+              std::string::npos);
+    EXPECT_NE(listed.out.find(Listed(IDC_MSGBOX_BUTTON2)), std::string::npos);
     EXPECT_NE(listed.out.find("visible=0 text=\"NO\""), std::string::npos) << "the hidden second button";
     EXPECT_EQ(pixel.out, "27282E\n") << "the band, red first";
     EXPECT_EQ(screenshot.code, 0u);
@@ -186,9 +194,9 @@ TEST(GuiDriver, OperatesTheMessageBox) {
 TEST(GuiDriver, KeysGoThroughTheProgramsMessageLoop) {
     RunResult key;
     std::thread driver([&] {
-        Driver(L"wait --has-control 1169");
+        Driver(L"wait " + kBox);
         Sleep(200);
-        key = Driver(L"key --has-control 1169 escape");
+        key = Driver(L"key " + kBox + L"escape");
     });
     CDlgMessageBox box;
     const INT_PTR result = box.ShowMessage(L"Escape from outside", 0, L"");
