@@ -34,6 +34,13 @@ COLORREF ClearFill(HWND main) {
     return Pixel(main, 270, 459);
 }
 
+// The count and the fill of both commands (inactive ones are dark).
+void ExpectCountAndFills(HWND main, const wchar_t* count, COLORREF enroll, COLORREF clear) {
+    EXPECT_EQ(CountText(main), count);
+    EXPECT_EQ(EnrollFill(main), enroll);
+    EXPECT_EQ(ClearFill(main), clear);
+}
+
 // The width of a text in the count label's font, measured here.
 LONG CountTextWidth(const wchar_t* text) {
     HFONT font =
@@ -209,9 +216,7 @@ TEST_F(MainWindow, PaintsTheHeaderTheAccentLineAndThePanels) {
     EXPECT_EQ(Pixel(main, 680, 441), kBack);
     EXPECT_EQ(Pixel(main, 700, 510), kBack);
     // Count 0: Enroll active, Clear inactive.
-    EXPECT_EQ(EnrollFill(main), kActive);
-    EXPECT_EQ(ClearFill(main), kInactive);
-    EXPECT_EQ(CountText(main), L" 0/10");
+    ExpectCountAndFills(main, L" 0/10", kActive, kInactive);
 }
 
 TEST_F(MainWindow, BeforeTheStartUpChainTheCountIsDashesAndTheWindowIsBusy) {
@@ -227,9 +232,8 @@ TEST_F(MainWindow, BeforeTheStartUpChainTheCountIsDashesAndTheWindowIsBusy) {
     ASSERT_NE(main, nullptr);
     Sleep(1500); // well past the 500 ms of the start-up timer
     MouseAway();
-    EXPECT_EQ(CountText(main), L"--/10");
-    EXPECT_EQ(EnrollFill(main), kActive);
-    EXPECT_EQ(ClearFill(main), kInactive) << "styled for count 0 during the layout";
+    // Styled for count 0 during the layout.
+    ExpectCountAndFills(main, L"--/10", kActive, kInactive);
     Screenshot(main, L"main-window-before-start-up");
     ReleaseMutex(mutex);
     CloseHandle(mutex);
@@ -243,9 +247,7 @@ TEST_F(MainWindow, CountsTheAccountsEnrolmentsOnly) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     MouseAway();
-    EXPECT_EQ(CountText(main), L" 1/10");
-    EXPECT_EQ(EnrollFill(main), kActive);
-    EXPECT_EQ(ClearFill(main), kActive);
+    ExpectCountAndFills(main, L" 1/10", kActive, kActive);
     Screenshot(main, L"main-window-one-finger");
 }
 
@@ -254,9 +256,7 @@ TEST_F(MainWindow, TwelveEnrolmentsShowAsTwelveOfTenWithEnrollInactive) {
     HWND main = StartReady();
     ASSERT_NE(main, nullptr);
     MouseAway();
-    EXPECT_EQ(CountText(main), L"12/10");
-    EXPECT_EQ(EnrollFill(main), kInactive);
-    EXPECT_EQ(ClearFill(main), kActive);
+    ExpectCountAndFills(main, L"12/10", kInactive, kActive);
     // The box is sized once, in the layout; the next text sits where it was.
     const RECT count = ControlRect(main, IDC_MAIN_COUNT);
     EXPECT_EQ(ControlRect(main, IDC_MAIN_COUNT_TEXT).left, count.right + 2);

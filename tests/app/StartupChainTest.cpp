@@ -71,26 +71,25 @@ void ExpectBoxAndClose(Program& program, const std::wstring& text, const std::ws
 
 using StartupChain = ProgramTest;
 
+// With these units the program finds no sensor: it says so and ends once the box is closed.
+void ExpectNoSensor(Program& program, const std::wstring& units, const std::wstring& artefact,
+                    bool bringMainForward = false) {
+    ASSERT_TRUE(SimOk(L"units" + units));
+    ASSERT_TRUE(program.Start());
+    ExpectBoxAndClose(program, kNoDevice, kNoDeviceTitle, artefact, bringMainForward);
+    EXPECT_TRUE(program.WaitExit(10000).has_value()) << "the program should end after the box";
+}
+
 TEST_F(StartupChain, WithoutASensorTheProgramSaysSoAndEnds) {
-    ASSERT_TRUE(SimOk(L"units"));
-    ASSERT_TRUE(m_program.Start());
-    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-no-sensor", true);
-    const std::optional<DWORD> code = m_program.WaitExit(10000);
-    EXPECT_TRUE(code.has_value()) << "the program should end after the box";
+    ExpectNoSensor(m_program, L"", L"main-window-no-sensor", true);
 }
 
 TEST_F(StartupChain, ASensorOfTheVendorWithProductIdZeroIsNoSensor) {
-    ASSERT_TRUE(SimOk(L"units USB\\VID_2F1B&PID_0000\\5&1a2b3c&0&1"));
-    ASSERT_TRUE(m_program.Start());
-    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-product-zero");
-    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+    ExpectNoSensor(m_program, L" USB\\VID_2F1B&PID_0000\\5&1a2b3c&0&1", L"main-window-product-zero");
 }
 
 TEST_F(StartupChain, ASensorOfAnotherVendorIsNoSensor) {
-    ASSERT_TRUE(SimOk(L"units USB\\VID_138A&PID_0106\\5&1a2b3c&0&1"));
-    ASSERT_TRUE(m_program.Start());
-    ExpectBoxAndClose(m_program, kNoDevice, kNoDeviceTitle, L"main-window-other-vendor");
-    EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+    ExpectNoSensor(m_program, L" USB\\VID_138A&PID_0106\\5&1a2b3c&0&1", L"main-window-other-vendor");
 }
 
 TEST_F(StartupChain, AnyProductOfTheVendorPasses) {

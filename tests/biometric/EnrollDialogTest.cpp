@@ -206,6 +206,11 @@ protected:
                     act(FindBox());
                 }};
     }
+    // Waits for the dialog enrolling at the empty print, then cancels it with its Cancel label.
+    Step CancelWhenEnrolling(const char* what) {
+        return {what, [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
+                [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }};
+    }
     Step ClickBoxOk() {
         return Box([](HWND box) { ClickControl(box, IDC_MSGBOX_BUTTON1); });
     }
@@ -229,6 +234,35 @@ protected:
         }
         return steps;
     }
+    // One whole enrolment of `finger` run to the box it ends with, which OK closes; what the box
+    // showed, and the pictures of the run to `pictures`.
+    BoxContent EnrolToTheBox(const char* finger, int moreData, std::vector<int>* pictures = nullptr) {
+        Script script(dialog);
+        std::vector<Step> steps = WholeEnrollment(finger, moreData);
+        BoxContent box;
+        steps.push_back(Box([&box](HWND window) {
+            box = ReadBox(window);
+            ClickControl(window, IDC_MSGBOX_BUTTON1);
+        }));
+        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+        if (pictures != nullptr)
+            *pictures = script.pictures;
+        return box;
+    }
+
+    // Steps to the dialog waiting for a touch, identifying or (after a touch of `finger`) enrolling;
+    // then `act`.
+    std::vector<Step> WaitingForATouch(bool enrolling, const char* finger, std::function<void()> act) {
+        std::vector<Step> steps;
+        if (enrolling)
+            steps.push_back(Touch(finger, [this] { return Identifying(); }));
+        steps.push_back(
+            {"waiting for a touch",
+             [this, enrolling] { return enrolling ? EnrollingAt(IDB_PROGRESS_FIRST) : Identifying(); },
+             std::move(act)});
+        return steps;
+    }
+
     // The picture after the n-th accepted sample (the empty print before the first).
     static int EnrollPicture(int sample) { return EnrollProgressBitmap(EnrollSampleState(sample)); }
 
@@ -345,14 +379,7 @@ TEST_F(EnrollDialogTest, WithPositionsOneAndThreeTakenTheFingerGoesToPositionTwo
     EXPECT_TRUE(SimOk(L"enroll . 0xF5 finger-one"));
     EXPECT_TRUE(SimOk(L"enroll . 0xF7 finger-three"));
     EXPECT_TRUE(SimOk(L"samples 2"));
-    Script script(dialog);
-    std::vector<Step> steps = WholeEnrollment("finger-two", 1);
-    BoxContent success;
-    steps.push_back(Box([&success](HWND box) {
-        success = ReadBox(box);
-        ClickControl(box, IDC_MSGBOX_BUTTON1);
-    }));
-    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+    const BoxContent success = EnrolToTheBox("finger-two", 1);
     EXPECT_EQ(dialog.GetNextSubFactor(), 0xF6);
     EXPECT_EQ(success.caption, Caption(2));
     EXPECT_TRUE(success.link);
@@ -377,14 +404,7 @@ TEST_F(EnrollDialogTest, TheLastFreePositionShowsTheSuccessBoxWithoutTheLink) {
             expectedPool += me + line;
         }
         EXPECT_TRUE(SimOk(L"samples 1"));
-        Script script(dialog);
-        std::vector<Step> steps = WholeEnrollment("finger-new", 0);
-        BoxContent success;
-        steps.push_back(Box([&success](HWND box) {
-            success = ReadBox(box);
-            ClickControl(box, IDC_MSGBOX_BUTTON1);
-        }));
-        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
+        const BoxContent success = EnrolToTheBox("finger-new", 0);
         EXPECT_EQ(success.caption, Caption(hole));
         EXPECT_FALSE(success.link) << "no position is left for another finger";
         char last[32];
@@ -431,15 +451,9 @@ TEST_F(EnrollDialogTest, ADuplicateFoundAtCommitShowsTheAlreadyEnrolledBoxNotAFa
     EXPECT_TRUE(SimOk(L"fail IdentifyResult 0x80098003"));
     EXPECT_TRUE(SimOk(L"samples 2"));
     const std::string poolBefore = Pool();
-    Script script(dialog);
-    std::vector<Step> steps = WholeEnrollment("finger-other", 1);
-    BoxContent box;
-    steps.push_back(Box([&box](HWND window) {
-        box = ReadBox(window);
-        ClickControl(window, IDC_MSGBOX_BUTTON1);
-    }));
-    EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_DONE);
-    EXPECT_EQ(script.pictures, (std::vector<int>{288, 289, 290, 297}));
+    std::vector<int> pictures;
+    const BoxContent box = EnrolToTheBox("finger-other", 1, &pictures);
+    EXPECT_EQ(pictures, (std::vector<int>{288, 289, 290, 297}));
     EXPECT_EQ(box.caption, Text(IDS_FINGER_EXISTS_TITLE));
     EXPECT_EQ(box.text, Text(IDS_FINGER_EXISTS_TEXT));
     EXPECT_EQ(Pool(), poolBefore);
@@ -558,13 +572,8 @@ TEST_F(EnrollDialogTest, EveryCancelEndsWithTwoAndCancelsTheFrameworkOperation) 
         // A success code injected into WinBioCancel changes nothing but is used up by the call.
         EXPECT_TRUE(SimOk(L"fail WinBioCancel 1"));
         Script script(dialog);
-        std::vector<Step> steps;
-        if (c.enrolling)
-            steps.push_back(Touch("finger-c", [this] { return Identifying(); }));
-        steps.push_back({"waiting for a touch",
-                         [this, &c] { return c.enrolling ? EnrollingAt(IDB_PROGRESS_FIRST) : Identifying(); },
-                         [this, &c] { c.cancel(dialog); }});
-        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+        EXPECT_EQ(script.Run(WaitingForATouch(c.enrolling, "finger-c", [this, &c] { c.cancel(dialog); })),
+                  ENROLL_RESULT_CANCELLED);
         const std::string state = State();
         EXPECT_EQ(state.find("fail\tCancel"), std::string::npos) << state;
         EXPECT_EQ(state.find("fail\tWinBioCancel"), std::string::npos) << state;
@@ -586,14 +595,9 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
         ASSERT_TRUE(SimOk(L"reset"));
         EXPECT_TRUE(SimOk(L"cancel-delay 3000"));
         Script first(dialog);
-        std::vector<Step> steps;
-        if (row.enrolling)
-            steps.push_back(Touch("finger-a", [this] { return Identifying(); }));
-        steps.push_back(
-            {"waiting for a touch",
-             [this, &row] { return row.enrolling ? EnrollingAt(IDB_PROGRESS_FIRST) : Identifying(); },
-             [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }});
-        ASSERT_EQ(first.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+        ASSERT_EQ(first.Run(WaitingForATouch(row.enrolling, "finger-a",
+                                             [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); })),
+                  ENROLL_RESULT_CANCELLED);
 
         // The cancelled request completes 3 s after the cancel, well into the next run (a
         // completion before that run has its window would find no window to go to).
@@ -603,8 +607,7 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
             {"identifying past the late completion",
              [this, started] { return GetTickCount() - started > 6000 && Identifying(); }, [] {}},
             Touch("finger-b", [this] { return Identifying(); }),
-            {"enrolling", [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
-             [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+            CancelWhenEnrolling("enrolling"),
         };
         EXPECT_EQ(second.Run(std::move(again)), ENROLL_RESULT_CANCELLED);
     }
@@ -631,8 +634,7 @@ TEST_F(EnrollDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
              press(VK_ESCAPE);
              press(VK_RETURN);
          }},
-        {"still enrolling", [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
-         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+        CancelWhenEnrolling("still enrolling"),
     };
     EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
 }
@@ -649,8 +651,7 @@ TEST_F(EnrollDialogTest, ABadSampleWhileIdentifyingIdentifiesAgain) {
              return Identifying();
          },
          [] { EXPECT_TRUE(SimOk(L"touch --wait 5000 finger-b")); }},
-        {"enrolling", [this] { return EnrollingAt(IDB_PROGRESS_FIRST); },
-         [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+        CancelWhenEnrolling("enrolling"),
     };
     EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
 }

@@ -247,6 +247,13 @@ protected:
                 return true;
         return false;
     }
+    // The wrapper reporting to the window, with a session open and an enrolment begun.
+    void BeginEnrolment(CWbfInfo& wbf, WINBIO_BIOMETRIC_SUBTYPE subFactor) {
+        CWbfInfo::SetNotifyWindow(window);
+        ASSERT_EQ(wbf.OpenSession(), S_OK);
+        ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(subFactor), S_OK);
+        fake.calls.clear();
+    }
     // Runs the framework's side of a callback on a thread of its own, as the service does.
     template <typename F> void OnFrameworkThread(F f) { std::thread(f).join(); }
 
@@ -456,10 +463,7 @@ TEST_F(WbfInfoTest, EnrolmentPostsEachSampleThenCompletionFromTheFrameworkThread
 
 TEST_F(WbfInfoTest, ABadSampleIsReArmedSilentlyAndDoesNotAdvanceTheCount) {
     CWbfInfo wbf;
-    CWbfInfo::SetNotifyWindow(window);
-    ASSERT_EQ(wbf.OpenSession(), S_OK);
-    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF6), S_OK);
-    fake.calls.clear();
+    ASSERT_NO_FATAL_FAILURE(BeginEnrolment(wbf, 0xF6));
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_I_MORE_DATA, 0); });
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_E_BAD_CAPTURE, 7); });
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_I_MORE_DATA, 0); });
@@ -469,9 +473,7 @@ TEST_F(WbfInfoTest, ABadSampleIsReArmedSilentlyAndDoesNotAdvanceTheCount) {
 
 TEST_F(WbfInfoTest, AFailedReArmPostsItsHresult) {
     CWbfInfo wbf;
-    CWbfInfo::SetNotifyWindow(window);
-    ASSERT_EQ(wbf.OpenSession(), S_OK);
-    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
+    ASSERT_NO_FATAL_FAILURE(BeginEnrolment(wbf, 0xF5));
     fake.captureResults = {WINBIO_E_DEVICE_BUSY};
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_E_BAD_CAPTURE, 1); });
     fake.captureResults = {E_HANDLE};
@@ -486,10 +488,7 @@ TEST_F(WbfInfoTest, AFailedReArmPostsItsHresult) {
 
 TEST_F(WbfInfoTest, ACanceledOrFailedCaptureEndsTheSequence) {
     CWbfInfo wbf;
-    CWbfInfo::SetNotifyWindow(window);
-    ASSERT_EQ(wbf.OpenSession(), S_OK);
-    ASSERT_EQ(wbf.EnrollFingerPrint_WithCallback(0xF5), S_OK);
-    fake.calls.clear();
+    ASSERT_NO_FATAL_FAILURE(BeginEnrolment(wbf, 0xF5));
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_E_CANCELED, 0); });
     EXPECT_EQ(Drain(), std::vector<Event>{Enroll(3, Status(WINBIO_E_CANCELED))});
     EXPECT_TRUE(fake.calls.empty()) << "no capture is requested after a failure";

@@ -178,6 +178,15 @@ protected:
         return run;
     }
 
+    // The call returns `exitCode` and traces `lines`, and starts nothing.
+    void ExpectOnlyTraced(DWORD function, BOOL postProcessing, DWORD installResult, DWORD exitCode,
+                          const std::vector<std::wstring>& lines) {
+        const DebugRun run = Entry(function, postProcessing, installResult);
+        EXPECT_EQ(run.exitCode, exitCode);
+        EXPECT_EQ(TraceMessages(run), lines);
+        ExpectNothingStarted(run);
+    }
+
     // Nothing ran beside the caller (when the job could count), and no stand-in wrote a record.
     void ExpectNothingStarted(const DebugRun& run) {
         ExpectProcessesInJob(run, 1);
@@ -211,14 +220,12 @@ TEST_F(CoInstallerEntryTest, OtherRequestCodesAreTracedOnceAndStartNothing) {
 
 TEST_F(CoInstallerEntryTest, InstallBeforeTheActionAsksForPostProcessingOnly) {
     InstallBoth();
-    const DebugRun run = Entry(2, FALSE, 0);
-    EXPECT_EQ(run.exitCode, kPostProcessingRequired);
-    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
-                                      kEntryLine2,
-                                      L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
-                                      L"<CoInstallerEntry> DIF_INSTALLDEVICE - return need post processing.",
-                                  }));
-    ExpectNothingStarted(run);
+    ExpectOnlyTraced(2, FALSE, 0, kPostProcessingRequired,
+                     {
+                         kEntryLine2,
+                         L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+                         L"<CoInstallerEntry> DIF_INSTALLDEVICE - return need post processing.",
+                     });
 }
 
 TEST_F(CoInstallerEntryTest, InstallAfterSuccessStartsTheServiceHiddenInItsFolder) {
@@ -246,14 +253,12 @@ TEST_F(CoInstallerEntryTest, InstallAfterFailureReturnsThatCodeAndStartsNothing)
     InstallBoth();
     for (const DWORD failure : {5ul, 0xE000020Bul, 0x80070002ul}) {
         SCOPED_TRACE(Narrow(Hex(failure)));
-        const DebugRun run = Entry(2, TRUE, failure);
-        EXPECT_EQ(run.exitCode, failure);
-        EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
-                                          kEntryLine2,
-                                          L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
-                                          L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing on failure",
-                                      }));
-        ExpectNothingStarted(run);
+        ExpectOnlyTraced(2, TRUE, failure, failure,
+                         {
+                             kEntryLine2,
+                             L"<CoInstallerEntry> ##### DIF_INSTALLDEVICE #####",
+                             L"<CoInstallerEntry> DIF_INSTALLDEVICE PostProcessing on failure",
+                         });
     }
 }
 
@@ -280,25 +285,20 @@ TEST_F(CoInstallerEntryTest, InstallWithAServiceThatCannotRunStartsNothingAndSuc
                                   &written, nullptr));
             CloseHandle(file);
         }
-        const DebugRun run = Entry(2, TRUE, 0);
-        EXPECT_EQ(run.exitCode, 0u);
-        EXPECT_EQ(TraceMessages(run), InstallLines(service.traced));
-        ExpectNothingStarted(run);
+        ExpectOnlyTraced(2, TRUE, 0, 0u, InstallLines(service.traced));
     }
 }
 
 TEST_F(CoInstallerEntryTest, RemoveBeforeTheActionAsksForPostProcessingOnly) {
     InstallBoth();
-    const DebugRun run = Entry(5, FALSE, 0);
-    EXPECT_EQ(run.exitCode, kPostProcessingRequired);
-    EXPECT_EQ(TraceMessages(run), (std::vector<std::wstring>{
-                                      kEntryLine5,
-                                      L"<CoInstallerEntry> ##### DIF_REMOVE #####",
-                                      L"<CoInstallerEntry> Context->PostProcessing = 0",
-                                      L"<CoInstallerEntry> Context->InstallResult = 0",
-                                      L"<CoInstallerEntry> DIF_REMOVE - return need post processing.",
-                                  }));
-    ExpectNothingStarted(run);
+    ExpectOnlyTraced(5, FALSE, 0, kPostProcessingRequired,
+                     {
+                         kEntryLine5,
+                         L"<CoInstallerEntry> ##### DIF_REMOVE #####",
+                         L"<CoInstallerEntry> Context->PostProcessing = 0",
+                         L"<CoInstallerEntry> Context->InstallResult = 0",
+                         L"<CoInstallerEntry> DIF_REMOVE - return need post processing.",
+                     });
 }
 
 TEST_F(CoInstallerEntryTest, RemoveAfterFailureReturnsThatCodeAndStartsNothing) {
@@ -309,17 +309,14 @@ TEST_F(CoInstallerEntryTest, RemoveAfterFailureReturnsThatCodeAndStartsNothing) 
     } failures[] = {{5, L"5"}, {0xE000020B, L"-536870389"}};
     for (const auto& failure : failures) {
         SCOPED_TRACE(Narrow(Hex(failure.code)));
-        const DebugRun run = Entry(5, TRUE, failure.code);
-        EXPECT_EQ(run.exitCode, failure.code);
-        EXPECT_EQ(TraceMessages(run),
-                  (std::vector<std::wstring>{
-                      kEntryLine5,
-                      L"<CoInstallerEntry> ##### DIF_REMOVE #####",
-                      L"<CoInstallerEntry> Context->PostProcessing = 1",
-                      L"<CoInstallerEntry> Context->InstallResult = " + std::wstring(failure.traced),
-                      L"<CoInstallerEntry> DIF_REMOVE PostProcessing on failure",
-                  }));
-        ExpectNothingStarted(run);
+        ExpectOnlyTraced(5, TRUE, failure.code, failure.code,
+                         {
+                             kEntryLine5,
+                             L"<CoInstallerEntry> ##### DIF_REMOVE #####",
+                             L"<CoInstallerEntry> Context->PostProcessing = 1",
+                             L"<CoInstallerEntry> Context->InstallResult = " + std::wstring(failure.traced),
+                             L"<CoInstallerEntry> DIF_REMOVE PostProcessing on failure",
+                         });
     }
 }
 
@@ -391,12 +388,9 @@ TEST_F(CoInstallerEntryTest, RemoveStopsWaitingAfterTenSecondsAndLeavesTheUninst
 
 TEST_F(CoInstallerEntryTest, RemoveWithoutTheUninstallerSaysFailAndSucceeds) {
     Install(L"NVDService.exe");
-    const DebugRun run = Entry(5, TRUE, 0);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run),
-              RemoveLines(m_folder + L"\\NVDUninst.exe", {L"<Execute_NVDUninst> dwUnInstallResult = 0",
-                                                          L"<Execute_NVDUninst> UnInstall fail"}));
-    ExpectNothingStarted(run);
+    ExpectOnlyTraced(5, TRUE, 0, 0u,
+                     RemoveLines(m_folder + L"\\NVDUninst.exe", {L"<Execute_NVDUninst> dwUnInstallResult = 0",
+                                                                 L"<Execute_NVDUninst> UnInstall fail"}));
 }
 
 // Without %ProgramFiles% the path keeps the variable and would be taken from the caller's current
@@ -421,10 +415,7 @@ TEST_F(CoInstallerEntryTest, AnUndefinedProgramFilesStartsNothingFromTheCurrentF
     };
     for (const auto& request : requests) {
         SCOPED_TRACE(request.function);
-        const DebugRun run = Entry(request.function, TRUE, 0);
-        EXPECT_EQ(run.exitCode, 0u);
-        EXPECT_EQ(TraceMessages(run), request.lines);
-        ExpectNothingStarted(run);
+        ExpectOnlyTraced(request.function, TRUE, 0, 0u, request.lines);
     }
 }
 
@@ -459,10 +450,8 @@ TEST_F(CoInstallerPathLengthTest, ServicePathOf255UnitsIsStarted) {
 
 TEST_F(CoInstallerPathLengthTest, ServicePathOf256UnitsIsNotUsed) {
     UseProgramPathOfLength(256, L"NVDService.exe");
-    const DebugRun run = Entry(2, TRUE, 0);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run), InstallLines(L"##### NVDService.exe path does not fit in 256 units #####"));
-    ExpectNothingStarted(run);
+    ExpectOnlyTraced(2, TRUE, 0, 0u,
+                     InstallLines(L"##### NVDService.exe path does not fit in 256 units #####"));
 }
 
 TEST_F(CoInstallerPathLengthTest, UninstallerPathOf255UnitsIsRun) {
@@ -477,13 +466,11 @@ TEST_F(CoInstallerPathLengthTest, UninstallerPathOf255UnitsIsRun) {
 
 TEST_F(CoInstallerPathLengthTest, UninstallerPathOf256UnitsIsNotUsed) {
     UseProgramPathOfLength(256, L"NVDUninst.exe");
-    const DebugRun run = Entry(5, TRUE, 0);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(TraceMessages(run), RemoveLines(std::vector<std::wstring>{
-                                      L"<Execute_NVDUninst> tcharUnInstPath does not fit in 256 units",
-                                      L"<Execute_NVDUninst> UnInstall fail",
-                                  }));
-    ExpectNothingStarted(run);
+    ExpectOnlyTraced(5, TRUE, 0, 0u,
+                     RemoveLines(std::vector<std::wstring>{
+                         L"<Execute_NVDUninst> tcharUnInstPath does not fit in 256 units",
+                         L"<Execute_NVDUninst> UnInstall fail",
+                     }));
 }
 
 } // namespace

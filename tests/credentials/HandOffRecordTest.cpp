@@ -57,21 +57,24 @@ TEST(HandOffRecord, MaskIsTheWritersByte) {
     EXPECT_EQ(nvcred::kHandOffSize, 272u);
 }
 
-TEST(HandOffRecord, DecodesNameAndPassword) {
+// Decodes the record of these fields and checks the outcome and both texts.
+void ExpectDecoded(const Fields& f, nvcred::HandOffStatus status, const std::u16string& user,
+                   const std::u16string& password) {
     nvcred::HandOffCredentials out;
-    const Fields f{272, 10, 12, Bytes(u"alice"), Bytes(u"secret")};
-    ASSERT_EQ(Decode(Masked(f), out), nvcred::HandOffStatus::Ok);
-    EXPECT_EQ(std::u16string(out.userName), u"alice");
-    EXPECT_EQ(std::u16string(out.password), u"secret");
+    EXPECT_EQ(Decode(Masked(f), out), status);
+    EXPECT_EQ(std::u16string(out.userName), user);
+    EXPECT_EQ(std::u16string(out.password), password);
+}
+
+TEST(HandOffRecord, DecodesNameAndPassword) {
+    ExpectDecoded({272, 10, 12, Bytes(u"alice"), Bytes(u"secret")}, nvcred::HandOffStatus::Ok, u"alice",
+                  u"secret");
 }
 
 TEST(HandOffRecord, OnlyTheCountedBytesAreTaken) {
-    nvcred::HandOffCredentials out;
     // The fields hold more than their lengths say; the rest is ignored.
-    const Fields f{272, 6, 4, Bytes(u"bobbyXYZ"), Bytes(u"pwEXTRA")};
-    ASSERT_EQ(Decode(Masked(f), out), nvcred::HandOffStatus::Ok);
-    EXPECT_EQ(std::u16string(out.userName), u"bob");
-    EXPECT_EQ(std::u16string(out.password), u"pw");
+    ExpectDecoded({272, 6, 4, Bytes(u"bobbyXYZ"), Bytes(u"pwEXTRA")}, nvcred::HandOffStatus::Ok, u"bob",
+                  u"pw");
 }
 
 TEST(HandOffRecord, LengthTable) {
@@ -92,11 +95,9 @@ TEST(HandOffRecord, LengthTable) {
         {0, 4, nvcred::HandOffStatus::Ok, u"", u"01"},
     };
     for (const Row& row : rows) {
-        nvcred::HandOffCredentials out;
-        const Fields f{272, row.userLength, row.passwordLength, Bytes(text40), Bytes(text40)};
-        EXPECT_EQ(Decode(Masked(f), out), row.status) << row.userLength << "/" << row.passwordLength;
-        EXPECT_EQ(std::u16string(out.userName), row.user) << row.userLength;
-        EXPECT_EQ(std::u16string(out.password), row.password) << row.passwordLength;
+        SCOPED_TRACE(std::to_string(row.userLength) + "/" + std::to_string(row.passwordLength));
+        ExpectDecoded({272, row.userLength, row.passwordLength, Bytes(text40), Bytes(text40)}, row.status,
+                      row.user, row.password);
     }
 }
 

@@ -26,10 +26,7 @@ std::filesystem::path Scratch(const std::string& name) {
     return testfile::ScratchPath("nvkdb-interop", name);
 }
 
-using nvkdbtest::Nvkdb;
-using nvkdbtest::ReadBytes;
-using nvkdbtest::Result;
-using nvkdbtest::WriteBytes;
+using namespace nvkdbtest;
 
 // The foreign database: a header, two accounts, a template, a free record with leftovers.
 std::vector<unsigned char> ForeignImage() {

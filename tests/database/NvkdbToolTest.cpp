@@ -16,10 +16,7 @@ std::filesystem::path Scratch(const std::string& name) {
     return testfile::ScratchPath("nvkdb-tool", name);
 }
 
-using nvkdbtest::Nvkdb;
-using nvkdbtest::ReadBytes;
-using nvkdbtest::Result;
-using nvkdbtest::WriteBytes;
+using namespace nvkdbtest;
 
 std::vector<unsigned char> Decrypted(const std::filesystem::path& path) {
     auto bytes = ReadBytes(path);

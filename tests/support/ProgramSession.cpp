@@ -44,24 +44,24 @@ HWND Program::Overlay() const {
 }
 
 HWND Program::WaitMainWindow(DWORD timeoutMs) const {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = MainWindow()) != nullptr; }, timeoutMs);
-    return found;
+    return testwin::WaitForWindow([this] { return MainWindow(); }, timeoutMs);
 }
 
 HWND Program::WaitMessageBox(DWORD timeoutMs) const {
-    HWND found = nullptr;
     // A box is there once it has its text; a moment later it is drawn.
-    WaitUntil([&] { return (found = MessageBox()) != nullptr && !BoxText(found).empty(); }, timeoutMs);
+    HWND found = testwin::WaitForWindow(
+        [this] {
+            HWND box = MessageBox();
+            return box != nullptr && !BoxText(box).empty() ? box : nullptr;
+        },
+        timeoutMs);
     if (found)
         Sleep(150);
     return found;
 }
 
 HWND Program::WaitEnrollDialog(DWORD timeoutMs) const {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = EnrollDialog()) != nullptr; }, timeoutMs);
-    return found;
+    return testwin::WaitForWindow([this] { return EnrollDialog(); }, timeoutMs);
 }
 
 HWND Program::WaitReady(DWORD timeoutMs) const {

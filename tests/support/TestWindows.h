@@ -74,6 +74,13 @@ inline HWND FindWindowOf(const std::vector<HWND>& windows, int controlId, const 
     return nullptr;
 }
 
+// Asks `find` until it finds a window or `timeoutMs` have passed; the window, or null.
+inline HWND WaitForWindow(const std::function<HWND()>& find, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = find()) != nullptr; }, timeoutMs);
+    return found;
+}
+
 // A visible top-level window of this thread with that control.
 inline HWND ThreadWindowWith(int controlId, DWORD thread = GetCurrentThreadId()) {
     return FindWindowOf(VisibleWindows(GetCurrentProcessId(), thread), controlId);
