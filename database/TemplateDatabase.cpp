@@ -56,6 +56,17 @@ void RemoveStaleTemporaries(const std::wstring& path) {
     } while (FindNextFileW(find.Get(), &found));
 }
 
+// Runs io with the database lock held and the folder pinned open; 0 when either cannot be had.
+template <class Io> int InHeldFolder(CTemplateDatabase& database, Io io) {
+    const CDatabaseLock lock(database);
+    if (!lock)
+        return 0;
+    const nvwin::FileHandle folder = database.HoldFolder();
+    if (!folder)
+        return 0;
+    return io();
+}
+
 } // namespace
 
 CTemplateDatabase::CTemplateDatabase(const wchar_t* folder, const FileOperations& files, DWORD lockTimeoutMs)
@@ -114,26 +125,17 @@ int CTemplateDatabase::LoadDatabase(unsigned char* image) {
     if (image == nullptr)
         return 0;
     std::fill(image, image + nvdb::kImageSize, static_cast<unsigned char>(0));
-    const CDatabaseLock lock(*this);
-    if (!lock)
-        return 0;
-    const nvwin::FileHandle folder = HoldFolder();
-    if (!folder)
-        return 0;
-    return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image, *m_files);
+    return InHeldFolder(
+        *this, [&] { return ReadEncryptedFile(m_databasePath.c_str(), nvdb::kImageSize, image, *m_files); });
 }
 
 int CTemplateDatabase::SaveDatabase(const unsigned char* image) {
     if (image == nullptr)
         return 0;
-    const CDatabaseLock lock(*this);
-    if (!lock)
-        return 0;
-    const nvwin::FileHandle folder = HoldFolder();
-    if (!folder)
-        return 0;
-    RemoveStaleTemporaries(m_databasePath);
-    return WriteEncryptedFile(image, nvdb::kImageSize, m_databasePath.c_str(), *m_files);
+    return InHeldFolder(*this, [&] {
+        RemoveStaleTemporaries(m_databasePath);
+        return WriteEncryptedFile(image, nvdb::kImageSize, m_databasePath.c_str(), *m_files);
+    });
 }
 
 int CTemplateDatabase::FindAccount(const unsigned char* image, const wchar_t* name, int* index) const {
