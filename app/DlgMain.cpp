@@ -39,8 +39,8 @@ RECT ToRect(const mainwnd::Rect& r) {
 
 } // namespace
 
-CDlgMain::CDlgMain(HWND parent)
-    : CDialogEx(IDD_MAIN, parent), m_nOSClass(GetOSSupportClass()),
+CDlgMain::CDlgMain(LogonFunction logon, HWND parent)
+    : CDialogEx(IDD_MAIN, parent), m_logon(logon), m_nOSClass(GetOSSupportClass()),
       m_hIcon(LoadIconW(nvui::ResourceInstance(), MAKEINTRESOURCEW(IDI_APPLICATION_ICON))) {}
 
 // Members go in reverse order of construction; the window, if any, goes with the base.
@@ -259,6 +259,10 @@ bool CDlgMain::OnCustomMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* res
         *result = IsHeld() ? 1 : 0;
         return true;
     }
+    if (OnStartupMessage(message)) {
+        *result = 0;
+        return true;
+    }
     if (message != WM_LABEL_CLICKED)
         return false;
     if (wParam == IDC_MAIN_ENROLL)
@@ -276,6 +280,14 @@ bool CDlgMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         return true;
     case WM_QUERYDRAGICON:
         *result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    case WM_SETCURSOR:
+        // While the start-up work runs the window answers, but its commands wait: say so the
+        // way Windows programs do, over the window and every control in it.
+        if (!m_bStartingUp || LOWORD(lParam) != HTCLIENT)
+            return false;
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        *result = TRUE;
         return true;
     default:
         return false;

@@ -3,8 +3,10 @@
 // and offers Enroll, Clear, minimise and close. Members are declared in construction order.
 #pragma once
 
+#include "app/StartupWork.h"
 #include "base/Win32Handle.h"
 #include "biometric/EnrollDialog.h"
+#include "credentials/Logon.h"
 #include "biometric/WbfInfo.h"
 #include "database/TemplateDatabase.h"
 #include "ui/DialogEx.h"
@@ -18,7 +20,8 @@ inline constexpr UINT kStartupDelayMs = 500;
 
 class CDlgMain : public CDialogEx {
 public:
-    explicit CDlgMain(HWND parent = nullptr);
+    // logon: how the start-up work asks Windows about passwords (LogonUserW itself by default).
+    explicit CDlgMain(LogonFunction logon = &LogonUserW, HWND parent = nullptr);
     ~CDlgMain() override;
 
 protected:
@@ -54,8 +57,14 @@ private:
 
     //--- Start-up checks and system events (DlgMainStartup.cpp)
     void RegisterForDeviceNotifications();
+    // The tick: starts the work that waits on others (CheckStoredAccounts and the password
+    // check's logon) off the window's thread; the chain goes on in ContinueStartupChecks once
+    // that work reports back.
     void RunStartupChecks();
     void CheckStoredAccounts();
+    void ContinueStartupChecks();
+    // WM_STARTUP_WORK_DONE: true when it was that.
+    bool OnStartupMessage(UINT message);
     void CheckSensorDevice();
     void CheckWindowsPassword();
     void CheckOSVersion();
@@ -72,6 +81,13 @@ private:
     // work clears when it ends: the administrator program's work is not ours to end.
     bool m_bAdminHold = false;
     UINT_PTR m_nStartupTimer = 0;
+    // From the window's creation to the end of the start-up chain: the app-starting cursor.
+    bool m_bStartingUp = true;
+    // Set once the sensor's removal is being told: whatever reports back after that goes no
+    // further than the box that is up.
+    bool m_bEnding = false;
+    LogonFunction m_logon;
+    CStartupWork m_startupWork;
     CDlgEnroll m_dlgEnroll;
     RECT m_rcEnrollPanel = {};
     RECT m_rcClearPanel = {};

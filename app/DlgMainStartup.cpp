@@ -7,7 +7,6 @@
 #include "config/Registry.h"
 #include "credentials/DlgWinPW.h"
 #include "credentials/NoPasswordMessage.h"
-#include "credentials/StoredCredentials.h"
 #include "resources/StringIds.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
@@ -58,31 +57,35 @@ void CDlgMain::OnTimer(UINT_PTR id) {
         RunStartupChecks();
 }
 
-// Every step runs, whatever the one before it found: ending the dialog takes effect only once
-// this handler returns, so a machine with several problems hears about each of them.
+// The tick starts the chain. Its first steps wait on other programs (the database lock, held by
+// another session's program perhaps) and on Windows logon (a domain controller out of reach): they
+// run on a thread of their own, and the window stays busy, but answering, until they report.
 void CDlgMain::RunStartupChecks() {
     if (m_nStartupTimer != 0) {
         KillTimer(m_hWnd, m_nStartupTimer);
         m_nStartupTimer = 0;
     }
     CheckStoredAccounts();
-    RefreshFingerCount();
-    UpdateCommandLabels();
-    CheckSensorDevice();
-    CheckWindowsPassword();
-    CheckOSVersion();
-    SetUIEnabled(true);
 }
 
 void CDlgMain::CheckStoredAccounts() {
     std::int32_t showWelcome = 1;
     GetShowWelcome(showWelcome);
-    if (showWelcome != 0)
+    m_startupWork.Start(m_hWnd, showWelcome == 0, m_TemplateDatabase.m_szUserName, m_logon);
+}
+
+// Every step runs, whatever the one before it found: ending the dialog takes effect only once
+// this handler returns, so a machine with several problems hears about each of them.
+void CDlgMain::ContinueStartupChecks() {
+    if (m_bEnding)
         return;
-    CStoredCredentials upkeep(m_TemplateDatabase);
-    upkeep.ApplyPasswordFile();
-    int wiped[10] = {};
-    upkeep.CheckAccount(wiped);
+    RefreshFingerCount();
+    UpdateCommandLabels();
+    CheckSensorDevice();
+    CheckWindowsPassword();
+    CheckOSVersion();
+    m_bStartingUp = false;
+    SetUIEnabled(true);
 }
 
 void CDlgMain::ShowStartupMessage(UINT textId, UINT titleId) {
@@ -105,12 +108,12 @@ void CDlgMain::CheckSensorDevice() {
     EndDialog(IDCANCEL);
 }
 
+// The logon was made by the start-up work; what it found is told here, in the chain's order.
 void CDlgMain::CheckWindowsPassword() {
-    CDlgWinPW check(&LogonUserW, NoPasswordMessageOver(m_hWnd));
-    std::copy(std::begin(m_TemplateDatabase.m_szUserName), std::end(m_TemplateDatabase.m_szUserName),
-              check.m_szUserName);
-    if (!check.CheckPasswordSet())
-        EndDialog(IDCANCEL);
+    if (m_startupWork.PasswordSet())
+        return;
+    NoPasswordMessageOver(m_hWnd)();
+    EndDialog(IDCANCEL);
 }
 
 void CDlgMain::CheckOSVersion() {
@@ -131,6 +134,12 @@ BOOL CDlgMain::OnDeviceChange(WPARAM eventType, LPARAM data) {
     if (eventType != DBT_DEVICEREMOVECOMPLETE || data == 0 ||
         !IsSensorRemoval(reinterpret_cast<const DEV_BROADCAST_HDR*>(data)))
         return TRUE;
+    // The system, or whoever sent the notice, goes on at once instead of waiting for the box.
+    if (InSendMessage())
+        ReplyMessage(TRUE);
+    // The start-up work may finish while the box is up: the rest of the chain is not for a
+    // program that is ending. The work itself goes on; the end stops it (see ~CStartupWork).
+    m_bEnding = true;
     CDlgBlackWnd overlay;
     if (m_dlgEnroll.GetSafeHwnd() != nullptr) {
         // The enrolment dialog's overlay dims the window already. Its run ends only once this
@@ -151,6 +160,13 @@ BOOL CDlgMain::OnDeviceChange(WPARAM eventType, LPARAM data) {
         PostMessageW(enroll, WM_NULL, 0, 0);
     PostMessageW(m_hWnd, WM_NULL, 0, 0);
     return TRUE;
+}
+
+bool CDlgMain::OnStartupMessage(UINT message) {
+    if (message != WM_STARTUP_WORK_DONE)
+        return false;
+    ContinueStartupChecks();
+    return true;
 }
 
 bool CDlgMain::OnRegisteredMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {

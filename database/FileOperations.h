@@ -26,11 +26,13 @@ inline constexpr DWORD kErrorStoppedOnLink = 681;
 
 // Opens path as CreateFileW does, without following a link: a name that is a reparse point
 // (a symbolic link, a junction, a mount point) is refused with kErrorStoppedOnLink, the file
-// left as it is. A folder needs FILE_FLAG_BACKUP_SEMANTICS in flags. GetLastError says why the
-// handle is invalid.
+// left as it is; so is a file with more than one name (a hard link). A folder needs
+// FILE_FLAG_BACKUP_SEMANTICS in flags. GetLastError says why the handle is invalid.
 nvwin::FileHandle OpenWithoutLinks(const FileOperations& files, const wchar_t* path, DWORD access,
                                    DWORD share, DWORD disposition, DWORD flags,
                                    SECURITY_ATTRIBUTES* security = nullptr);
 
-// Marks the open file for deletion; it goes when the handle is closed. Needs DELETE access.
+// Marks the open file for deletion; it goes when the handle is closed. Needs DELETE access; a
+// read-only file is deleted too, which on systems before Windows 10 1809 takes
+// FILE_WRITE_ATTRIBUTES as well.
 bool DeleteThroughHandle(const FileOperations& files, HANDLE file);

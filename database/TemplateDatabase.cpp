@@ -36,10 +36,22 @@ HANDLE OpenDatabaseMutex(const wchar_t* name) {
 }
 
 // True when the wait gave us the mutex; an abandoned one is ours as after a normal wait (the file
-// is checked by its reader).
-bool Acquire(HANDLE mutex, DWORD timeoutMs) {
-    const DWORD result = WaitForSingleObject(mutex, timeoutMs);
-    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+// is checked by its reader). A limit's stop ends the wait early, unheld.
+bool Acquire(HANDLE mutex, DWORD timeoutMs, HANDLE stop) {
+    const HANDLE handles[2] = {mutex, stop};
+    const DWORD result = WaitForMultipleObjects(stop != nullptr ? 2 : 1, handles, FALSE, timeoutMs);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0;
+}
+
+// Opens a mutex that could not be opened before; false, with a trace line, when it still cannot.
+bool Reopen(nvwin::Handle& mutex, const wchar_t* name) {
+    if (!mutex)
+        mutex.Reset(OpenDatabaseMutex(name));
+    if (mutex)
+        return true;
+    nvtrace::Trace("(LockDatabase) the mutex %ls cannot be opened, error %u", name,
+                   static_cast<unsigned>(GetLastError()));
+    return false;
 }
 
 // A save that was killed leaves its unfinished file behind. Only a save of ours makes such names,
@@ -87,30 +99,38 @@ CTemplateDatabase::~CTemplateDatabase() {
 
 // Always the machine's mutex before the session's, in every process, so two passes never hold
 // one each while waiting for the other.
-int CTemplateDatabase::LockDatabase() {
-    const ULONGLONG start = GetTickCount64();
-    if (m_hGlobalMutex && !Acquire(m_hGlobalMutex.Get(), m_lockTimeoutMs)) {
-        nvtrace::Trace("(LockDatabase) the machine's mutex was not had in %u ms",
-                       static_cast<unsigned>(m_lockTimeoutMs));
+int CTemplateDatabase::LockDatabase(const CWorkLimit* limit) {
+    if (!Reopen(m_hGlobalMutex, kGlobalDatabaseMutexName) || !Reopen(m_hMutex, kDatabaseMutexName))
+        return 0;
+    if (limit != nullptr && limit->Over()) {
+        nvtrace::Trace("(LockDatabase) stopped or out of time");
         return 0;
     }
-    const ULONGLONG spent = GetTickCount64() - start;
-    const DWORD left = spent >= m_lockTimeoutMs ? 0 : m_lockTimeoutMs - static_cast<DWORD>(spent);
-    if (m_hMutex && !Acquire(m_hMutex.Get(), left)) {
-        if (m_hGlobalMutex)
-            ReleaseMutex(m_hGlobalMutex.Get());
-        nvtrace::Trace("(LockDatabase) the session's mutex was not had in %u ms",
-                       static_cast<unsigned>(m_lockTimeoutMs));
+    const ULONGLONG start = GetTickCount64();
+    const HANDLE stop = limit != nullptr ? limit->StopEvent() : nullptr;
+    // What is left of our own bound and of the limit's, whichever is less.
+    const auto left = [&] {
+        const ULONGLONG spent = GetTickCount64() - start;
+        DWORD ms = spent >= m_lockTimeoutMs ? 0 : m_lockTimeoutMs - static_cast<DWORD>(spent);
+        if (limit != nullptr)
+            ms = std::min(ms, limit->RemainingMs());
+        return ms;
+    };
+    if (!Acquire(m_hGlobalMutex.Get(), left(), stop)) {
+        nvtrace::Trace("(LockDatabase) the machine's mutex was not had in time");
+        return 0;
+    }
+    if (!Acquire(m_hMutex.Get(), left(), stop)) {
+        ReleaseMutex(m_hGlobalMutex.Get());
+        nvtrace::Trace("(LockDatabase) the session's mutex was not had in time");
         return 0;
     }
     return 1;
 }
 
 void CTemplateDatabase::UnlockDatabase() {
-    if (m_hMutex)
-        ReleaseMutex(m_hMutex.Get());
-    if (m_hGlobalMutex)
-        ReleaseMutex(m_hGlobalMutex.Get());
+    ReleaseMutex(m_hMutex.Get());
+    ReleaseMutex(m_hGlobalMutex.Get());
 }
 
 nvwin::FileHandle CTemplateDatabase::HoldFolder() const {

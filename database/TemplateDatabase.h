@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/Win32Handle.h"
+#include "base/WorkLimit.h"
 #include "database/EncryptedFile.h"
 #include "database/FileOperations.h"
 
@@ -36,11 +37,13 @@ public:
     CTemplateDatabase(const CTemplateDatabase&) = delete;
     CTemplateDatabase& operator=(const CTemplateDatabase&) = delete;
 
-    // Takes the machine's mutex, then the session's, waiting at most the time-out for both; an
-    // abandoned one is taken as after a normal wait. 1 when held; 0 when the time ran out or a
-    // wait failed, and then nothing is held. Re-entrant for the owning thread, which calls
-    // UnlockDatabase once for every 1. A mutex that could not be opened is left out.
-    int LockDatabase();
+    // Takes the machine's mutex, then the session's, waiting at most the time-out for both (and,
+    // with a limit, no longer than it allows and not past its stop); an abandoned one is taken as
+    // after a normal wait. 1 when held; 0 when the time ran out, a wait failed or a mutex cannot
+    // be opened (its name taken by another kind of object, or its access rules keep us out), and
+    // then nothing is held: a pass never works without the lock. Re-entrant for the owning
+    // thread, which calls UnlockDatabase once for every 1.
+    int LockDatabase(const CWorkLimit* limit = nullptr);
     void UnlockDatabase();
 
     // image: 9,014,528 bytes. Load zero-fills it first and leaves it zero on failure. Both take
@@ -90,8 +93,8 @@ private:
 // Holds the database lock for a scope, if it could be had; test it before touching a file.
 class CDatabaseLock {
 public:
-    explicit CDatabaseLock(CTemplateDatabase& database)
-        : m_database(database), m_held(m_database.LockDatabase() != 0) {}
+    explicit CDatabaseLock(CTemplateDatabase& database, const CWorkLimit* limit = nullptr)
+        : m_database(database), m_held(m_database.LockDatabase(limit) != 0) {}
     ~CDatabaseLock() {
         if (m_held)
             m_database.UnlockDatabase();

@@ -26,6 +26,42 @@ if problems=$("$tidy" --dump-config 2>&1 >/dev/null) && [ -n "$problems" ]; then
     exit 1
 fi
 
+# No thread_local that needs a destructor, anywhere (tests included): mingw-w64's emulated thread
+# storage frees a thread's copy before its C++ destructor runs, which then reads freed memory at
+# every thread's end. Pointers and plain scalars only.
+thread_locals=$(python3 - "$root" <<'PY'
+import os, re, sys
+root = sys.argv[1]
+scalar = re.compile(r"^(bool|char|wchar_t|char16_t|char32_t|short|int|long|long long|unsigned( \w+)*|"
+                    r"float|double|(std::)?u?int\d+_t|(std::)?size_t|DWORD|UINT|LONG|ULONG|BOOL)$")
+decl = re.compile(r"\bthread_local\b(?P<rest>[^;=({]*)")
+for folder in ("app", "base", "bench", "biometric", "coinstaller", "config", "credentials", "database",
+               "fuzz", "resources", "sim", "tests", "tools", "ui"):
+    for dirpath, _, names in os.walk(os.path.join(root, folder)):
+        for name in names:
+            if not name.endswith((".cpp", ".h", ".cc", ".hpp")):
+                continue
+            path = os.path.join(dirpath, name)
+            for number, line in enumerate(open(path, encoding="utf-8", errors="replace"), 1):
+                code = line.split("//")[0]
+                match = decl.search(code)
+                if not match:
+                    continue
+                words = [w for w in match.group("rest").split() if w not in ("static", "const", "constexpr", "inline")]
+                text = " ".join(words)
+                if "*" in text:
+                    continue
+                kind = " ".join(words[:-1]) if len(words) > 1 else ""
+                if not scalar.match(kind):
+                    print(f"{os.path.relpath(path, root)}:{number}: thread_local of a type with a destructor, or not plainly without one: {line.strip()}")
+PY
+)
+if [ -n "$thread_locals" ]; then
+    printf '%s\n' "$thread_locals"
+    echo "lint.sh: keep thread_local to pointers and plain scalars" >&2
+    exit 1
+fi
+
 # "build-folder source" lines, one per source to check.
 list=$(python3 - "$root" "$@" <<'PY'
 import json, os, sys

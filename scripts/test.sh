@@ -5,7 +5,21 @@
 # parser of outside input (scripts/fuzz.sh) and clang-tidy over every source but the tests
 # (scripts/lint.sh), and ends with CTest's summary of each and the time of every stage. Exits
 # non-zero on any failure.
+#
+#   scripts/test.sh                 everything above
+#   scripts/test.sh --heap-check    only the Windows build and its tests, under Wine's heap
+#                                   checking (WINEDEBUG=err+heap,warn+heap): every test must pass
+#                                   and Wine must report nothing about the heap. Run it after a
+#                                   change that adds threads or changes who frees what.
 set -uo pipefail
+
+heap_check=0
+case "${1:-}" in
+    "") ;;
+    --heap-check) heap_check=1 ;;
+    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "test.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
+esac
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -62,6 +76,25 @@ timed() {
     times+=("$(printf '%-22s %4d s' "$name" $((SECONDS - start)))")
     return $rc
 }
+
+if [ $heap_check -eq 1 ]; then
+    start=$SECONDS
+    build windows || exit 1
+    prefix="$root/build/windows/wineprefix"
+    rm -rf "$prefix" "$prefix.boot.log"
+    trap 'nv_wine_shutdown "$prefix"' EXIT
+    echo "== Testing windows under Wine's heap checking (log: $logs/test-windows-heap.log)"
+    # Every line every test printed, so that a report from any process of a test is seen.
+    NV_WINEDEBUG=err+heap,warn+heap ctest --preset windows -j "$jobs" -V >"$logs/test-windows-heap.log" 2>&1
+    rc=$?
+    reports=$(grep -c -E '(err|warn):heap' "$logs/test-windows-heap.log")
+    grep -E '(err|warn):heap' "$logs/test-windows-heap.log" | head -n 20
+    grep -E '\*\*\*|tests FAILED|^[[:space:]]+[0-9]+ - ' "$logs/test-windows-heap.log" | head -n 40
+    sed -n '/tests passed/,/Total Test time/p' "$logs/test-windows-heap.log"
+    echo "heap reports: $reports; $((SECONDS - start)) s"
+    [ $rc -eq 0 ] && [ "$reports" -eq 0 ]
+    exit $?
+fi
 
 status=0
 timed "build native" build native || status=1

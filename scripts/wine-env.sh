@@ -70,6 +70,10 @@ nv_wine_prepare() {
         fi
         wineserver -w 2>/dev/null || true
         [ -f "$prefix/system.reg" ] || { cat "$prefix.boot.log" >&2; nv_die "wineboot made no prefix at $prefix"; }
+        # No debugger for a crashing program: Wine would start winedbg and wait for it for ever.
+        # A debugger that cannot be started makes the crash end the process with its exception.
+        "$NV_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+            /t REG_SZ /d 'nv-no-debugger.exe %ld %ld' /f >>"$prefix.boot.log" 2>&1 || true
         nv_prefix_setup "$prefix"
         touch "$prefix/.nv-ready"
     fi

@@ -2,9 +2,12 @@
 // an unsupported Windows version, "ShowWelcome" and the shared files, sensor removal while idle
 // and during an enrolment, another device's removal, and the Enroll command end to end.
 #include "tests/support/ProgramTestFixture.h"
+#include "base/Win32Handle.h"
+#include "tests/support/AnswerProbe.h"
 #include "tests/support/Bystander.h"
 #include "tests/support/UsbNotice.h"
 #include "tests/support/UiTestSupport.h"
+#include "ui/AccessibleStatic.h"
 
 #include <cstring>
 #include <set>
@@ -242,6 +245,92 @@ TEST_F(SharedFiles, ShowWelcomeValueMissingUnderAnExistingKeyTouchesNeitherFile)
     ExpectUntouched();
 }
 
+// Another session's program holds the machine's lock while we start with a hand-off pending: the
+// window answers every ask with its commands held, and once the lock is free the hand-off is
+// applied and the count shown. The sensor removed meanwhile: the box comes at once, and the
+// program ends with both files as they were.
+TEST_F(SharedFiles, AnotherSessionHoldingTheLockLeavesTheWindowAnsweringUntilTheHandOffIsApplied) {
+    ASSERT_TRUE(m_showWelcome.Set(0));
+    for (const bool removeSensor : {false, true}) {
+        ASSERT_TRUE(testwin::WriteRaw(m_database, m_databaseBefore));
+        ASSERT_TRUE(testwin::WriteRaw(m_handOff, m_handOffBefore));
+        m_databaseTime = testwin::WriteTime(m_database);
+        const std::wstring event =
+            L"NvHeldLock-" + std::to_wstring(GetCurrentProcessId()) + (removeSensor ? L"-r" : L"-w");
+        const nvwin::Handle ready(CreateEventW(nullptr, TRUE, FALSE, (event + L"-ready").c_str()));
+        testwin::CapturedProcess peer(L"db_peer.exe", L"holdname \"Global\\Norvik Fingerprint Database\" " +
+                                                          event + (removeSensor ? L" 25000" : L" 10000"));
+        ASSERT_EQ(WaitForSingleObject(ready.Get(), 60000), WAIT_OBJECT_0);
+        ASSERT_TRUE(m_program.Start());
+        HWND main = m_program.WaitMainWindow();
+        ASSERT_NE(main, nullptr);
+        testwin::AnswerProbe probe(main);
+        Sleep(3000);
+        DWORD_PTR held = 0;
+        EXPECT_NE(SendMessageTimeoutW(main, WM_COMMANDS_HELD, 0, 0, SMTO_NORMAL, 1000, &held), 0);
+        EXPECT_EQ(held, 1u) << "the commands wait for the start-up work";
+        EXPECT_EQ(CountText(main), L"--/10");
+        EXPECT_TRUE(testwin::Exists(m_handOff)) << "nothing is applied without the lock";
+        if (removeSensor) {
+            ASSERT_TRUE(SimOk(L"remove"));
+            ExpectBoxAndClose(m_program, kRemoved, L"Norvik Fingerprint", L"main-window-removed-in-upkeep");
+            // Before the peer lets go of the lock (Wine takes its time hiding windows on the way out).
+            EXPECT_TRUE(m_program.WaitExit(10000).has_value());
+            EXPECT_TRUE(peer.Running()) << "the end waited for the lock";
+            ExpectUntouched();
+            m_program.Kill();
+            continue;
+        }
+        ASSERT_TRUE(peer.WaitExit(30000).has_value());
+        ASSERT_EQ(m_program.WaitReady(), main);
+        probe.Stop();
+        EXPECT_GE(probe.Asked(), 40);
+        EXPECT_EQ(probe.Unanswered(), 0);
+        EXPECT_FALSE(probe.SeenHung());
+        EXPECT_EQ(CountText(main), L" 0/10");
+        EXPECT_FALSE(testwin::Exists(m_handOff));
+        EXPECT_NE(Dump().find("new-secret"), std::string::npos);
+        m_program.Kill();
+    }
+}
+
+// A logon server that takes 5 s an answer (main_host's logon): the window answers all the while,
+// and closing it while a logon runs ends the program within moments, both files as they were.
+TEST_F(SharedFiles, ASlowLogonLeavesTheWindowAnsweringAndClosingItEndsTheProgram) {
+    ASSERT_TRUE(m_showWelcome.Set(0));
+    for (const bool closeDuringLogon : {false, true}) {
+        ASSERT_TRUE(testwin::WriteRaw(m_database, m_databaseBefore));
+        ASSERT_TRUE(testwin::WriteRaw(m_handOff, m_handOffBefore));
+        m_databaseTime = testwin::WriteTime(m_database);
+        ASSERT_TRUE(m_program.Start(L"main_host.exe", L"5000"));
+        HWND main = m_program.WaitMainWindow();
+        ASSERT_NE(main, nullptr);
+        testwin::AnswerProbe probe(main);
+        if (closeDuringLogon) {
+            Sleep(2000); // in the hand-off's logon
+            const ULONGLONG closed = GetTickCount64();
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            const testwin::RunResult run = m_program.Wait(20000);
+            EXPECT_EQ(run.code, 0u);
+            EXPECT_LT(GetTickCount64() - closed, 4000u) << "the program waited for the logon";
+            EXPECT_EQ(run.out, "logons 1\n");
+            ExpectUntouched();
+        } else {
+            // The hand-off's logon, the check's two and the password check's.
+            ASSERT_EQ(m_program.WaitReady(40000), main);
+            EXPECT_EQ(CountText(main), L" 0/10");
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            EXPECT_EQ(m_program.Wait(20000).out, "logons 4\n");
+            EXPECT_FALSE(testwin::Exists(m_handOff));
+            EXPECT_NE(Dump().find("new-secret"), std::string::npos);
+        }
+        probe.Stop();
+        EXPECT_GE(probe.Asked(), 15) << closeDuringLogon;
+        EXPECT_EQ(probe.Unanswered(), 0) << closeDuringLogon;
+        m_program.Kill();
+    }
+}
+
 using SystemEvents = ProgramTest;
 
 TEST_F(SystemEvents, SensorRemovalWhileIdleInTheBackgroundEndsTheProgram) {
@@ -279,7 +368,8 @@ TEST_F(SystemEvents, RemovalOfAnotherUsbDeviceDoesNothing) {
     EXPECT_TRUE(m_program.Running());
 
     // The same way of telling, with the sensor's name, is acted on: the message above was heard.
-    RunCaptured(L"device_notice.exe", handle + L" \"" + sensor + L"\"", 2000);
+    // Its sender is answered before the box comes, not once somebody has closed it.
+    EXPECT_EQ(RunCaptured(L"device_notice.exe", handle + L" \"" + sensor + L"\"", 2000).code, 0u);
     ExpectBoxAndClose(m_program, kRemoved, L"Norvik Fingerprint", L"main-window-sensor-removed-notice");
     EXPECT_TRUE(m_program.WaitExit(10000).has_value());
 }

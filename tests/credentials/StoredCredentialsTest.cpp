@@ -3,12 +3,14 @@
 #include "credentials/StoredCredentials.h"
 
 #include "base/Trace.h"
+#include "base/WorkLimit.h"
 #include "database/TemplateImage.h"
 #include "tests/support/DatabaseTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 #include <string_view>
 #include <string>
 #include <vector>
@@ -17,8 +19,8 @@ namespace {
 
 using namespace dbtest;
 
-//--- The logon stand-in: an error per "user:password" or else per user name (0 logs on; anyone
-// not named logs on), and a record of every call.
+//--- The logon stand-in: an error per "user:password", else per "DOMAIN\\user", else per user name
+// (0 logs on; anyone not named logs on), and a record of every call.
 struct LogonCall {
     std::wstring user, domain, password;
     bool domainNull;
@@ -34,6 +36,8 @@ BOOL WINAPI FakeLogon(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD type
     if (g_duringLogon)
         g_duringLogon();
     auto found = g_logonResults.find(std::wstring(user) + L":" + password);
+    if (found == g_logonResults.end() && domain != nullptr && domain[0] != L'\0')
+        found = g_logonResults.find(std::wstring(domain) + L"\\" + user);
     if (found == g_logonResults.end())
         found = g_logonResults.find(user);
     const DWORD error = found == g_logonResults.end() ? 0 : found->second;
@@ -170,6 +174,10 @@ TEST_F(Upkeep, ApplyPasswordFileFailureTable) {
         {L"short", shortFile, true, false},
         {L"empty", {}, true, false},
         {L"refused", HandOff(L"alice", L"pw"), true, false, ERROR_LOGON_FAILURE},
+        // Answers that say nothing about the password: it may still be right, and is tried again.
+        {L"lockedout", HandOff(L"alice", L"pw"), true, true, ERROR_ACCOUNT_LOCKED_OUT},
+        {L"disabled", HandOff(L"alice", L"pw"), true, true, ERROR_ACCOUNT_DISABLED},
+        {L"nodomain", HandOff(L"alice", L"pw"), true, true, ERROR_NO_LOGON_SERVERS},
         {L"unknown", HandOff(L"dave", L"pw"), true, false},
         {L"nouser", HandOff(L"", L"pw"), true, false},
         {L"freerecord", HandOff(L"ghost", L"pw"), true, false},
@@ -245,9 +253,13 @@ TEST_F(Upkeep, AHandOffThatCannotBeSavedStaysAndKeepsItsAccount) {
 
     ASSERT_TRUE(SetFileAttributesW(folder.Database().c_str(), FILE_ATTRIBUTE_NORMAL));
     int wiped[10] = {};
+    g_logonCalls.clear();
     EXPECT_EQ(upkeep.CheckAccount(wiped), 1);
     const int expected[10] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
     EXPECT_TRUE(std::equal(std::begin(wiped), std::end(wiped), std::begin(expected))) << "only bob goes";
+    // Alice's old password is not even tried: it would only add to her bad-password count.
+    EXPECT_TRUE(std::none_of(g_logonCalls.begin(), g_logonCalls.end(),
+                             [](const LogonCall& call) { return call.user == L"alice"; }));
     EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"old-alice");
 
     EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
@@ -295,6 +307,108 @@ TEST_F(Upkeep, ApplyPasswordFileReadsOnlyTheFirst272Bytes) {
     EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"long-file");
 }
 
+// Two accounts share a name in different domains: the hand-off goes to the one whose logon takes
+// its password, whichever comes first; the other keeps its own.
+TEST_F(Upkeep, AHandOffGoesToTheAccountOfThatNameWhoseLogonTakesIt) {
+    ScratchFolder folder(L"applytwo");
+    auto image = Accounts();
+    PutAccount(image, 0, L"alice", L"corp-alice", L"CORP");
+    ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(image)));
+    ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"n3w")));
+    g_logonResults = {{L"CORP\\alice", ERROR_LOGON_FAILURE}};
+    CTemplateDatabase database(folder.Path().c_str());
+    CStoredCredentials upkeep(database, FakeLogon);
+    EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
+    EXPECT_FALSE(Exists(folder.HandOff()));
+    const auto after = Decrypt(ReadRaw(folder.Database()));
+    EXPECT_EQ(GetText(after, At(0, 80)), L"corp-alice");
+    EXPECT_EQ(GetText(after, At(1, 80)), L"n3w");
+    ASSERT_EQ(g_logonCalls.size(), 2u);
+    EXPECT_EQ(g_logonCalls[0].domain, L"CORP");
+    EXPECT_EQ(g_logonCalls[1].domain, L"");
+}
+
+// What a writer of the folder can do to the hand-off while we log on or before: deliver a newer
+// one, leave it read-only, give it (or the database) a second name, or have the database deleted.
+std::wstring g_newerHandOff;
+void WriteNewerHandOff() {
+    WriteRaw(g_newerHandOff, HandOff(L"alice", L"newer"));
+}
+// Windows answers every open of a delete-pending file with access denied; Wine opens it as any
+// other (measured), so the table of file operations answers for it.
+HANDLE WINAPI DeletePendingDatabase(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                    DWORD disposition, DWORD flags, HANDLE model) {
+    if (std::wstring_view(path).ends_with(L"\\NVKDB.edb")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(path, access, share, security, disposition, flags, model);
+}
+const FileOperations kDeletePendingFileOperations = {DeletePendingDatabase, GetFileInformationByHandle,
+                                                     GetFileSecurityW, SetKernelObjectSecurity,
+                                                     SetFileInformationByHandle};
+
+TEST_F(Upkeep, TheHandOffAsAWriterOfTheFolderMayLeaveIt) {
+    enum class Trick { Newer, ReadOnly, HardLinkedHandOff, HardLinkedDatabase, DatabaseDeletePending };
+    struct Row {
+        const char* what;
+        Trick trick;
+        int result;
+        const wchar_t* password; // alice's afterwards
+        bool handOffRemains;
+    };
+    const Row rows[] = {
+        {"newer", Trick::Newer, 0, L"old-alice", true},
+        {"readonly", Trick::ReadOnly, 1, L"pw", false},
+        {"hardlinkhandoff", Trick::HardLinkedHandOff, 0, L"old-alice", true},
+        {"hardlinkdatabase", Trick::HardLinkedDatabase, 0, L"old-alice", true},
+        {"deletepending", Trick::DatabaseDeletePending, 0, L"old-alice", true},
+    };
+    for (const Row& row : rows) {
+        ScratchFolder folder(L"trick-" + std::wstring(row.what, row.what + strlen(row.what)));
+        const auto original = Encrypt(Accounts());
+        ASSERT_TRUE(WriteRaw(folder.Database(), original));
+        ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
+        const std::wstring second = folder.Path() + L"\\elsewhere";
+        const FileOperations* files = &kSystemFileOperations;
+        switch (row.trick) {
+        case Trick::Newer:
+            g_newerHandOff = folder.HandOff();
+            g_duringLogon = WriteNewerHandOff;
+            break;
+        case Trick::ReadOnly:
+            ASSERT_TRUE(SetFileAttributesW(folder.HandOff().c_str(), FILE_ATTRIBUTE_READONLY));
+            break;
+        case Trick::HardLinkedHandOff:
+            ASSERT_TRUE(CreateHardLinkW(second.c_str(), folder.HandOff().c_str(), nullptr));
+            break;
+        case Trick::HardLinkedDatabase:
+            ASSERT_TRUE(CreateHardLinkW(second.c_str(), folder.Database().c_str(), nullptr));
+            break;
+        case Trick::DatabaseDeletePending:
+            // Deleted by a reader that still holds it: there, but not to be opened or asked about.
+            files = &kDeletePendingFileOperations;
+            break;
+        }
+        CTemplateDatabase database(folder.Path().c_str(), *files);
+        CStoredCredentials upkeep(database, FakeLogon);
+        EXPECT_EQ(upkeep.ApplyPasswordFile(), row.result) << row.what;
+        g_duringLogon = nullptr;
+        EXPECT_EQ(Exists(folder.HandOff()), row.handOffRemains) << row.what;
+        if (row.password != nullptr) {
+            EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), row.password) << row.what;
+        }
+        if (row.trick == Trick::Newer) {
+            // Left for the next start, which applies the newer one.
+            EXPECT_TRUE(ReadRaw(folder.HandOff()) == HandOff(L"alice", L"newer"));
+            EXPECT_EQ(upkeep.ApplyPasswordFile(), 1);
+            EXPECT_EQ(GetText(Decrypt(ReadRaw(folder.Database())), At(1, 80)), L"newer");
+        }
+        SetFileAttributesW(folder.HandOff().c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(second.c_str());
+    }
+}
+
 TEST_F(Upkeep, ApplyPasswordFileWaitsForAPeerThatHoldsTheMutex) {
     ScratchFolder folder(L"applywait");
     ASSERT_TRUE(WriteRaw(folder.Database(), Encrypt(Accounts())));
@@ -315,6 +429,81 @@ TEST_F(Upkeep, ApplyPasswordFileWaitsForAPeerThatHoldsTheMutex) {
     CloseHandle(ready);
     const auto after = Decrypt(ReadRaw(folder.Database()));
     EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](unsigned char b) { return b == 0xC3; }));
+}
+
+// One limit for the whole upkeep of a start, every wait and logon together: a peer holding the
+// machine's lock past it, or logons that use it up, leave everything for the next start, and a
+// stop ends a wait at once.
+void OneSecondLogon() {
+    Sleep(1000);
+}
+
+TEST_F(Upkeep, OneLimitBoundsTheWholeUpkeepAndAStopEndsItAtOnce) {
+    enum class Hold { PeerPastTheLimit, SlowLogons, StopWhileWaiting };
+    struct Row {
+        const char* what;
+        Hold hold;
+        ULONGLONG atLeastMs, atMostMs; // both passes together
+    };
+    const Row rows[] = {
+        {"peer", Hold::PeerPastTheLimit, 1400, 2600},
+        {"logons", Hold::SlowLogons, 1900, 3000},
+        {"stop", Hold::StopWhileWaiting, 200, 1500},
+    };
+    for (const Row& row : rows) {
+        ScratchFolder folder(L"limit-" + std::wstring(row.what, row.what + strlen(row.what)));
+        const auto original = Encrypt(Accounts());
+        ASSERT_TRUE(WriteRaw(folder.Database(), original));
+        if (row.hold != Hold::SlowLogons) {
+            ASSERT_TRUE(WriteRaw(folder.HandOff(), HandOff(L"alice", L"pw")));
+        }
+        g_logonCalls.clear();
+        g_trace.clear();
+        g_logonResults = {
+            {L"alice", ERROR_LOGON_FAILURE}, {L"bob", ERROR_LOGON_FAILURE}, {L"carol", ERROR_LOGON_FAILURE}};
+        const std::wstring event = L"NvLimit-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                   std::wstring(row.what, row.what + strlen(row.what));
+        const nvwin::Handle ready(MakeEvent(event + L"-ready"));
+        HANDLE peer = nullptr;
+        if (row.hold != Hold::SlowLogons) {
+            peer = StartPeer(L"holdname \"Global\\Norvik Fingerprint Database\" " + event + L" 4000");
+            ASSERT_NE(peer, nullptr);
+            ASSERT_EQ(WaitForSingleObject(ready.Get(), 60000), WAIT_OBJECT_0);
+        }
+        g_duringLogon = row.hold == Hold::SlowLogons ? OneSecondLogon : nullptr;
+        CWorkLimit limit(row.hold == Hold::StopWhileWaiting ? 60000 : 1500);
+        std::thread stopper;
+        if (row.hold == Hold::StopWhileWaiting)
+            stopper = std::thread([&limit] {
+                Sleep(200);
+                limit.RequestStop();
+            });
+        CTemplateDatabase database(folder.Path().c_str());
+        CStoredCredentials upkeep(database, FakeLogon, &limit);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(upkeep.ApplyPasswordFile(), row.hold == Hold::SlowLogons ? 1 : 0) << row.what;
+        int wiped[10] = {};
+        EXPECT_EQ(upkeep.CheckAccount(wiped), 0) << row.what;
+        const ULONGLONG spent = GetTickCount64() - start;
+        if (stopper.joinable())
+            stopper.join();
+        g_duringLogon = nullptr;
+        EXPECT_GE(spent, row.atLeastMs) << row.what;
+        EXPECT_LE(spent, row.atMostMs) << row.what;
+        EXPECT_TRUE(ReadRaw(folder.Database()) == original) << row.what << ": nothing written";
+        EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 0) << row.what;
+        if (row.hold == Hold::SlowLogons) {
+            // The first logon at 0 s, the second at 1 s; at 2 s the time is up.
+            EXPECT_EQ(g_logonCalls.size(), 2u);
+            EXPECT_NE(std::find(g_trace.begin(), g_trace.end(),
+                                u"(CheckAccount) out of time; left for the next start"),
+                      g_trace.end());
+        } else {
+            EXPECT_TRUE(g_logonCalls.empty()) << row.what;
+            EXPECT_TRUE(Exists(folder.HandOff())) << row.what << ": kept for the next start";
+            EXPECT_EQ(WaitExit(peer), 0u);
+        }
+    }
 }
 
 //--- UpdatePassword
@@ -491,6 +680,7 @@ TEST_F(Upkeep, CheckAccountWhoseSaveFailsReportsIt) {
     int wiped[10] = {};
     EXPECT_EQ(upkeep.CheckAccount(wiped), 0);
     EXPECT_TRUE(ReadRaw(folder.Database()) == original);
+    EXPECT_EQ(std::count(std::begin(wiped), std::end(wiped), 1), 0) << "nothing was cleared in the file";
 }
 
 TEST_F(Upkeep, CheckAccountWithTheRealLogonKeepsEveryRecordUnderWine) {

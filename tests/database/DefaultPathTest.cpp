@@ -4,12 +4,14 @@
 #include "database/TemplateDatabase.h"
 
 #include "tests/support/DatabaseTestSupport.h"
+#include "tests/support/Text.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace dbtest;
+using testtext::Narrow;
 
 const std::wstring kDatabase = testwin::SharedDatabasePath();
 const std::wstring kHandOff = testwin::SharedHandOffPath();
@@ -53,25 +55,30 @@ TEST_F(RealFolder, SaveLoadAndHandOffAtTheRealPath) {
     EXPECT_EQ(Get32(loaded, At(3, 12)), 5u);
 }
 
-// When the mutex cannot be had (here: another kind of object holds its name), the object works
-// on without it.
-TEST_F(RealFolder, WithoutTheMutexFileAccessGoesOn) {
-    HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, L"Norvik Fingerprint Database");
-    ASSERT_NE(squatter, nullptr);
-    {
-        CTemplateDatabase database;
-        EXPECT_EQ(database.m_hMutex.Get(), nullptr);
-        database.LockDatabase();
-        database.UnlockDatabase();
-        const auto image = PatternImage(32);
-        EXPECT_EQ(database.SaveDatabase(image.data()), 1);
-        std::vector<unsigned char> loaded(kImage);
-        EXPECT_EQ(database.LoadDatabase(loaded.data()), 1);
-        EXPECT_TRUE(loaded == image);
+// A mutex that cannot be opened (here another kind of object holds its name) keeps every pass
+// out, rather than let it work without the lock; once the name is free again, the same object
+// opens it and works.
+TEST_F(RealFolder, WithoutTheMutexNothingIsReadOrWritten) {
+    const auto before = PatternImage(31);
+    ASSERT_EQ(CTemplateDatabase().SaveDatabase(before.data()), 1);
+    const auto stored = ReadRaw(kDatabase);
+    for (const wchar_t* name : {L"Norvik Fingerprint Database", L"Global\\Norvik Fingerprint Database"}) {
+        const std::string what = Narrow(name);
+        HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, name);
+        ASSERT_NE(squatter, nullptr) << what;
+        {
+            CTemplateDatabase blocked;
+            EXPECT_EQ(blocked.LockDatabase(), 0) << what;
+            const auto image = PatternImage(32);
+            EXPECT_EQ(blocked.SaveDatabase(image.data()), 0) << what;
+            std::vector<unsigned char> loaded(kImage);
+            EXPECT_EQ(blocked.LoadDatabase(loaded.data()), 0) << what;
+            EXPECT_TRUE(ReadRaw(kDatabase) == stored) << what;
+            CloseHandle(squatter);
+            EXPECT_EQ(blocked.LoadDatabase(loaded.data()), 1) << what;
+            EXPECT_TRUE(loaded == before) << what;
+        }
     }
-    CloseHandle(squatter);
-    CTemplateDatabase database;
-    EXPECT_NE(database.m_hMutex.Get(), nullptr);
 }
 
 } // namespace

@@ -353,6 +353,9 @@ void CollectSaveTrace(const char16_t* line) {
 // renamed or deleted through its handle, and it is gone afterwards.
 TEST(TemplateDatabaseSave, ARefusedAtomicReplaceFallsBackToWritingInPlace) {
     constexpr auto kRename = FileRenameInfo, kDelete = FileDispositionInfo;
+    // A deletion asks for FILE_DISPOSITION_INFO_EX first; Wine, like Windows before 10 1809,
+    // refuses that class, and the plain one follows.
+    constexpr auto kDeleteEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
     struct Row {
         const wchar_t* what;
         Refuse refuse;
@@ -364,12 +367,12 @@ TEST(TemplateDatabaseSave, ARefusedAtomicReplaceFallsBackToWritingInPlace) {
     const Row rows[] = {
         {L"newfile", Refuse::NewFile, ERROR_ACCESS_DENIED, inPlace, {}},
         {L"rules", Refuse::AccessRules, ERROR_ACCESS_DENIED, inPlace, {}},
-        {L"rename", Refuse::Rename, ERROR_SHARING_VIOLATION, inPlace, {kRename, kDelete}},
+        {L"rename", Refuse::Rename, ERROR_SHARING_VIOLATION, inPlace, {kRename, kDeleteEx, kDelete}},
         // The old file's rules let us write it but not delete it.
-        {L"nodelete", Refuse::Rename, ERROR_ACCESS_DENIED, inPlace, {kRename, kDelete}},
-        {L"inplace", Refuse::RenameThenInPlace, ERROR_ACCESS_DENIED, nullptr, {kRename, kDelete}},
-        {L"diskfull", Refuse::RenameNotARefusal, ERROR_DISK_FULL, nullptr, {kRename, kDelete}},
-        {L"nomemory", Refuse::OutOfMemory, 0, nullptr, {kRename, kDelete}},
+        {L"nodelete", Refuse::Rename, ERROR_ACCESS_DENIED, inPlace, {kRename, kDeleteEx, kDelete}},
+        {L"inplace", Refuse::RenameThenInPlace, ERROR_ACCESS_DENIED, nullptr, {kRename, kDeleteEx, kDelete}},
+        {L"diskfull", Refuse::RenameNotARefusal, ERROR_DISK_FULL, nullptr, {kRename, kDeleteEx, kDelete}},
+        {L"nomemory", Refuse::OutOfMemory, 0, nullptr, {kRename, kDeleteEx, kDelete}},
         {L"nametaken", Refuse::NameTaken, 0, u"(WriteEncryptedFile) replaced", {kRename}},
     };
     for (const Row& row : rows) {

@@ -14,10 +14,10 @@ constexpr wchar_t kShowWelcome[] = L"ShowWelcome";
 
 //--- Program
 
-bool Program::Start() {
+bool Program::Start(const std::wstring& program, const std::wstring& arguments) {
     if (m_process)
         return false;
-    return m_process.emplace(L"NorvikFingerprint.exe", L"").Started();
+    return m_process.emplace(program, arguments).Started();
 }
 
 std::vector<HWND> Program::Windows() const {

@@ -39,9 +39,14 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    bool Start();
+    // The program, or a host of its main window (main_host.exe) with its arguments.
+    bool Start(const std::wstring& program = L"NorvikFingerprint.exe", const std::wstring& arguments = L"");
     DWORD Pid() const { return m_process ? m_process->Pid() : 0; }
     bool Running() const { return m_process && m_process->Running(); }
+    // Waits for the end; the exit code and what it printed (0xFFFFFFFF on time-out).
+    testwin::RunResult Wait(DWORD timeoutMs) {
+        return m_process ? m_process->Wait(timeoutMs) : testwin::RunResult();
+    }
     // Waits for the end; the exit code, or nothing on time-out.
     std::optional<DWORD> WaitExit(DWORD timeoutMs) {
         return m_process ? m_process->WaitExit(timeoutMs) : std::nullopt;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace testwin {
 
@@ -75,20 +76,29 @@ inline DWORD WaitExit(HANDLE process, DWORD millis) {
 // the program, and the program for the test).
 class PumpWhileWaiting {
 public:
-    explicit PumpWhileWaiting(std::function<void()> pump) : m_before(Current()) {
-        Current() = std::move(pump);
+    explicit PumpWhileWaiting(std::function<void()> pump) : m_pump(std::move(pump)), m_outer(Innermost()) {
+        Innermost() = this;
     }
-    ~PumpWhileWaiting() { Current() = std::move(m_before); }
+    ~PumpWhileWaiting() { Innermost() = m_outer; }
     PumpWhileWaiting(const PumpWhileWaiting&) = delete;
     PumpWhileWaiting& operator=(const PumpWhileWaiting&) = delete;
 
-    static std::function<void()>& Current() {
-        thread_local std::function<void()> pump;
-        return pump;
+    // The pump of this thread's innermost one, or null.
+    static const std::function<void()>* Current() {
+        const PumpWhileWaiting* innermost = Innermost();
+        return innermost != nullptr && innermost->m_pump ? &innermost->m_pump : nullptr;
     }
 
 private:
-    std::function<void()> m_before;
+    // A plain pointer: mingw-w64's emulated thread storage frees a thread's copy before a C++
+    // destructor of it would run, so nothing thread_local may need one.
+    static PumpWhileWaiting*& Innermost() {
+        thread_local PumpWhileWaiting* innermost = nullptr;
+        return innermost;
+    }
+
+    std::function<void()> m_pump;
+    PumpWhileWaiting* m_outer;
 };
 
 struct RunResult {
@@ -133,12 +143,12 @@ public:
         if (m_process == nullptr)
             return std::nullopt;
         bool ended;
-        if (const std::function<void()>& pump = PumpWhileWaiting::Current()) {
+        if (const std::function<void()>* pump = PumpWhileWaiting::Current()) {
             const DWORD deadline = GetTickCount() + millis;
             while (!(ended =
                          MsgWaitForMultipleObjects(1, &m_process, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) &&
                    GetTickCount() < deadline)
-                pump();
+                (*pump)();
         } else {
             ended = WaitForSingleObject(m_process, millis) == WAIT_OBJECT_0;
         }
