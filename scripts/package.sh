@@ -53,6 +53,8 @@ if ! cpack --config build/windows/CPackConfig.cmake -B "$out" >"$log" 2>&1; then
     echo "package.sh: cpack failed" >&2
     exit 1
 fi
+# What the signing step inside CPack signed (cmake/SignStaged.cmake).
+grep '^   signed ' "$log" || true
 # CPack's staging folder is no part of what is handed out.
 rm -rf "$out/_CPack_Packages"
 zips=("$out"/NorvikFingerprint-*-win64.zip)
