@@ -1,6 +1,6 @@
 // The first instruction of NorvikFingerprint.exe: the DLL search is confined to System32 before
-// the C runtime starts, static initialisation runs or anything is loaded, then the runtime's own
-// start-up takes over (which calls wWinMain).
+// the C runtime starts, static initialisation runs or anything beyond the imports (Known DLLs
+// only) is loaded; then the runtime's own start-up takes over, which calls wWinMain.
 #include "base/SystemLibrary.h"
 
 // The C runtime's start-up of a Unicode GUI program, the entry it would have had without ours:

@@ -1,8 +1,6 @@
 // Loading of winbio.dll from System32 and the failing stand-ins for what it lacks.
 #include "biometric/WinBioTable.h"
 
-#include "base/Trace.h"
-
 #include <atomic>
 #include <mutex>
 

@@ -3,6 +3,12 @@
 
 #include "base/SystemLibrary.h"
 
+#include <cstddef>
+
+// The record InitCommonControlsEx reads: its size field says 8.
+static_assert(sizeof(INITCOMMONCONTROLSEX) == 8 && offsetof(INITCOMMONCONTROLSEX, dwICC) == 4,
+              "INITCOMMONCONTROLSEX layout");
+
 namespace nvui {
 namespace {
 
