@@ -28,11 +28,13 @@ nv_pkg_prefix() {
     w winbio-sim.exe enroll . 3 finger-a >/dev/null || fail "winbio-sim enroll"
 }
 
-# nv_pkg_run_program EXE: starts EXE (a Windows path or a host path), waits for its window to show
-# the one enrolled finger, and closes it. The environment of the call reaches the program
-# (WINEDLLOVERRIDES, for one).
+# nv_pkg_run_program EXE [ACCESSIBLE]: starts EXE (a Windows path or a host path), waits for its
+# window to show the one enrolled finger, and closes it. The environment of the call reaches the
+# program (WINEDLLOVERRIDES, for one). ACCESSIBLE (any word): before closing, the count label is
+# asked for its accessible object as a screen reader asks (WM_GETOBJECT, OBJID_CLIENT), which
+# loads oleacc in the program; the answer must be an object.
 nv_pkg_run_program() {
-    local exe=$1
+    local exe=$1 accessible=${2:-}
     "$NV_WINE" "$exe" </dev/null >"$work/program.log" 2>&1 &
     program_pid=$!
     local driver="$build/bin/guidriver.exe"
@@ -45,6 +47,13 @@ nv_pkg_run_program() {
     done
     echo "count: \"$count\""
     [ "$count" = " 1/10" ] || fail "the count shows \"$count\", not \" 1/10\""
+    if [ -n "$accessible" ]; then
+        local answer
+        answer=$(w "$driver" send --title "Norvik Fingerprint" --id 1207 --message 0x3D --lparam 0xFFFFFFFC) ||
+            fail "WM_GETOBJECT was not answered"
+        echo "WM_GETOBJECT to the count: $answer"
+        [ "${answer:-0}" -gt 0 ] || fail "the count gave no accessible object (LresultFromObject: $answer)"
+    fi
     w "$driver" post --title "Norvik Fingerprint" --message 0x10 >/dev/null # WM_CLOSE
     for _ in $(seq 1 50); do
         kill -0 "$program_pid" 2>/dev/null || break

@@ -57,7 +57,8 @@ WINEDLLOVERRIDES="oleacc,uxtheme,winbio=n,b;mscoree,mshtml=" "$NV_WINE" "$contro
 echo "control: a program importing oleacc loads the planted copy"
 
 echo "== the program from the package"
-WINEDLLOVERRIDES="oleacc,uxtheme,winbio=n,b;mscoree,mshtml=" nv_pkg_run_program "$folder/NorvikFingerprint.exe"
+# Asked for an accessible object, the program loads oleacc then: from System32 too.
+WINEDLLOVERRIDES="oleacc,uxtheme,winbio=n,b;mscoree,mshtml=" nv_pkg_run_program "$folder/NorvikFingerprint.exe" accessible
 loaded=$(find "$folder" -iname '*.loaded' -printf '%f ')
 [ -z "$loaded" ] || fail "the program loaded decoys from its folder: $loaded"
 echo "none of ${decoys[*]} was loaded from the program's folder"
