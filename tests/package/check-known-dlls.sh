@@ -11,9 +11,9 @@ shift
 # Session Manager\KnownDLLs, of those a program of ours could want: kernel32, user32, gdi32,
 # advapi32 (the core), ole32 and oleaut32 (COM), shell32 and shlwapi (the shell), msvcrt (the C
 # runtime mingw links against), setupapi, rpcrt4, imm32, comdlg32, ws2_32. ntdll is no Known DLL
-# but the kernel maps it into every process before anything is searched. Missing on purpose:
-# comctl32 (side by side, searched), oleacc, uxtheme, version, winbio, dwmapi, bcrypt, crypt32 and
-# every api-ms-win-* set that the older systems resolve through a search.
+# but the kernel maps it into every process before anything is searched. Missing on purpose, as
+# no Known DLLs: comctl32 (side by side), oleacc, uxtheme, version, winbio, dwmapi, bcrypt,
+# crypt32; and the api-ms-win-* sets, which our toolchain does not link against.
 known='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|shlwapi|msvcrt|setupapi|rpcrt4|imm32|comdlg32|ws2_32|ntdll)\.dll$'
 bad=0
 for binary in "$@"; do

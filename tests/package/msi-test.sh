@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installer package as an administrator uses it, with Wine's own msiexec as the client: an
 # older version installed first, this one installed over it (the major upgrade replaces it), the
-# installed program started from its Start-menu shortcut's target, then removed. The template
+# installed program started from Program Files, where its Start-menu shortcut points, then removed. The template
 # database and the user's settings stay as they were, byte for byte. The package and the program
 # in it are signed with a certificate made here, and osslsigncode verifies both signatures.
 #   msi-test.sh CPACK BUILD_DIR VERSION
