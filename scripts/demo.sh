@@ -40,7 +40,10 @@ while [ $# -gt 0 ]; do
     shift
 done
 case "$dpi" in '' | *[!0-9]*) echo "demo.sh: --dpi takes a number of dots per inch, such as 144" >&2; exit 2 ;; esac
-[ "$dpi" -ge 72 ] && [ "$dpi" -le 480 ] || { echo "demo.sh: --dpi $dpi is out of 72..480" >&2; exit 2; }
+if [ "$dpi" -lt 72 ] || [ "$dpi" -gt 480 ]; then
+    echo "demo.sh: --dpi $dpi is out of 72..480" >&2
+    exit 2
+fi
 [ -n "${DISPLAY:-}" ] || headless=1
 
 source scripts/deps.sh
