@@ -16,4 +16,6 @@ source "$root/scripts/wine-env.sh"
 nv_wine_prepare "$prefix"
 exec 7>&- 9>&-
 nv_wine_set_dpi "$prefix" "$dpi"
+# Only this test uses the prefix: its wine server and display go when it ends.
+trap 'nv_wine_shutdown "$prefix"' EXIT
 NV_TEST_DPI="$dpi" NV_WINEPREFIX="$prefix" "$root/scripts/wine-run.sh" "$program" "$@"
