@@ -87,7 +87,7 @@ void CDlgMain::LayoutMainWindow() {
 
     SetBackgroundColor(nvtheme::Colour(Role::Background), true);
     const COLORREF panel = nvtheme::Colour(Role::Panel), text = nvtheme::Colour(Role::Text);
-    nvtheme::SetTitleLabel(m_stTitle, kProgramName);
+    nvtheme::SetTitleLabel(m_stTitle, kProgramName, mainwnd::kClientWidth, 2);
     nvtheme::PlaceCloseButton(m_btnClose, mainwnd::kClientWidth);
     nvtheme::PlaceMinimizeButton(m_btnMinimize, mainwnd::kClientWidth);
 

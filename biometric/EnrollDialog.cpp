@@ -59,7 +59,7 @@ void CDlgEnroll::Layout() {
     SetClientSize(nvtheme::Px(kWidth), nvtheme::Px(kHeight));
     SetBackgroundColor(nvtheme::Colour(nvtheme::Role::Background), true);
 
-    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str());
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str(), kWidth);
     nvtheme::PlaceCloseButton(m_btnClose, kWidth);
 
     m_picProgress.MoveWindow(nvtheme::ScaleBox(2, 90, 96, 96));
@@ -102,6 +102,8 @@ void CDlgEnroll::SetProgressPicture(int state) {
 void CDlgEnroll::SetTitleText(const std::wstring& text) {
     m_strTitle = text;
     m_stTitle.SetLabelText(m_strTitle.c_str());
+    // Sized to the new text, which may be longer than the one before.
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str(), kWidth);
     SetWindowTextW(m_hWnd, m_strTitle.c_str());
 }
 

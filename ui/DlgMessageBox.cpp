@@ -58,7 +58,7 @@ void CDlgMessageBox::Layout() {
     using nvtheme::ScaleBox;
     SetClientSize(Px(kWidth), Px(kHeight));
     SetBackgroundColor(nvtheme::Colour(nvtheme::Role::Background), true);
-    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str());
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str(), kWidth);
     nvtheme::PlaceCloseButton(m_btnClose, kWidth);
 
     const std::uint32_t style = NormalizeMessageBoxStyle(m_nStyle);

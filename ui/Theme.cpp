@@ -7,6 +7,8 @@
 #include "ui/LabelStyle.h"
 #include "ui/PictureSource.h"
 
+#include <algorithm>
+
 namespace nvtheme {
 
 namespace {
@@ -119,13 +121,26 @@ namespace {
 constexpr int kTitleButtonSize = 18;
 constexpr int kTitleButtonStep = 38;
 constexpr int kTitleButtonTop = 20;
+// The title starts at (30, 16) and ends at least 8 before the first picture.
+constexpr int kTitleLeft = 30;
+constexpr int kTitleTop = 16;
+constexpr int kTitleGap = 8;
 } // namespace
 
-void SetTitleLabel(CFontStatic& title, const wchar_t* text) {
-    title.SetLabel(text, kTitleFace, kTitleSize, Colour(Role::TitleText), Colour(Role::TitleBand), 0);
+void SetTitleLabel(CFontStatic& title, const wchar_t* text, int width, int pictures) {
+    const COLORREF ink = Colour(Role::TitleText), band = Colour(Role::TitleBand);
+    title.SetLabel(text, kTitleFace, kTitleSize, ink, band, 0);
+    // The room ends a gap before the first picture, measured at the display's scale: text widths
+    // do not scale exactly with the font.
+    const int room = Px(width - pictures * kTitleButtonStep - kTitleGap) - Px(kTitleLeft);
+    int size = kTitleSize;
+    while (size > kTitleMinSize && title.GetTextExtent().cx > room) {
+        --size;
+        title.SetLabelFont(kTitleFace, size, ink, 0);
+    }
     // As wide as the text in the scaled font, which need not be the scaled width of the text.
-    const RECT at = ScaleBox(30, 16, 0, kTitleSize);
-    title.MoveWindow(at.left, at.top, title.GetTextExtent().cx, at.bottom - at.top);
+    const RECT at = ScaleBox(kTitleLeft, kTitleTop + (kTitleSize - size) / 2, 0, size);
+    title.MoveWindow(at.left, at.top, std::min<int>(title.GetTextExtent().cx, room), at.bottom - at.top);
 }
 
 void PlaceCloseButton(CHoverPicBtn& close, int width) {

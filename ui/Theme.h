@@ -78,8 +78,12 @@ void FillSolid(HDC dc, const RECT& rc, COLORREF colour);
 // The title band and the accent line of a dialog width pixels wide at 96 dpi.
 void PaintTitleBand(HDC dc, int width);
 
-// The title on the band: white, at (30, 16), as wide as its text and 24 high.
-void SetTitleLabel(CFontStatic& title, const wchar_t* text);
+// The title on the band of a dialog `width` pixels wide at 96 dpi, with `pictures` title bar
+// pictures at its right: white, at (30, 16), as wide as its text and 24 high. A title longer
+// than the band has room for before the pictures (a translation) is set smaller, down to 14, and
+// centred on the same line.
+inline constexpr int kTitleMinSize = 14;
+void SetTitleLabel(CFontStatic& title, const wchar_t* text, int width, int pictures = 1);
 // The close picture in the band's top right corner of a dialog width pixels wide at 96 dpi, and
 // the minimise picture left of it.
 void PlaceCloseButton(CHoverPicBtn& close, int width);

@@ -232,6 +232,28 @@ TEST_F(MessageBoxTest, TheTitleLabelIsExactlyAsWideAsItsTextAndOnOneLine) {
     EXPECT_EQ(seen.titleRect.right - seen.titleRect.left, seen.titleTextSize.cx);
     EXPECT_GT(seen.titleTextSize.cx, 250);
     EXPECT_EQ(seen.iconProbe, RGB(215, 45, 45)) << "the red circle of bitmap 217";
+
+    // A title too long for the band at 24 pixels (Greek) is set smaller on the same line, and
+    // ends before the close picture with a gap.
+    Observed greek;
+    const wchar_t longTitle[] =
+        L"\u0394\u03B5\u03BD \u03B5\u03BD\u03C4\u03BF\u03C0\u03AF\u03C3\u03C4\u03B7\u03BA\u03B5 "
+        L"\u03C3\u03C5\u03C3\u03BA\u03B5\u03C5\u03AE "
+        L"\u03B4\u03B1\u03BA\u03C4\u03C5\u03BB\u03B9\u03BA\u03CE\u03BD "
+        L"\u03B1\u03C0\u03BF\u03C4\u03C5\u03C0\u03C9\u03BC\u03AC\u03C4\u03C9\u03BD";
+    RunBox(
+        L"Text", 0x04, longTitle, greek, [](HWND box) { nvtest::PostKey(box, VK_RETURN); },
+        L"msgbox-long-title");
+    ASSERT_NE(greek.box, nullptr);
+    EXPECT_EQ(greek.title, longTitle);
+    const int size = greek.titleRect.bottom - greek.titleRect.top;
+    EXPECT_LT(size, 24);
+    EXPECT_GE(size, 14);
+    EXPECT_EQ(greek.titleRect.top, 16 + (24 - size) / 2) << "on the line of a title of 24";
+    EXPECT_LE(greek.titleRect.right, greek.closeRect.left - 8);
+    EXPECT_EQ(greek.titleRect.right - greek.titleRect.left,
+              Measure(nullptr, longTitle, L"Segoe UI Semibold", size).cx)
+        << "the whole title, in the smaller font";
 }
 
 TEST_F(MessageBoxTest, AnotherFingerShowsTheLinkUnderATwoLineTextAndReturnsEleven) {
