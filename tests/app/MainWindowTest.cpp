@@ -404,7 +404,8 @@ TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateA
 
 // The keyboard alone, with real key presses: Tab and Shift+Tab walk Enroll, Clear, minimise and
 // close in that order; an inactive command and Enter on close do nothing; Space enrols a finger
-// through the dialog and its box, clears it, minimises and closes.
+// through the dialog (its Cancel showing the focus cue from the start) and its box, clears it,
+// minimises and closes.
 TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
     testwin::ComApartment com;
     HWND main = StartReady();
@@ -444,6 +445,14 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
     press(main, L"space");
     HWND dialog = m_program.WaitEnrollDialog(10000);
     ASSERT_NE(dialog, nullptr) << "Space on Enroll";
+    // The dialog opened by a key shows the cue on Cancel at once, as the platform's dialogs do
+    // when the last input came from the keyboard: four pixels inside its edge.
+    Sleep(400);
+    int cancelCue = 0;
+    for (int x = 44; x < 64; ++x)
+        cancelCue += Pixel(dialog, x, 209) != kActive ? 1 : 0;
+    EXPECT_GT(cancelCue, 5) << "no focus cue on Cancel";
+    Screenshot(dialog, L"enroll-dialog-opened-by-space");
     for (int touch = 0; touch < 9; ++touch)
         ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-k")) << touch;
     HWND box = m_program.WaitMessageBox();
