@@ -30,3 +30,16 @@
 // by every language: where a language lacked the block the loader would fall back to English.
 #define IDS_MINIMIZE 208
 #define IDS_CLOSE 209
+// What to do after a refused sample: a hint for each reject detail the sensor reports, and one
+// for any other.
+#define IDS_HINT_AGAIN 210
+#define IDS_HINT_LOWER 211
+#define IDS_HINT_HIGHER 212
+#define IDS_HINT_RIGHT 213
+#define IDS_HINT_LEFT 214
+#define IDS_HINT_LONGER 215
+#define IDS_HINT_SOONER 216
+#define IDS_HINT_FLAT 217
+#define IDS_HINT_STRAIGHT 218
+#define IDS_HINT_COVER 219
+#define IDS_HINT_SAME_FINGER 220
