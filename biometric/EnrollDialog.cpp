@@ -42,6 +42,7 @@ void CDlgEnroll::DoDataExchange() {
 
 BOOL CDlgEnroll::OnInitDialog() {
     m_bEnding = false;
+    CountAcceptedSample(0);
     CDialogEx::OnInitDialog();
     Layout();
     CWbfInfo::SetNotifyWindow(m_hWnd);
@@ -91,11 +92,14 @@ void CDlgEnroll::SetTitleText(const std::wstring& text) {
     m_strTitle = text;
     m_stTitle.SetLabelText(m_strTitle.c_str());
     SetWindowTextW(m_hWnd, m_strTitle.c_str());
+    ShowProgressValue();
 }
 
+// The focus stays on Cancel, so a reader would not speak the label's new text by itself.
 void CDlgEnroll::SetMessageText(const std::wstring& text) {
     m_strMessage = text;
     m_stMessage.SetLabelText(m_strMessage.c_str());
+    m_announcer.Announce(m_strMessage);
 }
 
 void CDlgEnroll::PostStartFailure(UINT message, unsigned int event, HRESULT hr) {
@@ -151,6 +155,7 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
         PostMessageW(m_hWnd, WM_FINGER_EXISTS, 0, 0);
         break;
     case IDENTIFY_EVENT_UNKNOWN:
+        CountAcceptedSample(0);
         SetTitleText(nvui::LoadResourceString(IDS_ENROLL_TITLE));
         SetMessageText(nvui::LoadResourceString(IDS_TOUCH_AGAIN));
         SetProgressPicture(kEnrollStateEmpty);
@@ -175,10 +180,14 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
 LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
     switch (wParam) {
     case ENROLL_EVENT_MORE_DATA:
+        CountAcceptedSample(static_cast<long>(lParam));
         SetProgressPicture(EnrollSampleState(static_cast<long long>(lParam)));
+        AnnounceProgress();
         break;
     case ENROLL_EVENT_CAPTURED:
+        m_bComplete = true;
         SetProgressPicture(kEnrollStateComplete);
+        AnnounceProgress();
         // Lets the complete picture be seen before the commit blocks the thread.
         Sleep(kSettleMs);
         m_WbfInfo.EnrollCommit();
@@ -234,6 +243,7 @@ void CDlgEnroll::OnFingerExists() {
 }
 
 void CDlgEnroll::OnEnrollRestart() {
+    CountAcceptedSample(0);
     SetTitleText(nvui::LoadResourceString(IDS_TOUCH_SENSOR));
     SetMessageText(nvui::LoadResourceString(IDS_LIFT_AND_PLACE));
     SetProgressPicture(kEnrollStateOutline);

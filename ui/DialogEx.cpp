@@ -1,6 +1,8 @@
 // The dialog base: creation from a template, the dispatch switch and the modal loop.
 #include "ui/DialogEx.h"
 
+#include "ui/AccessibleStatic.h"
+
 #include "ui/WinApp.h"
 
 namespace {
@@ -305,6 +307,10 @@ bool CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_TIMER:
         OnTimer(wParam);
         return true;
+    case WM_ENABLE:
+        // A box coming up over the window, or going: its commands are out of reach, or back.
+        nvui::RecheckCommands(m_hWnd);
+        return OnMessage(message, wParam, lParam, result);
     case WM_ACTIVATE:
         // Handled, so the dialog manager does not put the focus back into the disabled window.
         if (LOWORD(wParam) != WA_INACTIVE && PassActivationToModal()) {
