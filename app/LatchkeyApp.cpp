@@ -5,7 +5,7 @@
 #include "app/AppMessages.h"
 #include "app/DlgMain.h"
 
-#include <commctrl.h>
+#include "ui/SystemDlls.h"
 
 #include <memory>
 
@@ -24,10 +24,7 @@ CLatchkeyApp::CLatchkeyApp() {
 }
 
 BOOL CLatchkeyApp::InitInstance() {
-    INITCOMMONCONTROLSEX controls = {};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = 0xFF; // every classic common-control class
-    InitCommonControlsEx(&controls);
+    nvui::InitCommonControlClasses(0xFF); // every classic common-control class
 
     CWinApp::InitInstance();
 

@@ -33,8 +33,12 @@ public:
     explicit operator bool() const { return Valid(); }
 
     // Gives back what is held now and holds value instead; false when giving back failed (for a
-    // file: the last write may be lost).
+    // file: the last write may be lost). The value held already is kept as it is: closing it here
+    // would leave the owner with a dead value that it closes once more later, by then perhaps
+    // another object's handle that reused the number.
     bool Reset(Value value = Traits::Invalid()) {
+        if (value == m_value)
+            return true;
         bool closed = true;
         if (Valid())
             closed = Traits::Close(m_value);

@@ -1,11 +1,7 @@
 // Loading of winbio.dll from System32 and the failing stand-ins for what it lacks.
 #include "biometric/WinBioTable.h"
 
-#include "base/Trace.h"
-
 #include <atomic>
-#include <cwchar>
-#include <iterator>
 #include <mutex>
 
 namespace {
@@ -82,50 +78,8 @@ template <typename Pointer> void Resolve(Pointer& slot, const char* name) {
         g_loadResult = HRESULT_FROM_WIN32(GetLastError());
 }
 
-// The loader update KB2533623 brought AddDllDirectory and the LOAD_LIBRARY_SEARCH_* flags
-// together; where kernel32 lacks the one, LoadLibraryExW refuses the other with
-// ERROR_INVALID_PARAMETER.
-bool LoaderKnowsSearchFlags(const LibraryLoader& loader) {
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    return kernel32 != nullptr && loader.getProcAddress(kernel32, "AddDllDirectory") != nullptr;
-}
-
-// Null on failure, with the reason in GetLastError.
-HMODULE LoadFromSystem32(const LibraryLoader& loader) {
-    HMODULE module = nullptr;
-    if (LoaderKnowsSearchFlags(loader)) {
-        nvtrace::Trace("(LoadSystemTable) LoadLibraryExW(winbio.dll, LOAD_LIBRARY_SEARCH_SYSTEM32)");
-        module = loader.loadLibraryEx(L"winbio.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    } else {
-        // A bare name would be looked for in the program's folder and the current folder before
-        // System32, so the full path it is.
-        constexpr wchar_t kName[] = L"\\winbio.dll";
-        wchar_t path[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-        if (length == 0 || length + std::size(kName) > MAX_PATH) {
-            const DWORD error = length == 0 ? GetLastError() : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE);
-            nvtrace::Trace("(LoadSystemTable) GetSystemDirectoryW failed. error = %u",
-                           static_cast<unsigned>(error));
-            SetLastError(error);
-            return nullptr;
-        }
-        std::wmemcpy(path + length, kName, std::size(kName));
-        nvtrace::Trace(
-            "(LoadSystemTable) no AddDllDirectory: LoadLibraryExW(%s, LOAD_WITH_ALTERED_SEARCH_PATH)", path);
-        // With a full path, the altered search order looks for winbio.dll's own imports in
-        // System32 first instead of in the program's folder.
-        module = loader.loadLibraryEx(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    }
-    if (!module) {
-        const DWORD error = GetLastError();
-        nvtrace::Trace("(LoadSystemTable) LoadLibraryExW failed. error = %u", static_cast<unsigned>(error));
-        SetLastError(error);
-    }
-    return module;
-}
-
 void LoadSystemTable() {
-    g_module = LoadFromSystem32(*g_loader.load());
+    g_module = nvwin::LoadSystemLibrary(L"winbio.dll", *g_loader.load(), L"LoadSystemTable");
     if (!g_module) {
         const DWORD error = GetLastError();
         g_loadResult = error ? HRESULT_FROM_WIN32(error) : E_FAIL;
@@ -150,8 +104,6 @@ const WinBioFunctions& SystemTable() {
 }
 
 } // namespace
-
-const LibraryLoader kSystemLibraryLoader = {&GetProcAddress, &LoadLibraryExW};
 
 const LibraryLoader* SetWinBioLoader(const LibraryLoader* loader) {
     return g_loader.exchange(loader ? loader : &kSystemLibraryLoader);

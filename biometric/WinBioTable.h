@@ -6,6 +6,7 @@
 // error instead of crashing.
 #pragma once
 
+#include "base/SystemLibrary.h"
 #include "base/Win32Handle.h"
 #include "biometric/WinBio.h"
 
@@ -23,16 +24,9 @@ struct WinBioFunctions {
     PFN_WinBioFree Free;
 };
 
-// The loader calls the System32 table is loaded with: the system's own, or others that behave as a
-// Windows 7 without the loader update KB2533623 does (kernel32 without AddDllDirectory, the
-// LOAD_LIBRARY_SEARCH_* flags refused), so that the full-path way runs on a loader that has both.
-struct LibraryLoader {
-    decltype(&GetProcAddress) getProcAddress;
-    decltype(&LoadLibraryExW) loadLibraryEx;
-};
-
-// GetProcAddress and LoadLibraryExW themselves.
-extern const LibraryLoader kSystemLibraryLoader;
+// The loader calls the System32 table is loaded with (base/SystemLibrary.h).
+using LibraryLoader = nvwin::LibraryLoader;
+using nvwin::kSystemLibraryLoader;
 
 // Sets the calls the System32 table is loaded with (null: the system's own) and returns the ones
 // set before. The table is loaded once per process, so only a call before its first use counts.

@@ -2,8 +2,11 @@
 #include "coinstaller/Installer.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstddef>
+#include <cwchar>
 
 #include "coinstaller/DebugTrace.h"
 #include "coinstaller/StartPath.h"
@@ -19,9 +22,10 @@ static_assert(offsetof(STARTUPINFOW, dwFlags) == 60 && offsetof(STARTUPINFOW, wS
 
 namespace {
 
-const wchar_t kServiceFolder[] = L"%ProgramFiles%\\NorvikFP";
-const wchar_t kServiceProgram[] = L"%ProgramFiles%\\NorvikFP\\NVDService.exe";
-const wchar_t kUninstallProgram[] = L"%ProgramFiles%\\NorvikFP\\NVDUninst.exe";
+// Below the Program Files folder.
+const wchar_t kServiceFolder[] = L"\\NorvikFP";
+const wchar_t kServiceProgram[] = L"\\NorvikFP\\NVDService.exe";
+const wchar_t kUninstallProgram[] = L"\\NorvikFP\\NVDUninst.exe";
 const wchar_t kUninstallCommandLine[] = L"/s /DEL_UNINSTALL_REG";
 static_assert(sizeof kUninstallCommandLine / sizeof(wchar_t) <= kPathBufferUnits);
 
@@ -66,16 +70,51 @@ bool IsAbsolute(const wchar_t* path) {
     return coinst::IsAbsoluteStartPath(reinterpret_cast<const char16_t*>(path));
 }
 
+// Nor from a share: whoever controls the server (or, for a share without signing, the network
+// between) would choose what runs with those rights. A UNC path, or a drive letter mapped to a
+// share.
+bool IsOnTheNetwork(const wchar_t* path) {
+    if (PathIsNetworkPathW(path))
+        return true;
+    if (path[0] == L'\0' || path[1] != L':')
+        return false;
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+// Frees what the shell allocated for a known folder's path.
+class ShellPath {
+public:
+    ShellPath() = default;
+    ~ShellPath() { CoTaskMemFree(m_path); }
+    ShellPath(const ShellPath&) = delete;
+    ShellPath& operator=(const ShellPath&) = delete;
+    PWSTR* put() { return &m_path; }
+    const wchar_t* get() const { return m_path; }
+
+private:
+    PWSTR m_path = nullptr;
+};
+
 } // namespace
 
-bool ExpandPath(const wchar_t* source, wchar_t (&path)[kPathBufferUnits]) {
-    // The result counts the terminator; a count beyond the buffer means nothing usable was written.
-    const DWORD needed = ExpandEnvironmentStringsW(source, path, static_cast<DWORD>(kPathBufferUnits));
-    if (needed == 0 || needed > kPathBufferUnits) {
-        path[0] = L'\0';
+bool ProductPath(const wchar_t* tail, wchar_t (&path)[kPathBufferUnits]) {
+    path[0] = L'\0';
+    // The folder as the shell knows it (for this 64-bit DLL the 64-bit one), not %ProgramFiles%
+    // of whoever called the device installer: an elevated tool started with a changed environment
+    // would otherwise choose the program that runs with its rights. Not verified here: the
+    // program's own lookup tells whether anything is there.
+    ShellPath programFiles;
+    if (FAILED(
+            SHGetKnownFolderPath(FOLDERID_ProgramFiles, KF_FLAG_DONT_VERIFY, nullptr, programFiles.put())) ||
+        programFiles.get() == nullptr)
         return false;
-    }
-    path[kPathBufferUnits - 1] = L'\0';
+    const std::size_t folderLength = std::wcslen(programFiles.get());
+    const std::size_t tailLength = std::wcslen(tail);
+    if (folderLength + tailLength >= kPathBufferUnits)
+        return false;
+    std::wmemcpy(path, programFiles.get(), folderLength);
+    std::wmemcpy(path + folderLength, tail, tailLength + 1);
     return true;
 }
 
@@ -91,7 +130,7 @@ int Run_NVDService() {
 
     wchar_t folder[kPathBufferUnits] = {};
     wchar_t program[kPathBufferUnits] = {};
-    if (!ExpandPath(kServiceFolder, folder) || !ExpandPath(kServiceProgram, program)) {
+    if (!ProductPath(kServiceFolder, folder) || !ProductPath(kServiceProgram, program)) {
         DebugTrace(L"##### NVDService.exe path does not fit in %d units #####",
                    static_cast<int>(kPathBufferUnits));
         return 1;
@@ -99,6 +138,10 @@ int Run_NVDService() {
 
     if (!IsAbsolute(folder) || !IsAbsolute(program)) {
         DebugTrace(L"##### NVDService.exe path is not absolute: %s #####", program);
+        return 1;
+    }
+    if (IsOnTheNetwork(program)) {
+        DebugTrace(L"##### NVDService.exe path is on the network: %s #####", program);
         return 1;
     }
 
@@ -129,7 +172,7 @@ int Run_NVDService() {
 
 int Execute_NVDUninst() {
     wchar_t program[kPathBufferUnits] = {};
-    if (!ExpandPath(kUninstallProgram, program)) {
+    if (!ProductPath(kUninstallProgram, program)) {
         DebugTrace(L"<Execute_NVDUninst> tcharUnInstPath does not fit in %d units",
                    static_cast<int>(kPathBufferUnits));
         DebugTrace(L"<Execute_NVDUninst> UnInstall fail");
@@ -144,6 +187,11 @@ int Execute_NVDUninst() {
 
     if (!IsAbsolute(program)) {
         DebugTrace(L"<Execute_NVDUninst> tcharUnInstPath is not absolute");
+        DebugTrace(L"<Execute_NVDUninst> UnInstall fail");
+        return 1;
+    }
+    if (IsOnTheNetwork(program)) {
+        DebugTrace(L"<Execute_NVDUninst> tcharUnInstPath is on the network");
         DebugTrace(L"<Execute_NVDUninst> UnInstall fail");
         return 1;
     }

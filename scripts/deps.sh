@@ -10,6 +10,9 @@ NV_PACKAGES=(
     clang lld libclang-rt-14-dev clang-tidy
     # scripts/lint.sh reads the compile databases with it.
     python3
+    # The installer package (wixl; msitools to inspect and patch it) and the signing of the
+    # release (osslsigncode; openssl makes the tests' throwaway certificate).
+    wixl msitools osslsigncode openssl
 )
 
 # The German locale that the string-table tests run Wine under (LC_ALL=de_DE.UTF-8).

@@ -2,6 +2,8 @@
 // window, with the answers that only the control can give.
 #include "ui/AccessibleObject.h"
 
+#include "ui/SystemDlls.h"
+
 #include <oleacc.h>
 #include <ole2.h>
 
@@ -257,8 +259,8 @@ bool AccessibleHost::Answer(HWND hwnd, WPARAM wParam, LPARAM lParam, LRESULT* re
         Disconnect(); // the control was attached to a new window since
     if (m_pObject == nullptr) {
         IAccessible* standard = nullptr;
-        if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, kIID_IAccessible,
-                                             reinterpret_cast<void**>(&standard))) ||
+        if (FAILED(CreateStandardAccessible(hwnd, OBJID_CLIENT, kIID_IAccessible,
+                                            reinterpret_cast<void**>(&standard))) ||
             standard == nullptr)
             return false;
         m_pObject = new (std::nothrow) CAccessibleObject(hwnd, m_source, standard);
@@ -267,7 +269,8 @@ bool AccessibleHost::Answer(HWND hwnd, WPARAM wParam, LPARAM lParam, LRESULT* re
             return false;
         }
     }
-    const LRESULT answer = LresultFromObject(kIID_IAccessible, wParam, static_cast<IAccessible*>(m_pObject));
+    const LRESULT answer =
+        ResultFromAccessible(kIID_IAccessible, wParam, static_cast<IAccessible*>(m_pObject));
     if (answer <= 0)
         return false;
     *result = answer;

@@ -1,7 +1,7 @@
 // Subclassing of a template's static controls.
 #include "ui/Static.h"
 
-#include <commctrl.h>
+#include "ui/SystemDlls.h"
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x4E56; // one subclass of ours per control
@@ -19,7 +19,7 @@ bool CStatic::SubclassDlgItem(int id, HWND parent) {
         return false;
     m_hWnd = control;
     PreSubclassWindow();
-    if (!SetWindowSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+    if (!nvui::SetSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
         m_hWnd = nullptr;
         return false;
     }
@@ -28,7 +28,7 @@ bool CStatic::SubclassDlgItem(int id, HWND parent) {
 
 void CStatic::UnsubclassWindow() {
     if (m_hWnd != nullptr) {
-        RemoveWindowSubclass(m_hWnd, SubclassProc, kSubclassId);
+        nvui::RemoveSubclass(m_hWnd, SubclassProc, kSubclassId);
         m_hWnd = nullptr;
     }
 }
@@ -57,7 +57,7 @@ LRESULT CStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CStatic::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefSubclassProc(m_hWnd, message, wParam, lParam);
+    return nvui::DefaultSubclassProc(m_hWnd, message, wParam, lParam);
 }
 
 LRESULT CALLBACK CStatic::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -65,14 +65,14 @@ LRESULT CALLBACK CStatic::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, L
     auto* self = reinterpret_cast<CStatic*>(data);
     if (message == WM_NCDESTROY) {
         // The control goes away before its object: detach so the object never touches it again.
-        RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+        nvui::RemoveSubclass(hwnd, SubclassProc, kSubclassId);
         self->m_hWnd = nullptr;
-        return DefSubclassProc(hwnd, message, wParam, lParam);
+        return nvui::DefaultSubclassProc(hwnd, message, wParam, lParam);
     }
     try {
         return self->WindowProc(message, wParam, lParam);
     } catch (...) {
         // Nothing may unwind through the system's window procedure.
-        return DefSubclassProc(hwnd, message, wParam, lParam);
+        return nvui::DefaultSubclassProc(hwnd, message, wParam, lParam);
     }
 }

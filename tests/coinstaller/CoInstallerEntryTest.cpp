@@ -1,11 +1,12 @@
 // CoInstallerEntry as the device installer calls it, in a process of its own under a debugger: the
-// value returned, the trace lines written, and what was started from %ProgramFiles%\NorvikFP.
+// value returned, the trace lines written, and what was started from <Program Files>\NorvikFP.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,50 @@ public:
     bool Changed() const { return m_changed; }
 
 private:
+    std::wstring m_previous;
+    bool m_changed = false;
+};
+
+// The machine's Program Files folder as the shell's known folders give it: the value under
+// HKLM\...\CurrentVersion that the shell takes it from, pointed elsewhere for a while and put back
+// afterwards. Processes started meanwhile (the caller) see the new folder.
+class ProgramFilesDirFor {
+public:
+    explicit ProgramFilesDirFor(const std::wstring& folder) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &m_key) !=
+            ERROR_SUCCESS) {
+            m_key = nullptr;
+            return;
+        }
+        wchar_t previous[MAX_PATH] = {};
+        DWORD size = sizeof previous - sizeof(wchar_t);
+        if (RegQueryValueExW(m_key, kValue, nullptr, &m_type, reinterpret_cast<BYTE*>(previous), &size) !=
+            ERROR_SUCCESS)
+            return;
+        m_previous = previous;
+        m_changed = Set(REG_SZ, folder);
+    }
+    ~ProgramFilesDirFor() {
+        if (m_changed)
+            Set(m_type, m_previous);
+        if (m_key != nullptr)
+            RegCloseKey(m_key);
+    }
+    ProgramFilesDirFor(const ProgramFilesDirFor&) = delete;
+    ProgramFilesDirFor& operator=(const ProgramFilesDirFor&) = delete;
+    bool Changed() const { return m_changed; }
+
+private:
+    static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
+    static constexpr wchar_t kValue[] = L"ProgramFilesDir";
+
+    bool Set(DWORD type, const std::wstring& folder) {
+        return RegSetValueExW(m_key, kValue, 0, type, reinterpret_cast<const BYTE*>(folder.c_str()),
+                              static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+
+    HKEY m_key = nullptr;
+    DWORD m_type = REG_SZ;
     std::wstring m_previous;
     bool m_changed = false;
 };
@@ -393,24 +438,62 @@ TEST_F(CoInstallerEntryTest, RemoveWithoutTheUninstallerSaysFailAndSucceeds) {
                                                                  L"<Execute_NVDUninst> UnInstall fail"}));
 }
 
-// Without %ProgramFiles% the path keeps the variable and would be taken from the caller's current
-// folder; there, a folder of that very name holds programs of somebody else's.
-TEST_F(CoInstallerEntryTest, AnUndefinedProgramFilesStartsNothingFromTheCurrentFolder) {
+// The caller's %ProgramFiles% says nothing about where the product lives: an elevated tool started
+// with it undefined (the path would then keep the variable and be taken from the current folder)
+// or pointed at a folder of somebody else's still starts the programs of the real Program Files.
+TEST_F(CoInstallerEntryTest, TheCallersProgramFilesIsIgnored) {
+    const std::wstring real = m_folder;
     const std::wstring current = Expand(L"%TEMP%") + L"\\nvcwd" + std::to_wstring(GetCurrentProcessId());
-    UseProgramFiles(current + L"\\%ProgramFiles%");
+    const std::wstring planted = Expand(L"%TEMP%") + L"\\nvpf" + std::to_wstring(GetCurrentProcessId());
+    for (const std::wstring& elsewhere : {current + L"\\%ProgramFiles%", planted}) {
+        UseProgramFiles(elsewhere);
+        InstallBoth();
+    }
+    UseProgramFiles(real.substr(0, real.size() - std::wstring(L"\\NorvikFP").size()));
+    ASSERT_EQ(m_folder, real);
     InstallBoth();
-    SetEnvironmentVariableW(L"NVD_CALLER_PROGRAMFILES", L"-");
-    const CurrentFolderFor planted(current);
-    ASSERT_TRUE(planted.Changed());
+    const CurrentFolderFor caller(current);
+    ASSERT_TRUE(caller.Changed());
+
+    const struct {
+        const wchar_t* programFiles; // the caller's; "-": undefined
+        DWORD function;
+        const wchar_t* program;
+    } requests[] = {
+        {L"-", 2, L"NVDService.exe"},
+        {L"-", 5, L"NVDUninst.exe"},
+        {planted.c_str(), 2, L"NVDService.exe"},
+        {planted.c_str(), 5, L"NVDUninst.exe"},
+    };
+    std::size_t started = 0;
+    for (const auto& request : requests) {
+        SCOPED_TRACE(Narrow(request.programFiles) + " " + std::to_string(request.function));
+        SetEnvironmentVariableW(L"NVD_CALLER_PROGRAMFILES", request.programFiles);
+        const DebugRun run = Entry(request.function, TRUE, 0);
+        EXPECT_EQ(run.exitCode, 0u);
+        const std::vector<Record> records = WaitForRecords(m_record, ++started, 10000);
+        ASSERT_EQ(records.size(), started);
+        EXPECT_TRUE(SamePath(records.back().at("program"), real + L"\\" + request.program))
+            << records.back().at("program");
+        WaitForRecordedProcess(records.back(), 20000);
+    }
+}
+
+// Whoever controls a share would choose what runs with the device installer's rights: a Program
+// Files folder on the network starts nothing. The shell's folder itself is moved for this.
+TEST_F(CoInstallerEntryTest, AProgramFilesOnTheNetworkStartsNothing) {
+    const std::wstring share = L"\\\\nvserver\\share\\Program Files";
+    const ProgramFilesDirFor moved(share);
+    ASSERT_TRUE(moved.Changed());
     const struct {
         DWORD function;
         std::vector<std::wstring> lines;
     } requests[] = {
-        {2,
-         InstallLines(
-             L"##### NVDService.exe path is not absolute: %ProgramFiles%\\NorvikFP\\NVDService.exe #####")},
-        {5, RemoveLines(L"%ProgramFiles%\\NorvikFP\\NVDUninst.exe",
-                        {L"<Execute_NVDUninst> tcharUnInstPath is not absolute",
+        {2, InstallLines((L"##### NVDService.exe path is on the network: " + share +
+                          L"\\NorvikFP\\NVDService.exe #####")
+                             .c_str())},
+        {5, RemoveLines(share + L"\\NorvikFP\\NVDUninst.exe",
+                        {L"<Execute_NVDUninst> tcharUnInstPath is on the network",
                          L"<Execute_NVDUninst> UnInstall fail"})},
     };
     for (const auto& request : requests) {
@@ -419,7 +502,7 @@ TEST_F(CoInstallerEntryTest, AnUndefinedProgramFilesStartsNothingFromTheCurrentF
     }
 }
 
-// The caller's %ProgramFiles% pointed at a folder of a chosen length, so that the expanded program path has
+// The machine's Program Files pointed at a folder of a chosen length, so that the program path has
 // exactly the length a case needs; the stand-in really sits at that path.
 class CoInstallerPathLengthTest : public CoInstallerEntryTest {
 protected:
@@ -429,10 +512,13 @@ protected:
         ASSERT_LT(root.size() + tail.size(), units);
         const std::wstring programFiles = root + std::wstring(units - tail.size() - root.size(), L'p');
         ASSERT_EQ(programFiles.size() + tail.size(), units);
-        SetEnvironmentVariableW(L"NVD_CALLER_PROGRAMFILES", programFiles.c_str());
+        m_moved.emplace(programFiles);
+        ASSERT_TRUE(m_moved->Changed());
         UseProgramFiles(programFiles);
         Install(program);
     }
+
+    std::optional<ProgramFilesDirFor> m_moved;
 };
 
 TEST_F(CoInstallerPathLengthTest, ServicePathOf255UnitsIsStarted) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The release package as a user gets it: packed by CPack from this build, unzipped into a fresh
 # folder it holds exactly the two deliverables and the note naming them; the program started
-# from there in a fresh Wine prefix with the simulated sensor shows the account's finger count.
+# from there in a fresh Wine prefix with the simulated sensor shows the account's finger count,
+# with decoy oleacc.dll, uxtheme.dll and winbio.dll beside it and Wine told to prefer a DLL it
+# finds there (what Windows' search does for every DLL that is not a Known DLL): none is loaded.
 #   package-test.sh CPACK CMAKE BUILD_DIR VERSION
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -12,19 +14,8 @@ build=$(cd "$3" && pwd)
 version=$4
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nv-package-test.XXXXXX")
-prefix="$work/wineprefix"
-program_pid=""
-cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -d "$prefix" ] && nv_wine_shutdown "$prefix"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-source "$root/scripts/wine-env.sh"
-fail() {
-    echo "FAILED: $*" >&2
-    exit 1
-}
+source "$here/package-lib.sh"
+trap nv_pkg_cleanup EXIT
 
 echo "== cpack"
 "$cpack" -G ZIP --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
@@ -46,32 +37,29 @@ for word in "Norvik Fingerprint $version" NorvikFingerprint.exe NVDCoInstaller.d
     grep -q "$word" "$readme" || fail "README.txt does not name $word"
 done
 
-echo "== a fresh prefix with the simulated sensor"
-"$root/scripts/make-prefix.sh" "$prefix" "$build" >"$work/prefix.log" 2>&1 || { cat "$work/prefix.log"; fail "make-prefix.sh"; }
-nv_wine_prepare "$prefix"
-exec 7>&- 9>&-
-w() { "$NV_WINE" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
-w winbio-sim.exe reset >/dev/null || fail "winbio-sim reset"
-w winbio-sim.exe enroll . 3 finger-a >/dev/null || fail "winbio-sim enroll"
+nv_pkg_prefix
+
+echo "== decoys beside the program, Wine preferring them"
+folder="$work/unzipped/$name"
+decoys=(oleacc uxtheme winbio)
+for decoy in "${decoys[@]}"; do
+    cp "$build/decoys/$decoy.dll" "$folder/"
+done
+# The same override must make Wine load a decoy for a program that imports it: a copy of a test
+# of ours that imports oleacc, beside its own decoy. Otherwise this test could not fail.
+control="$work/control"
+mkdir "$control"
+cp "$build/bin/enroll_host_test.exe" "$build/decoys/oleacc.dll" "$control/"
+WINEDLLOVERRIDES="oleacc,uxtheme,winbio=n,b;mscoree,mshtml=" "$NV_WINE" "$control/enroll_host_test.exe" \
+    --gtest_list_tests </dev/null >/dev/null 2>&1 || true
+# The marker takes the name the DLL was loaded by, in whatever letter case the importer spelt it.
+[ -n "$(find "$control" -iname 'oleacc.dll.loaded')" ] || fail "the override did not make Wine load a planted oleacc.dll"
+echo "control: a program importing oleacc loads the planted copy"
 
 echo "== the program from the package"
-"$NV_WINE" "$work/unzipped/$name/NorvikFingerprint.exe" </dev/null >"$work/program.log" 2>&1 &
-program_pid=$!
-driver="$build/bin/guidriver.exe"
-w "$driver" wait --title "Norvik Fingerprint" --timeout 60000 >/dev/null || fail "the main window did not appear"
-count=""
-for _ in $(seq 1 100); do
-    count=$(w "$driver" list --title "Norvik Fingerprint" --timeout 1000 | sed -n 's/^id=1207 .*text="\(.*\)"$/\1/p')
-    [ "$count" = " 1/10" ] && break
-    sleep 0.2
-done
-echo "count: \"$count\""
-[ "$count" = " 1/10" ] || fail "the count shows \"$count\", not \" 1/10\""
-w "$driver" post --title "Norvik Fingerprint" --message 0x10 >/dev/null # WM_CLOSE
-for _ in $(seq 1 50); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.2
-done
-kill -0 "$program_pid" 2>/dev/null && fail "the program did not end when its window was closed"
-program_pid=""
+# Asked for an accessible object, the program loads oleacc then: from System32 too.
+WINEDLLOVERRIDES="oleacc,uxtheme,winbio=n,b;mscoree,mshtml=" nv_pkg_run_program "$folder/NorvikFingerprint.exe" accessible
+loaded=$(find "$folder" -iname '*.loaded' -printf '%f ')
+[ -z "$loaded" ] || fail "the program loaded decoys from its folder: $loaded"
+echo "none of ${decoys[*]} was loaded from the program's folder"
 echo "PASSED"

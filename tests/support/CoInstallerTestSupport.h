@@ -1,4 +1,4 @@
-// What the co-installer tests share: the stand-ins in %ProgramFiles%\NorvikFP, their records, and
+// What the co-installer tests share: the stand-ins in <Program Files>\NorvikFP, their records, and
 // running the caller under the debugger with the trace lines taken apart.
 #pragma once
 

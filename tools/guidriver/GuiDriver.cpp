@@ -54,10 +54,11 @@ Commands:
                                   around the key)
   activate WINDOW                 bring the window to the foreground (SetForegroundWindow), as the
                                   taskbar or Alt+Tab does
-  send WINDOW --message NAME [--wparam N] [--lparam N]
-                                  send a message and print its result; NAME is registered with
-                                  RegisterWindowMessage, unless it is a number (0x806, 2054)
-  post WINDOW --message NAME [--wparam N] [--lparam N]
+  send WINDOW [--id N] --message NAME [--wparam N] [--lparam N]
+                                  send a message (to the control N, if given) and print its
+                                  result; NAME is registered with RegisterWindowMessage, unless it
+                                  is a number (0x806, 2054)
+  post WINDOW [--id N] --message NAME [--wparam N] [--lparam N]
                                   the same, posted (no result)
   broadcast --message NAME [--wparam N] [--lparam N]
                                   post to every top-level window (HWND_BROADCAST)
@@ -546,10 +547,16 @@ int Run(int argc, wchar_t** argv) {
         const UINT msg = MessageId(o.message);
         if (msg == 0)
             return 1;
+        // --id: to that control rather than the window (WM_GETOBJECT, as a screen reader asks it).
+        HWND target = window;
+        if (o.id >= 0 && (target = GetDlgItem(window, o.id)) == nullptr) {
+            std::fprintf(stderr, "guidriver: the window has no control %d\n", o.id);
+            return 1;
+        }
         if (command == L"post")
-            return PostMessageW(window, msg, o.wParam, o.lParam) ? 0 : 1;
+            return PostMessageW(target, msg, o.wParam, o.lParam) ? 0 : 1;
         DWORD_PTR result = 0;
-        if (!SendMessageTimeoutW(window, msg, o.wParam, o.lParam, SMTO_ABORTIFHUNG, o.timeout, &result))
+        if (!SendMessageTimeoutW(target, msg, o.wParam, o.lParam, SMTO_ABORTIFHUNG, o.timeout, &result))
             return 1;
         std::printf("%lld\n", static_cast<long long>(result));
         return 0;
