@@ -19,22 +19,20 @@ namespace {
 
 constexpr wchar_t kProgramName[] = L"Norvik Fingerprint";
 using nvtheme::kFace;
-using nvtheme::kPanel;
-using nvtheme::kText;
 using nvtheme::kTextSize;
+using nvtheme::Role;
 constexpr int kSmallTextSize = 16;
-constexpr COLORREF kCountColour = 0x985000;
 
 constexpr int kCommandWidth = 420;
 constexpr int kCommandHeight = 45;
-constexpr int kButtonSize = 18;
 
 // The window's own rules place the panels under the dialogs' common title band.
 static_assert(mainwnd::kHeaderHeight == nvtheme::kBandHeight &&
               mainwnd::kAccentHeight == nvtheme::kAccentHeight);
 
+// A rectangle of the window's rules, at the display's scale.
 RECT ToRect(const mainwnd::Rect& r) {
-    return RECT{r.left, r.top, r.right, r.bottom};
+    return nvtheme::ScaleRect(RECT{r.left, r.top, r.right, r.bottom});
 }
 
 } // namespace
@@ -79,18 +77,22 @@ void CDlgMain::HideControl(int id) {
         ::ShowWindow(control, SW_HIDE);
 }
 
+// Lengths are the rules' pixels at 96 dpi, taken to the display's scale; what is measured from a
+// text is already at that scale.
 void CDlgMain::LayoutMainWindow() {
+    using nvtheme::Px;
+    using nvtheme::ScaleBox;
     SetWindowTextW(m_hWnd, kProgramName);
-    SetClientSize(mainwnd::kClientWidth, mainwnd::kClientHeight);
+    SetClientSize(Px(mainwnd::kClientWidth), Px(mainwnd::kClientHeight));
 
-    SetBackgroundColor(nvtheme::kBackground, true);
-    nvtheme::SetTitleLabel(m_stTitle, kProgramName);
+    SetBackgroundColor(nvtheme::Colour(Role::Background), true);
+    const COLORREF panel = nvtheme::Colour(Role::Panel), text = nvtheme::Colour(Role::Text);
+    nvtheme::SetTitleLabel(m_stTitle, kProgramName, mainwnd::kClientWidth, 2);
     nvtheme::PlaceCloseButton(m_btnClose, mainwnd::kClientWidth);
-    m_btnMinimize.SetBitmaps(IDB_MINIMIZE, IDB_MINIMIZE_HOVER);
-    m_btnMinimize.MoveWindow(m_btnClose.GetRectInParent().left - 38, 20, kButtonSize, kButtonSize);
+    nvtheme::PlaceMinimizeButton(m_btnMinimize, mainwnd::kClientWidth);
 
     m_picSide.SetBitmaps(IDB_SIDE_PANEL, 0);
-    m_picSide.MoveWindow(0, 60, 266, 460);
+    m_picSide.MoveWindow(ScaleBox(0, 60, 266, 460));
 
     HideControl(IDC_MAIN_ENROLL_PICTURE);
     HideControl(IDC_MAIN_ADMIN_PICTURE);
@@ -100,37 +102,47 @@ void CDlgMain::LayoutMainWindow() {
         m_rcEnrollPanel = ToRect(mainwnd::kEnrollPanel);
         m_rcClearPanel = ToRect(mainwnd::kClearPanel);
 
-        m_stCount.SetLabel(L"--/10", kFace, kTextSize, kCountColour, kPanel, 0);
+        m_stCount.SetLabel(L"--/10", kFace, kTextSize, nvtheme::Colour(Role::Count), panel, 0);
         // The counts are drawn into this box later and never re-measured, so it is made wide
         // enough for the widest of them: "10/10" is wider than the dashes.
         const SIZE count = m_stCount.GetTextExtent();
         const LONG countWidth = std::max(count.cx, m_stCount.MeasureText(L"10/10").cx);
-        m_stCount.MoveWindow(m_rcEnrollPanel.left + 18, m_rcEnrollPanel.top + 20, countWidth + 5, count.cy);
+        const mainwnd::Rect& enroll = mainwnd::kEnrollPanel;
+        m_stCount.MoveWindow(Px(enroll.left + 18), Px(enroll.top + 20), countWidth + Px(5), count.cy);
         const RECT countRect = m_stCount.GetRectInParent();
 
-        m_stCountText.SetLabel(nvui::LoadResourceString(IDS_DATA_IMPORTED).c_str(), kFace, kTextSize, kText,
-                               kPanel, 0);
+        m_stCountText.SetLabel(nvui::LoadResourceString(IDS_DATA_IMPORTED).c_str(), kFace, kTextSize, text,
+                               panel, 0);
         const SIZE countText = m_stCountText.GetTextExtent();
-        m_stCountText.MoveWindow(countRect.right + 2, countRect.top, countText.cx, countText.cy);
+        m_stCountText.MoveWindow(countRect.right + Px(2), countRect.top, countText.cx, countText.cy);
 
-        m_stEnrollHint.SetLabel(nvui::LoadResourceString(IDS_ENROLL_HINT).c_str(), kFace, kTextSize, kText,
-                                kPanel, 0);
-        m_stEnrollHint.MoveWindow(countRect.left, countRect.bottom,
-                                  m_rcEnrollPanel.right - countRect.left - 2,
-                                  2 * m_stEnrollHint.GetTextExtent().cy);
+        m_stEnrollHint.SetLabel(nvui::LoadResourceString(IDS_ENROLL_HINT).c_str(), kFace, kTextSize, text,
+                                panel, 0);
+        // Two lines, or as many as a longer text needs (a translation, a larger scale) within
+        // the panel.
+        const int hintWidth = m_rcEnrollPanel.right - countRect.left - Px(2);
+        const int hintNeeds = m_stEnrollHint.MeasureText(m_stEnrollHint.GetLabelText().c_str(), hintWidth).cy;
+        m_stEnrollHint.MoveWindow(
+            countRect.left, countRect.bottom, hintWidth,
+            std::max<int>(2 * m_stEnrollHint.GetTextExtent().cy,
+                          std::min<int>(hintNeeds, m_rcEnrollPanel.bottom - countRect.bottom)));
 
         nvtheme::SetCommandLabel(m_stEnroll, nvui::LoadResourceString(IDS_ENROLL).c_str());
-        m_stEnroll.MoveWindow(m_rcEnrollPanel.left, m_rcEnrollPanel.bottom + 14, kCommandWidth,
-                              kCommandHeight);
+        m_stEnroll.MoveWindow(ScaleBox(enroll.left, enroll.bottom + 14, kCommandWidth, kCommandHeight));
 
-        m_stClearHint.SetLabel(nvui::LoadResourceString(IDS_CLEAR_HINT).c_str(), kFace, kTextSize, kText,
-                               kPanel, 0);
-        const SIZE clearHint = m_stClearHint.GetTextExtent();
-        m_stClearHint.MoveWindow(m_rcClearPanel.left + 18, m_rcClearPanel.top + 20, clearHint.cx,
-                                 clearHint.cy);
+        m_stClearHint.SetLabel(nvui::LoadResourceString(IDS_CLEAR_HINT).c_str(), kFace, kTextSize, text,
+                               panel, 0);
+        // One line as wide as the text; a text wider than the panel breaks into lines within it.
+        const mainwnd::Rect& clear = mainwnd::kClearPanel;
+        SIZE clearHint = m_stClearHint.GetTextExtent();
+        const int clearWidth = m_rcClearPanel.right - Px(clear.left + 18) - Px(2);
+        if (clearHint.cx > clearWidth)
+            clearHint = {clearWidth,
+                         m_stClearHint.MeasureText(m_stClearHint.GetLabelText().c_str(), clearWidth).cy};
+        m_stClearHint.MoveWindow(Px(clear.left + 18), Px(clear.top + 20), clearHint.cx, clearHint.cy);
 
         nvtheme::SetCommandLabel(m_stClear, nvui::LoadResourceString(IDS_CLEAR).c_str());
-        m_stClear.MoveWindow(m_rcClearPanel.left, m_rcClearPanel.bottom + 14, kCommandWidth, kCommandHeight);
+        m_stClear.MoveWindow(ScaleBox(clear.left, clear.bottom + 14, kCommandWidth, kCommandHeight));
 
         HideControl(IDC_MAIN_HELLO_TEXT);
         HideControl(IDC_MAIN_HELLO_NAME);
@@ -141,12 +153,12 @@ void CDlgMain::LayoutMainWindow() {
         // Set up although never shown: the battery rule they describe is not checked.
         const RECT hint = m_stEnrollHint.GetRectInParent();
         m_stBattery.SetLabel(nvui::LoadResourceString(IDS_BATTERY_NEEDED).c_str(), kFace, kSmallTextSize,
-                             kText, kPanel, LS_RIGHT);
+                             text, panel, LS_RIGHT);
         const SIZE battery = m_stBattery.GetTextExtent();
         m_stBattery.MoveWindow(hint.left, hint.bottom, battery.cx, battery.cy);
         const RECT batteryRect = m_stBattery.GetRectInParent();
-        m_stPlugAc.SetLabel(nvui::LoadResourceString(IDS_PLUG_IN_AC).c_str(), kFace, kSmallTextSize, kText,
-                            kPanel, LS_RIGHT);
+        m_stPlugAc.SetLabel(nvui::LoadResourceString(IDS_PLUG_IN_AC).c_str(), kFace, kSmallTextSize, text,
+                            panel, LS_RIGHT);
         const SIZE plug = m_stPlugAc.GetTextExtent();
         m_stPlugAc.MoveWindow(batteryRect.left, batteryRect.bottom, plug.cx, plug.cy);
 
@@ -193,8 +205,17 @@ void CDlgMain::UpdateCommandLabels() {
 
 void CDlgMain::OnPaint(HDC dc) {
     nvtheme::PaintTitleBand(dc, mainwnd::kClientWidth);
-    nvtheme::FillSolid(dc, m_rcEnrollPanel, kPanel);
-    nvtheme::FillSolid(dc, m_rcClearPanel, kPanel);
+    nvtheme::FillSolid(dc, m_rcEnrollPanel, nvtheme::Colour(Role::Panel));
+    nvtheme::FillSolid(dc, m_rcClearPanel, nvtheme::Colour(Role::Panel));
+}
+
+void CDlgMain::OnLookChanged() {
+    // The layout sets the count's placeholder; the count shown stays.
+    const std::wstring count = m_stCount.GetLabelText();
+    LayoutMainWindow();
+    m_stCount.SetLabelText(count.c_str());
+    UpdateCommandLabels();
+    CDialogEx::OnLookChanged();
 }
 
 //--- Commands

@@ -30,6 +30,7 @@ protected:
     bool PreTranslateMessage(MSG* msg) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     void OnPaint(HDC dc) override;
+    void OnLookChanged() override;
     void OnTimer(UINT_PTR id) override;
     bool OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     bool OnRegisteredMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;

@@ -11,6 +11,7 @@
 #include "ui/ResourceText.h"
 #include "ui/Theme.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <iterator>
 #include <string>
@@ -20,6 +21,7 @@ constexpr int kWidth = 480;
 constexpr int kHeight = 270;
 constexpr int kMargin = 30;
 constexpr int kLine = 20;
+constexpr int kCancelTop = 205;
 constexpr DWORD kSettleMs = 100;
 
 } // namespace
@@ -44,6 +46,9 @@ BOOL CDlgEnroll::OnInitDialog() {
     m_bEnding = false;
     CountAcceptedSample(0);
     CDialogEx::OnInitDialog();
+    m_strTitle = nvui::LoadResourceString(IDS_TOUCH_SENSOR);
+    m_strMessage = nvui::LoadResourceString(IDS_LIFT_AND_PLACE);
+    m_picProgress.SetBitmaps(IDB_FINGER_OUTLINE, IDB_FINGER_OUTLINE);
     Layout();
     CWbfInfo::SetNotifyWindow(m_hWnd);
     UpdateNextSubFactor();
@@ -52,25 +57,32 @@ BOOL CDlgEnroll::OnInitDialog() {
 }
 
 void CDlgEnroll::Layout() {
-    SetClientSize(kWidth, kHeight);
-    SetBackgroundColor(nvtheme::kBackground, true);
+    SetClientSize(nvtheme::Px(kWidth), nvtheme::Px(kHeight));
+    SetBackgroundColor(nvtheme::Colour(nvtheme::Role::Background), true);
 
-    m_strTitle = nvui::LoadResourceString(IDS_TOUCH_SENSOR);
-    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str());
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str(), kWidth);
     nvtheme::PlaceCloseButton(m_btnClose, kWidth);
 
-    m_picProgress.SetBitmaps(IDB_FINGER_OUTLINE, IDB_FINGER_OUTLINE);
-    m_picProgress.MoveWindow(2, 90, 96, 96);
+    m_picProgress.MoveWindow(nvtheme::ScaleBox(2, 90, 96, 96));
 
-    m_strMessage = nvui::LoadResourceString(IDS_LIFT_AND_PLACE);
-    m_stMessage.SetLabel(m_strMessage.c_str(), nvtheme::kFace, kLine, nvtheme::kText, nvtheme::kBackground,
-                         0);
-    m_stMessage.MoveWindow(100, 90, kWidth - 100 - kMargin, 4 * kLine);
+    m_stMessage.SetLabel(m_strMessage.c_str(), nvtheme::kFace, kLine, nvtheme::Colour(nvtheme::Role::Text),
+                         nvtheme::Colour(nvtheme::Role::Background), 0);
+    PlaceMessage();
 
     const std::wstring cancel = nvui::LoadResourceString(IDS_CANCEL);
     nvtheme::SetCommandLabel(m_stCancel, cancel.c_str());
-    m_stCancel.MoveWindow(kMargin, 205, 420, 45);
+    m_stCancel.MoveWindow(nvtheme::ScaleBox(kMargin, kCancelTop, 420, 45));
     SetUpCommandAccess();
+}
+
+void CDlgEnroll::PlaceMessage() {
+    // Four lines, or as many as a longer text needs (a translation, a larger scale) down to just
+    // above Cancel.
+    const RECT box = nvtheme::ScaleBox(100, 90, kWidth - 100 - kMargin, 4 * kLine);
+    const int room = nvtheme::Px(kCancelTop - 5) - box.top;
+    const int needs = m_stMessage.MeasureText(m_strMessage.c_str(), box.right - box.left).cy;
+    m_stMessage.MoveWindow(box.left, box.top, box.right - box.left,
+                           std::max<int>(box.bottom - box.top, std::min(needs, room)));
 }
 
 void CDlgEnroll::UpdateNextSubFactor() {
@@ -91,6 +103,8 @@ void CDlgEnroll::SetProgressPicture(int state) {
 void CDlgEnroll::SetTitleText(const std::wstring& text) {
     m_strTitle = text;
     m_stTitle.SetLabelText(m_strTitle.c_str());
+    // Sized to the new text, which may be longer than the one before.
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str(), kWidth);
     SetWindowTextW(m_hWnd, m_strTitle.c_str());
     ShowProgressValue();
 }
@@ -99,6 +113,7 @@ void CDlgEnroll::SetTitleText(const std::wstring& text) {
 void CDlgEnroll::SetMessageText(const std::wstring& text) {
     m_strMessage = text;
     m_stMessage.SetLabelText(m_strMessage.c_str());
+    PlaceMessage();
     m_announcer.Announce(m_strMessage);
 }
 
@@ -285,6 +300,11 @@ bool CDlgEnroll::OnCommand(WORD id, WORD code, HWND control) {
         return true;
     }
     return CDialogEx::OnCommand(id, code, control);
+}
+
+void CDlgEnroll::OnLookChanged() {
+    Layout();
+    CDialogEx::OnLookChanged();
 }
 
 void CDlgEnroll::OnPaint(HDC dc) {

@@ -52,11 +52,16 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     void OnPaint(HDC dc) override;
+    void OnLookChanged() override;
     bool OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+    // Places and colours the controls with the texts the dialog shows now; again when the look
+    // changes.
     void Layout();
+    // The message label's height for the text it shows.
+    void PlaceMessage();
     // Roles, names, tab order and window text for the keyboard and screen readers
     // (EnrollDialogAccess.cpp).
     void SetUpCommandAccess();

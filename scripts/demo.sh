@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds NorvikFingerprint.exe and shows it working with the simulated sensor.
 #
-#   scripts/demo.sh [--headless] [--auto]
+#   scripts/demo.sh [--headless] [--auto] [--dpi N]
 #
 # It installs what is missing, builds the windows preset, and prepares a Wine prefix of its own
 # (build/demo/wineprefix): the simulated biometric service with one sensor of vendor 0x2F1B, a
@@ -15,20 +15,35 @@
 # enrolment, the same finger refused, Clear, the sensor unplugged), saves a screenshot of each
 # step in build/demo/screenshots/ and a contact sheet of them all, build/demo/tour.png. Either way
 # it ends by showing with `nvkdb dump` that the hand-off password was applied.
+#
+# --dpi N sets the prefix's display scale (LogPixels) before the program starts: 96 (100 %, the
+# default), 120, 144 (150 %) or 192 (200 %), or any other; the program is then laid out at N/96.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 headless=0
 auto=0
-for arg in "$@"; do
-    case "$arg" in
+dpi=96
+while [ $# -gt 0 ]; do
+    case "$1" in
         --headless) headless=1 ;;
         --auto) auto=1 ;;
-        -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        *) echo "demo.sh: unknown option $arg (try --help)" >&2; exit 2 ;;
+        --dpi)
+            [ $# -ge 2 ] || { echo "demo.sh: --dpi needs a number" >&2; exit 2; }
+            dpi=$2
+            shift
+            ;;
+        -h | --help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "demo.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
+    shift
 done
+case "$dpi" in '' | *[!0-9]*) echo "demo.sh: --dpi takes a number of dots per inch, such as 144" >&2; exit 2 ;; esac
+if [ "$dpi" -lt 72 ] || [ "$dpi" -gt 480 ]; then
+    echo "demo.sh: --dpi $dpi is out of 72..480" >&2
+    exit 2
+fi
 [ -n "${DISPLAY:-}" ] || headless=1
 
 source scripts/deps.sh
@@ -47,10 +62,16 @@ shots="$demo/screenshots"
 prefix="$demo/wineprefix"
 mkdir -p "$demo"
 [ $headless -eq 1 ] && unset DISPLAY
+# Room for the main window at 200 % (1432x1040) and the boxes around it.
+screen_width=1920 screen_height=1440
+export NV_XVFB_SCREEN="${screen_width}x${screen_height}x24"
 source scripts/wine-env.sh
 echo "== Preparing the Wine prefix $prefix"
 nv_wine_prepare "$prefix"
 exec 7>&- 9>&-
+# Set on every run, so that a scale chosen before does not stay.
+echo "== Display scale $dpi dpi ($((dpi * 100 / 96)) %)"
+nv_wine_set_dpi "$prefix" "$dpi"
 # The simulator's winbio.dll comes from build/windows/bin, which is not beside this prefix.
 cp -p "$bin/winbio.dll" "$prefix/drive_c/windows/system32/winbio.dll"
 trap 'nv_wine_shutdown "$prefix"' EXIT
@@ -143,7 +164,7 @@ count_is() {
 painted() {
     local i
     for i in $(seq 1 50); do
-        [ "$(drive pixel "${main[@]}" 700 300)" = "F0F0F0" ] && return 0
+        [ "$(drive pixel "${main[@]}" $((700 * dpi / 96)) $((300 * dpi / 96)))" = "F0F0F0" ] && return 0
         sleep 0.2
     done
 }
@@ -155,7 +176,8 @@ fail() {
 
 drive wait "${main[@]}" --timeout 30000 >/dev/null || fail "the main window did not appear"
 count_is ' 0/10' || fail "the start-up chain did not finish"
-drive move-screen 2 1020 >/dev/null
+echo "   main window: $(drive rect "${main[@]}")"
+drive move-screen 2 $((screen_height - 4)) >/dev/null
 sleep 0.5
 shot main-window
 
@@ -176,7 +198,7 @@ sleep 0.5
 shot success-box
 drive click --has-control 1169 --id 1171 >/dev/null || fail "could not click OK"
 count_is ' 1/10' || fail "the new finger was not counted"
-drive move-screen 2 1020 >/dev/null
+drive move-screen 2 $((screen_height - 4)) >/dev/null
 painted
 sleep 0.3
 shot count-one
@@ -195,7 +217,7 @@ count_is ' 1/10' || fail "the refused finger changed the count"
 
 drive click "${main[@]}" --id 1224 >/dev/null || fail "could not click Clear"
 count_is ' 0/10' || fail "Clear did not empty the count"
-drive move-screen 2 1020 >/dev/null
+drive move-screen 2 $((screen_height - 4)) >/dev/null
 painted
 sleep 0.5
 shot after-clear

@@ -17,7 +17,8 @@ nv_find_wine() {
 }
 
 # A display for windows: the caller's, or one Xvfb per prefix that stays up for later runs and
-# is stopped by nv_wine_shutdown.
+# is stopped by nv_wine_shutdown. NV_XVFB_SCREEN sets its size (WIDTHxHEIGHTxDEPTH); the default
+# holds the main window up to 150 %, at 200 % (1432x1040) it needs a larger one.
 nv_ensure_display() {
     local prefix=$1
     if [ -n "${DISPLAY:-}" ]; then
@@ -39,7 +40,7 @@ nv_ensure_display() {
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    setsid Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp 8>"$fifo" >/dev/null 2>&1 &
+    setsid Xvfb -displayfd 8 -screen 0 "${NV_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 8>"$fifo" >/dev/null 2>&1 &
     local xpid=$!
     local display=""
     read -r -t 20 display <"$fifo" || true
@@ -77,6 +78,14 @@ nv_wine_prepare() {
         nv_prefix_setup "$prefix"
         touch "$prefix/.nv-ready"
     fi
+    # Keyboard cues as Windows ships them: hidden until the keyboard is used. Wine's default shows
+    # them at all times, which would put a focus cue on every window at rest. Also for a prefix
+    # made before this setting was.
+    if [ ! -f "$prefix/.nv-keyboard-cues" ]; then
+        "$NV_WINE" reg add 'HKCU\Control Panel\Desktop' /v UserPreferencesMask /t REG_BINARY \
+            /d 1000028012000000 /f >/dev/null 2>&1 || nv_die "could not set the keyboard cues of $prefix"
+        touch "$prefix/.nv-keyboard-cues"
+    fi
     nv_install_simulator "$prefix"
     flock -u 7
     # Keep the wine server up between the many short test processes, detached from our output.
@@ -94,6 +103,21 @@ nv_install_simulator() {
     if [ -f "$dll" ] && [ "$dll" -nt "$target" ]; then
         cp -p "$dll" "$target.nv-new" && mv -f "$target.nv-new" "$target"
     fi
+}
+
+# The display scale of a prepared prefix, as a person sets it in the Control Panel: the DPI that
+# programs read comes from LogPixels, and the prefix's wine server is stopped so that the next
+# program starts with it.
+nv_wine_set_dpi() {
+    local prefix=$1 dpi=$2
+    case "$dpi" in '' | *[!0-9]*) nv_die "not a DPI: $dpi" ;; esac
+    local key
+    for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+        WINEPREFIX="$prefix" "$NV_WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 ||
+            nv_die "could not set LogPixels in $prefix"
+    done
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
 }
 
 # Hook for what a fresh prefix needs beyond wineboot; scripts that install more redefine it.

@@ -22,17 +22,20 @@ UINT RecheckMessage() {
     return message;
 }
 
-// Set on a dialog once a key has been pressed in it.
-const wchar_t kKeyboardUsedProperty[] = L"NorvikKeyboardUsed";
+// Set on a dialog while its focus cues are shown. The platform keeps this in the window's UI
+// state, but not every system does (Wine keeps none), so the dialog keeps it too.
+const wchar_t kFocusCuesProperty[] = L"NorvikFocusCues";
 
-void NoteKeyboardUse(HWND control) {
-    if (HWND dialog = GetParent(control))
-        SetPropW(dialog, kKeyboardUsedProperty, reinterpret_cast<HANDLE>(1));
+bool FocusCuesShown(HWND dialog) {
+    return dialog != nullptr && GetPropW(dialog, kFocusCuesProperty) != nullptr;
 }
 
-bool KeyboardUsed(HWND control) {
+// A key pressed at a command: its dialog shows the focus cue from now on, as the dialog manager
+// does for the keys it handles itself.
+void NoteKeyboardUse(HWND control) {
     HWND dialog = GetParent(control);
-    return dialog != nullptr && GetPropW(dialog, kKeyboardUsedProperty) != nullptr;
+    if (dialog != nullptr && !FocusCuesShown(dialog))
+        nvui::SetFocusCuesShown(dialog, true);
 }
 
 } // namespace
@@ -91,11 +94,10 @@ void CAccessibleStatic::SetAccessibleName(const std::wstring& name) {
 bool CAccessibleStatic::ShowsFocusCue() const {
     if (!IsCommand() || m_hWnd == nullptr || GetFocus() != m_hWnd)
         return false;
-    // The system hides the cue until the keyboard is used, unless it is set to show keyboard
-    // cues at all times (Wine is, by default), which ignores that flag. Then the window would
-    // look different at rest, so the cue waits for the first key in its dialog in any case.
+    // Hidden from the dialog's start when the last input came from the mouse and keyboard cues
+    // are not always on, shown from the first key; and never while the platform hides them.
     const auto state = static_cast<UINT>(SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0));
-    return (state & UISF_HIDEFOCUS) == 0 && KeyboardUsed(m_hWnd);
+    return FocusCuesShown(GetParent(m_hWnd)) && (state & UISF_HIDEFOCUS) == 0;
 }
 
 bool CAccessibleStatic::IsPressKey(WPARAM key) const {
@@ -108,7 +110,7 @@ bool CAccessibleStatic::HandleAccessMessage(UINT message, WPARAM wParam, LPARAM 
     if (message == WM_DESTROY) {
         m_access.Disconnect();
         if (HWND dialog = GetParent(m_hWnd))
-            RemovePropW(dialog, kKeyboardUsedProperty);
+            RemovePropW(dialog, kFocusCuesProperty);
         return false;
     }
     if (const UINT action = DefaultActionMessage(); action != 0 && message == action) {
@@ -139,10 +141,7 @@ bool CAccessibleStatic::HandleAccessMessage(UINT message, WPARAM wParam, LPARAM 
         return true;
     }
     case WM_KEYDOWN:
-        if (!KeyboardUsed(m_hWnd)) {
-            NoteKeyboardUse(m_hWnd);
-            InvalidateRect(m_hWnd, nullptr, FALSE);
-        }
+        NoteKeyboardUse(m_hWnd);
         if (!IsPressKey(wParam))
             return false;
         // A key held down repeats; it presses once.
@@ -156,6 +155,9 @@ bool CAccessibleStatic::HandleAccessMessage(UINT message, WPARAM wParam, LPARAM 
         return false;
     case WM_UPDATEUISTATE:
         *result = Default(message, wParam, lParam);
+        // The dialog manager shows the cues for a key it handled itself (Alt, say).
+        if (LOWORD(wParam) == UIS_CLEAR && (HIWORD(wParam) & UISF_HIDEFOCUS) != 0)
+            NoteKeyboardUse(m_hWnd);
         InvalidateRect(m_hWnd, nullptr, FALSE);
         return true;
     default:
@@ -221,6 +223,23 @@ bool CAccessibleStatic::RequestDefaultAction() {
 }
 
 namespace nvui {
+
+void SetFocusCuesShown(HWND dialog, bool shown) {
+    if (dialog == nullptr)
+        return;
+    if (shown)
+        SetPropW(dialog, kFocusCuesProperty, reinterpret_cast<HANDLE>(1));
+    else
+        RemovePropW(dialog, kFocusCuesProperty);
+    SendMessageW(dialog, WM_CHANGEUISTATE, MAKEWPARAM(shown ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
+    // Not every system passes the change on to the controls; the cue is theirs to draw.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+bool FocusCuesAlwaysShown() {
+    BOOL always = FALSE;
+    return SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0) != FALSE && always != FALSE;
+}
 
 void ArrangeTabOrder(std::initializer_list<const CStatic*> controls) {
     HWND previous = nullptr;

@@ -1,8 +1,8 @@
 // CAccessibleStatic: what the owner-drawn statics share for people who use the keyboard or a
 // screen reader. Every one answers WM_GETOBJECT with a role, a name and a state; one made a
 // command (a button or a link) also takes the focus in the tab order its dialog gives it,
-// presses with Space (and Enter, unless told not to), shows a focus cue while the system's
-// keyboard cues are on, and reports itself unavailable while it would ignore a click.
+// presses with Space (and Enter, unless told not to), shows a focus cue while its dialog's UI
+// state shows keyboard cues, and reports itself unavailable while it would ignore a click.
 #pragma once
 
 #include "ui/AccessibleObject.h"
@@ -50,8 +50,8 @@ protected:
 
     // The derived window procedure calls this first; true when the message was handled here.
     bool HandleAccessMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
-    // Whether the focus cue belongs on the control now: it has the focus, the keyboard cues of
-    // its window are shown and a key has been pressed in its dialog.
+    // Whether the focus cue belongs on the control now: it has the focus and its dialog's UI
+    // state does not hide focus cues.
     bool ShowsFocusCue() const;
     // A label's text changed: readers that follow it hear the new one.
     void NotifyNameChange() const;
@@ -85,6 +85,11 @@ private:
 };
 
 namespace nvui {
+
+// Shows or hides the focus cues of a dialog's controls (its UI state's UISF_HIDEFOCUS).
+void SetFocusCuesShown(HWND dialog, bool shown);
+// The user's setting that keyboard cues are always shown (SPI_GETKEYBOARDCUES).
+bool FocusCuesAlwaysShown();
 
 // Makes the controls their dialog's tab stops in this order. The dialog manager goes through
 // the controls in z-order, which the templates fix otherwise, so the controls are restacked.

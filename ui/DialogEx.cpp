@@ -2,7 +2,7 @@
 #include "ui/DialogEx.h"
 
 #include "ui/AccessibleStatic.h"
-
+#include "ui/Theme.h"
 #include "ui/WinApp.h"
 
 namespace {
@@ -35,6 +35,7 @@ bool ReturnsResultDirectly(UINT message) {
 } // namespace
 
 thread_local CDialogEx* CDialogEx::s_pInnermostModal = nullptr;
+thread_local bool CDialogEx::s_bLastInputFromKeyboard = false;
 
 CDialogEx::CDialogEx(UINT templateId, HWND parent) : m_hParent(parent), m_nTemplateId(templateId) {}
 
@@ -202,6 +203,13 @@ bool CDialogEx::PassActivationToModal() {
 }
 
 void CDialogEx::RouteMessage(MSG& msg) {
+    // Noted before the message is handled: a key that opens a dialog is the input that dialog
+    // starts after.
+    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)
+        s_bLastInputFromKeyboard = true;
+    else if ((msg.message >= WM_LBUTTONDOWN && msg.message <= WM_MBUTTONDBLCLK) ||
+             (msg.message >= WM_NCLBUTTONDOWN && msg.message <= WM_NCMBUTTONDBLCLK))
+        s_bLastInputFromKeyboard = false;
     CDialogEx* target = msg.hwnd ? FromHandle(GetAncestor(msg.hwnd, GA_ROOT)) : nullptr;
     if (target != nullptr) {
         bool handled = false;
@@ -226,6 +234,11 @@ bool CDialogEx::FilterEnterEscape(MSG* msg) {
         return true;
     }
     return false;
+}
+
+void CDialogEx::OnLookChanged() {
+    if (m_hWnd != nullptr)
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool CDialogEx::PreTranslateMessage(MSG*) {
@@ -292,6 +305,10 @@ bool CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     switch (message) {
     case WM_INITDIALOG:
         *result = OnInitDialog();
+        // The platform's UIS_INITIALIZE: cues shown when the last input came from the keyboard
+        // or the user keeps them on, hidden after the mouse. Not every system's dialog manager
+        // looks at the last input, so the dialog sets its state itself.
+        nvui::SetFocusCuesShown(m_hWnd, nvui::FocusCuesAlwaysShown() || s_bLastInputFromKeyboard);
         return true;
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
@@ -317,6 +334,13 @@ bool CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
             *result = 0;
             return true;
         }
+        return OnMessage(message, wParam, lParam, result);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // Read on every such notice: high contrast is switched by a setting, and its colours by
+        // the system colours. In the normal look neither changes anything of ours.
+        if (nvtheme::RefreshHighContrast() || nvtheme::HighContrast())
+            OnLookChanged();
         return OnMessage(message, wParam, lParam, result);
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:

@@ -65,6 +65,9 @@ public:
     // message is for, the dialog manager, then translation and dispatch. For tests and for
     // loops of other code that pump while our dialogs are open.
     static void RouteMessage(MSG& msg);
+    // Whether the last key or button input that a loop of this thread routed came from the
+    // keyboard: what decides whether a new dialog shows its focus cues at once.
+    static bool LastInputFromKeyboard() { return s_bLastInputFromKeyboard; }
     // The keyboard rule of the dialogs that must not end on Enter or Escape: such a key-down is
     // handed straight to its window instead of the dialog manager. Returns whether it was.
     static bool FilterEnterEscape(MSG* msg);
@@ -81,6 +84,10 @@ protected:
     virtual bool OnCommand(WORD id, WORD code, HWND control);
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // The system's colours or settings changed and the theme's look with them (high contrast on
+    // or off, or other system colours under it): the dialog applies the look again. The default
+    // repaints the window.
+    virtual void OnLookChanged();
     // WM_PAINT, between BeginPaint and EndPaint.
     virtual void OnPaint(HDC) {}
     virtual void OnTimer(UINT_PTR) {}
@@ -110,6 +117,7 @@ private:
 
     // The modal runs of a thread, innermost first, linked through the dialogs that run them.
     static thread_local CDialogEx* s_pInnermostModal;
+    static thread_local bool s_bLastInputFromKeyboard;
     CDialogEx* m_pOuterModal = nullptr;
     HWND m_hModalOwner = nullptr;  // the owner of the running modal dialog
     bool m_bOwnerDisabled = false; // and whether the run disabled it

@@ -2,6 +2,7 @@
 #include "ui/DlgBlackWnd.h"
 
 #include "resources/ResourceIds.h"
+#include "ui/DisplayScale.h"
 
 CDlgBlackWnd::CDlgBlackWnd() : CDialogEx(IDD_BLACKWND), m_nWidth(716), m_nHeight(520) {}
 
@@ -12,7 +13,7 @@ BOOL CDlgBlackWnd::OnInitDialog() {
                       GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_NOACTIVATE);
     SetLayeredWindowAttributes(m_hWnd, 0, 128, LWA_ALPHA);
     SetWindowTextW(m_hWnd, L"Norvik Fingerprint Black");
-    SetClientSize(m_nWidth, m_nHeight);
+    SetClientSize(nvtheme::Px(m_nWidth), nvtheme::Px(m_nHeight));
     SetBackgroundColor(0x000000, true);
     // With no control to take it, the dialog manager's default focus would go to the window
     // itself, and activate it while it is still hidden.

@@ -16,6 +16,7 @@ public:
     // activating it.
     bool Cover(HWND window);
 
+    // The covered client area at 96 dpi; the overlay takes it to the display's scale.
     int m_nWidth;
     int m_nHeight;
 

@@ -1,6 +1,8 @@
-// The message box: layout in pixels, painting of the band, and its three ways out.
+// The message box: layout in pixels at 96 dpi, taken to the display's scale, painting of the band, and its
+// three ways out.
 #include "ui/DlgMessageBox.h"
 
+#include "ui/PictureSource.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "ui/ResourceText.h"
@@ -15,6 +17,7 @@ constexpr int kHeight = 270;
 constexpr int kMargin = 30;
 constexpr int kLine = 20;
 constexpr int kTextWidth = kWidth - 100 - kMargin;
+constexpr int kOkTop = 205;
 } // namespace
 
 CDlgMessageBox::CDlgMessageBox() : CDialogEx(IDD_MESSAGEBOX) {}
@@ -51,38 +54,50 @@ BOOL CDlgMessageBox::OnInitDialog() {
 }
 
 void CDlgMessageBox::Layout() {
-    SetClientSize(kWidth, kHeight);
-    SetBackgroundColor(nvtheme::kBackground, true);
-    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str());
+    using nvtheme::Px;
+    using nvtheme::ScaleBox;
+    SetClientSize(Px(kWidth), Px(kHeight));
+    SetBackgroundColor(nvtheme::Colour(nvtheme::Role::Background), true);
+    nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str(), kWidth);
     nvtheme::PlaceCloseButton(m_btnClose, kWidth);
 
     const std::uint32_t style = NormalizeMessageBoxStyle(m_nStyle);
     ReleaseIcon();
-    m_hIconBitmap.Reset(LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(MessageBoxIconBitmap(style))));
+    m_hIconBitmap = nvui::LoadPicture(MessageBoxIconBitmap(style));
     HWND icon = GetDlgItem(IDC_MSGBOX_ICON);
     // The template's own picture is the static's to keep; ours stays valid until the box goes.
     SendMessageW(icon, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_hIconBitmap.Get()));
-    ::MoveWindow(icon, kMargin, 98, 42, 42, TRUE);
+    const RECT iconRect = ScaleBox(kMargin, 98, 42, 42);
+    ::MoveWindow(icon, iconRect.left, iconRect.top, iconRect.right - iconRect.left,
+                 iconRect.bottom - iconRect.top, TRUE);
 
-    m_stText.SetLabel(m_strText.c_str(), nvtheme::kFace, kLine, nvtheme::kText, nvtheme::kBackground, 0);
-    m_stText.MoveWindow(100, 90, kTextWidth, 3 * kLine);
-
+    m_stText.SetLabel(m_strText.c_str(), nvtheme::kFace, kLine, nvtheme::Colour(nvtheme::Role::Text),
+                      nvtheme::Colour(nvtheme::Role::Background), 0);
+    // The text gets the lines it needs: at least three (two above the link), and a longer one
+    // (a translation, a larger scale) as many as there is room for above the OK button.
+    const RECT textRect = ScaleBox(100, 90, kTextWidth, 3 * kLine);
+    const int textWidth = textRect.right - textRect.left;
+    const int textNeeds = m_stText.MeasureText(m_strText.c_str(), textWidth).cy;
+    const int room = Px(kOkTop - 5) - textRect.top;
     if (style & MSGBOX_ANOTHER_FINGER) {
-        // The link goes under the text, so the text gets the lines it needs, from two up to the
-        // three there is room for above the OK button.
-        const int textHeight = m_stText.MeasureText(m_strText.c_str(), kTextWidth).cy;
-        m_stText.MoveWindow(100, 90, kTextWidth, std::clamp(textHeight, 2 * kLine, 3 * kLine));
+        const int linkRoom = Px(5) + Px(kLine);
+        m_stText.MoveWindow(textRect.left, textRect.top, textWidth,
+                            std::clamp(textNeeds, Px(2 * kLine), std::max(Px(2 * kLine), room - linkRoom)));
         const std::wstring another = nvui::LoadResourceString(IDS_SCAN_ANOTHER);
-        m_stAnother.SetLabel(another.c_str(), nvtheme::kFace, kLine, nvtheme::kLink, nvtheme::kBackground,
-                             LS_UNDERLINE);
+        m_stAnother.SetLabel(another.c_str(), nvtheme::kFace, kLine, nvtheme::Colour(nvtheme::Role::Link),
+                             nvtheme::Colour(nvtheme::Role::Background), LS_UNDERLINE);
         m_stAnother.EnableClick();
-        m_stAnother.MoveWindow(100, m_stText.GetRectInParent().bottom + 5, kTextWidth, kLine);
+        m_stAnother.MoveWindow(textRect.left, m_stText.GetRectInParent().bottom + Px(5), textWidth,
+                               Px(kLine));
         m_stAnother.ShowWindow(SW_SHOW);
+    } else {
+        m_stText.MoveWindow(textRect.left, textRect.top, textWidth,
+                            std::max<int>(textRect.bottom - textRect.top, std::min(textNeeds, room)));
     }
 
     const std::wstring ok = nvui::LoadResourceString(IDS_OK);
     nvtheme::SetCommandLabel(m_stButton1, ok.c_str());
-    m_stButton1.MoveWindow(kMargin, 205, 420, 45);
+    m_stButton1.MoveWindow(ScaleBox(kMargin, kOkTop, 420, 45));
 
     m_stButton2.ShowWindow(SW_HIDE);
 
@@ -110,6 +125,11 @@ void CDlgMessageBox::ReleaseIcon() {
             DeleteObject(held);
     }
     m_hIconBitmap.Reset();
+}
+
+void CDlgMessageBox::OnLookChanged() {
+    Layout();
+    CDialogEx::OnLookChanged();
 }
 
 void CDlgMessageBox::OnPaint(HDC dc) {

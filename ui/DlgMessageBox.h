@@ -30,6 +30,7 @@ protected:
     void DoDataExchange() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     void OnPaint(HDC dc) override;
+    void OnLookChanged() override;
     bool OnCustomMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 

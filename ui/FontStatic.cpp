@@ -2,6 +2,7 @@
 #include "ui/FontStatic.h"
 
 #include "base/Win32Handle.h"
+#include "ui/DisplayScale.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -71,6 +72,12 @@ void CFontStatic::ClearPressedColors() {
     m_bHover = false;
 }
 
+void CFontStatic::SetFrameColor(COLORREF colour, bool shown) {
+    m_bFrame = shown;
+    m_clrFrame = colour;
+    Invalidate(true);
+}
+
 void CFontStatic::SetStyle(std::uint32_t flags) {
     ApplyLabelStyle(m_style, flags);
     PaintNow();
@@ -100,10 +107,10 @@ void CFontStatic::PaintNow() {
 }
 
 HFONT CFontStatic::CreateLabelFont() const {
-    return CreateFontW(m_nSize, 0, 0, 0, m_style.bold ? 900 : 400, m_style.italic, m_style.underline,
-                       m_style.strikeOut, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS,
-                       m_style.antiAlias ? ANTIALIASED_QUALITY : DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       m_strFaceName.c_str());
+    return CreateFontW(nvtheme::Px(m_nSize), 0, 0, 0, m_style.bold ? 900 : 400, m_style.italic,
+                       m_style.underline, m_style.strikeOut, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
+                       CLIP_CHARACTER_PRECIS, m_style.antiAlias ? ANTIALIASED_QUALITY : DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, m_strFaceName.c_str());
 }
 
 SIZE CFontStatic::MeasureText(const wchar_t* text, int wrapWidth) const {
@@ -118,7 +125,7 @@ SIZE CFontStatic::MeasureText(const wchar_t* text, int wrapWidth) const {
     const int length = static_cast<int>(wcslen(text));
     if (wrapWidth > 0) {
         RECT rc = {0, 0, wrapWidth, 0};
-        DrawTextW(dc.Get(), text, length, &rc, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextW(dc.Get(), text, length, &rc, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
         size = {rc.right - rc.left, rc.bottom - rc.top};
     } else {
         GetTextExtentPoint32W(dc.Get(), text, length, &size);
@@ -149,11 +156,16 @@ void CFontStatic::Paint(HDC target) {
         fill = m_clrHoverFill;
         border = m_clrHoverBorder;
     }
+    bool drawBorder = border != 0;
+    if (!drawBorder && m_bFrame) {
+        border = m_clrFrame;
+        drawBorder = true;
+    }
     {
         const nvwin::GdiObject<HBRUSH> brush(CreateSolidBrush(fill));
         FillRect(memory.Get(), &client, brush.Get());
-        if (border != 0) {
-            const nvwin::GdiObject<HPEN> pen(CreatePen(PS_SOLID, 3, border));
+        if (drawBorder) {
+            const nvwin::GdiObject<HPEN> pen(CreatePen(PS_SOLID, nvtheme::Px(3), border));
             const nvwin::SelectGuard selectPen(memory.Get(), pen.Get());
             const nvwin::SelectGuard selectBrush(memory.Get(), brush.Get());
             Rectangle(memory.Get(), client.left, client.top, client.right, client.bottom);
@@ -178,7 +190,10 @@ void CFontStatic::Paint(HDC target) {
                 rc.top += (client.bottom - client.top - textHeight) / 2;
         }
         const UINT align = m_style.center ? DT_CENTER : (m_style.right ? DT_RIGHT : DT_LEFT);
-        DrawTextW(memory.Get(), m_strText.c_str(), length, &rc, align | DT_WORDBREAK | DT_NOPREFIX);
+        // A word wider than the label (a script written without spaces) is broken inside, as an
+        // edit control breaks it, instead of running past the edge.
+        DrawTextW(memory.Get(), m_strText.c_str(), length, &rc,
+                  align | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
     }
     if (ShowsFocusCue()) {
         const RECT cue = FocusCueRect(client);
@@ -190,10 +205,10 @@ void CFontStatic::Paint(HDC target) {
 RECT CFontStatic::FocusCueRect(const RECT& client) const {
     RECT cue = client;
     if (m_style.center) {
-        InflateRect(&cue, -4, -4);
+        InflateRect(&cue, -nvtheme::Px(4), -nvtheme::Px(4));
         return cue;
     }
-    const LONG width = std::min<LONG>(m_sizeText.cx + 2, client.right);
+    const LONG width = std::min<LONG>(m_sizeText.cx + nvtheme::Px(2), client.right);
     if (m_style.right)
         cue.left = client.right - width;
     else

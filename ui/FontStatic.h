@@ -15,6 +15,7 @@ class CFontStatic : public CAccessibleStatic {
 public:
     CFontStatic() = default;
 
+    // Sizes are font heights in pixels at 96 dpi; the label draws them at the display's scale.
     void SetLabel(const wchar_t* text, const wchar_t* faceName, int size, COLORREF textColour,
                   COLORREF backColour, std::uint32_t flags);
     void SetLabelFont(const wchar_t* faceName, int size, COLORREF textColour, std::uint32_t flags);
@@ -26,6 +27,9 @@ public:
     void ClearHoverColors();
     void SetPressedColors(COLORREF text, COLORREF fill, COLORREF border);
     void ClearPressedColors();
+    // A frame drawn in every state that has no border of its own (a border of 0 is none there, so
+    // a black frame needs the flag).
+    void SetFrameColor(COLORREF colour, bool shown);
     void EnableClick() { m_nClickable = 1; }
     void DisableClick() { m_nClickable = 0; }
     // Applies the flags (see LabelStyle.h) and paints at once, which records the text extent.
@@ -34,7 +38,8 @@ public:
     // The single-line size of the text in the label's font, as of the last paint.
     SIZE GetTextExtent() const { return m_sizeText; }
     // The size `text` takes in the label's font: on one line, or, with a wrap width, broken at
-    // word boundaries into lines no wider than that, as the label draws it.
+    // word boundaries (inside a word wider than the line) into lines no wider than that, as the
+    // label draws it.
     SIZE MeasureText(const wchar_t* text, int wrapWidth = 0) const;
     const std::wstring& GetLabelText() const { return m_strText; }
     const LabelStyle& GetStyle() const { return m_style; }
@@ -74,4 +79,6 @@ private:
     bool m_bPressedColors = false;
     COLORREF m_clrPressedText = 0, m_clrPressedFill = 0, m_clrPressedBorder = 0;
     int m_nClickable = 0;
+    bool m_bFrame = false;
+    COLORREF m_clrFrame = 0;
 };

@@ -1,8 +1,9 @@
-// The picture button: hover tracking, and a bitmap loaded on every paint and stretched to fit.
+// The picture button: hover tracking, and a picture loaded on every paint and fitted to the control.
 #include "ui/HoverPicBtn.h"
 
 #include "base/Win32Handle.h"
-#include "ui/WinApp.h"
+#include "ui/PictureSource.h"
+#include "ui/Theme.h"
 
 void CHoverPicBtn::SetBitmaps(int normalId, int hoverId) {
     m_nNormalId = normalId;
@@ -16,16 +17,23 @@ void CHoverPicBtn::Paint(HDC dc) {
     const int id = m_bHover ? m_nHoverId : m_nNormalId;
     if (id == 0)
         return;
-    const nvwin::GdiObject<HBITMAP> bitmap(LoadBitmapW(nvui::ResourceInstance(), MAKEINTRESOURCEW(id)));
-    if (!bitmap)
+    const nvwin::GdiObject<HBITMAP> bitmap = nvui::LoadPicture(id);
+    if (!bitmap) {
+        // A picture the look leaves out: the control shows the dialog's ground instead.
+        nvtheme::FillSolid(dc, rc, nvtheme::Colour(nvtheme::Role::Background));
         return;
+    }
     BITMAP info = {};
     GetObjectW(bitmap.Get(), sizeof info, &info);
     const nvwin::MemoryDC memory(CreateCompatibleDC(dc));
     if (!memory)
         return;
     const nvwin::SelectGuard select(memory.Get(), bitmap.Get());
-    SetStretchBltMode(dc, COLORONCOLOR);
+    // Pictures come at the control's size; where rounding leaves a pixel between them, the
+    // stretch is a smooth one.
+    const bool exact = info.bmWidth == rc.right - rc.left && info.bmHeight == rc.bottom - rc.top;
+    SetStretchBltMode(dc, exact ? COLORONCOLOR : HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
     StretchBlt(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, memory.Get(), 0, 0, info.bmWidth,
                info.bmHeight, SRCCOPY);
     if (ShowsFocusCue())

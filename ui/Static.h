@@ -20,6 +20,10 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
     int GetDlgCtrlID() const { return m_hWnd ? ::GetDlgCtrlID(m_hWnd) : 0; }
     void MoveWindow(int x, int y, int width, int height, bool repaint = true);
+    // The same by the rectangle's edges in the parent's client coordinates.
+    void MoveWindow(const RECT& rc, bool repaint = true) {
+        MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, repaint);
+    }
     void ShowWindow(int command);
     // The window rectangle in the parent's client coordinates.
     RECT GetRectInParent() const;

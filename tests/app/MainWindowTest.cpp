@@ -436,7 +436,8 @@ void ExpectEnrolmentHeard() {
 
 // The keyboard alone, with real key presses: Tab and Shift+Tab walk Enroll, Clear, minimise and
 // close in that order; an inactive command and Enter on close do nothing; Space enrols a finger
-// through the dialog and its box, clears it, minimises and closes.
+// through the dialog (its Cancel showing the focus cue from the start) and its box, clears it,
+// minimises and closes.
 TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
     testwin::ComApartment com;
     HWND main = StartReady();
@@ -479,6 +480,14 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
     press(main, L"space");
     HWND dialog = m_program.WaitEnrollDialog(10000);
     ASSERT_NE(dialog, nullptr) << "Space on Enroll";
+    // The dialog opened by a key shows the cue on Cancel at once, as the platform's dialogs do
+    // when the last input came from the keyboard: four pixels inside its edge.
+    Sleep(400);
+    int cancelCue = 0;
+    for (int x = 44; x < 64; ++x)
+        cancelCue += Pixel(dialog, x, 209) != kActive ? 1 : 0;
+    EXPECT_GT(cancelCue, 5) << "no focus cue on Cancel";
+    Screenshot(dialog, L"enroll-dialog-opened-by-space");
     // Each touch's announcement is heard (and read, as a reader reads it) before the next touch.
     std::size_t announcements = 0;
     for (int touch = 0; touch < 10; ++touch) {

@@ -4,7 +4,10 @@
 #include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 #include "tests/support/Text.h"
+#include "ui/DisplayScale.h"
+#include "ui/Pictures.h"
 #include "ui/ResourceText.h"
+#include "ui/Theme.h"
 
 #include <windows.h>
 
@@ -13,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -528,6 +532,178 @@ TEST(Bitmaps, LookLikeTheirDescriptions) {
         EXPECT_LT(sum, previous) << id;
         EXPECT_GT(GetBValue(c), GetRValue(c)) << "still teal: " << id;
         previous = sum;
+    }
+}
+
+// The colours of a bitmap resource, top row first, as 0x00RRGGBB.
+std::vector<std::uint32_t> BitmapColours(int id, int& width, int& height) {
+    std::vector<std::uint32_t> colours;
+    HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
+    BITMAP info = {};
+    GetObjectW(bitmap, sizeof info, &info);
+    width = info.bmWidth;
+    height = info.bmHeight;
+    BITMAPINFO header = {};
+    header.bmiHeader = {sizeof header.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    colours.resize(static_cast<std::size_t>(width * height));
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), colours.data(), &header, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(bitmap);
+    for (std::uint32_t& c : colours)
+        c &= 0xFFFFFF;
+    return colours;
+}
+
+TEST(Bitmaps, AreTheirShapesAt96DpiAndAreDrawnToScaleAtTheOthers) {
+    for (const int id : {215, 216, 217, 230, 231, 233, 236, 240, 242, 258,
+                         259, 260, 262, 263, 275, 276, 288, 289, 293, 297}) {
+        SCOPED_TRACE("bitmap " + std::to_string(id));
+        int width = 0, height = 0;
+        const std::vector<std::uint32_t> carried = BitmapColours(id, width, height);
+        const std::optional<nvbmp::Canvas> drawn = nvbmp::DrawPicture(id, 96, nvbmp::kNormalPalette);
+        ASSERT_TRUE(drawn);
+        ASSERT_EQ(drawn->Width(), width);
+        ASSERT_EQ(drawn->Height(), height);
+        int differing = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const nvbmp::Rgba p = drawn->At(x, y);
+                const std::uint32_t colour = (std::uint32_t{p.r} << 16) | (std::uint32_t{p.g} << 8) | p.b;
+                differing += colour != carried[static_cast<std::size_t>(y * width + x)] ? 1 : 0;
+            }
+        EXPECT_EQ(differing, 0) << "the carried bitmap is not its drawing";
+        // At another scale: the same picture, its sides rounded as the dialogs round lengths.
+        for (const int dpi : {120, 144, 192}) {
+            const std::optional<nvbmp::Canvas> scaled = nvbmp::DrawPicture(id, dpi, nvbmp::kNormalPalette);
+            ASSERT_TRUE(scaled);
+            EXPECT_EQ(scaled->Width(), nvtheme::Px(width, dpi)) << dpi;
+            EXPECT_EQ(scaled->Height(), nvtheme::Px(height, dpi)) << dpi;
+            // The top left corner is the ground in every picture but the side one's gradient.
+            const nvbmp::Rgba corner = scaled->At(0, 0), original = drawn->At(0, 0);
+            EXPECT_EQ(corner.r + corner.g + corner.b, original.r + original.g + original.b) << dpi;
+        }
+    }
+    // Twice the size, the same look: the grey cross crosses at the middle, the circle of the
+    // error icon is red where it was.
+    const std::optional<nvbmp::Canvas> cross = nvbmp::DrawPicture(260, 192, nvbmp::kNormalPalette);
+    ASSERT_TRUE(cross);
+    EXPECT_EQ(cross->At(18, 18).r, 150);
+    EXPECT_EQ(cross->At(18, 4).r, 39);
+    const std::optional<nvbmp::Canvas> error = nvbmp::DrawPicture(217, 192, nvbmp::kNormalPalette);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->At(20, 54).r, 215);
+}
+
+// --- Every text in its place, in every language, at every display scale.
+
+// A font as the labels make theirs, `size` pixels at 96 dpi taken to `dpi`.
+HFONT LabelFont(const wchar_t* face, int size, int dpi) {
+    return CreateFontW(nvtheme::Px(size, dpi), 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+// The size a text takes broken into lines no wider than `wrap` (0: on one line), as the labels
+// draw it.
+SIZE TextSize(const std::wstring& text, const wchar_t* face, int size, int dpi, int wrap) {
+    HDC dc = GetDC(nullptr);
+    HFONT font = LabelFont(face, size, dpi);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT rc = {0, 0, wrap > 0 ? wrap : 100000, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+              DT_CALCRECT | DT_NOPREFIX | (wrap > 0 ? DT_WORDBREAK | DT_EDITCONTROL : DT_SINGLELINE));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    return SIZE{rc.right - rc.left, wrap > 0 ? rc.bottom - rc.top : metrics.tmHeight};
+}
+
+TEST(TextFit, EveryTextFitsItsPlaceInEveryLanguageAtEveryScale) {
+    using nvtheme::Px;
+    const wchar_t* const face = nvtheme::kFace;
+    const wchar_t* const title = nvtheme::kTitleFace;
+    // Where each text goes, in the 96-dpi pixels of the layouts: from `left` to `right`, and for
+    // a text that wraps, from `top` down to `bottom` at most (the room its label may grow into).
+    struct Place {
+        const char* what;
+        int id;
+        const wchar_t* face;
+        int size, left, right, top, bottom;
+        const wchar_t* suffix;
+    };
+    // The main window's panels end at 686; their texts start at 284, under the count (116) or at
+    // 327. A box's and the enrolment dialog's text is 350 wide from (100, 90), down to 5 above
+    // the OK or Cancel command, or above the link and its gap. A title runs from 30 to 8 before
+    // the close picture, 38 from the right edge, in a font down to 14 where 24 is too wide; a
+    // command is 420 wide with its focus cue 4 inside.
+    const Place places[] = {
+        {"enrol hint", IDS_ENROLL_HINT, face, 20, 284, 684, 116, 232, L""},
+        {"clear hint", IDS_CLEAR_HINT, face, 20, 284, 684, 327, 441, L""},
+        {"Enroll", IDS_ENROLL, face, 20, 270, 682, 0, 0, L""},
+        {"Clear", IDS_CLEAR, face, 20, 270, 682, 0, 0, L""},
+        {"OK", IDS_OK, face, 20, 34, 446, 0, 0, L""},
+        {"Cancel", IDS_CANCEL, face, 20, 34, 446, 0, 0, L""},
+        {"link", IDS_SCAN_ANOTHER, face, 20, 100, 450, 0, 0, L""},
+        {"set password", IDS_SET_PASSWORD_TEXT, face, 20, 100, 450, 90, 200, L""},
+        {"no device", IDS_NO_DEVICE_TEXT, face, 20, 100, 450, 90, 200, L""},
+        {"success", IDS_CLICK_OK_TO_ENROLL, face, 20, 100, 450, 90, 175, L""},
+        {"finger exists", IDS_FINGER_EXISTS_TEXT, face, 20, 100, 450, 90, 175, L""},
+        {"device removed", IDS_DEVICE_REMOVED, face, 20, 100, 450, 90, 200, L""},
+        {"system unsupported", IDS_OS_UNSUPPORTED, face, 20, 100, 450, 90, 200, L""},
+        {"lift and place", IDS_LIFT_AND_PLACE, face, 20, 100, 450, 90, 200, L""},
+        {"touch again", IDS_TOUCH_AGAIN, face, 20, 100, 450, 90, 200, L""},
+        {"set password title", IDS_SET_PASSWORD_TITLE, title, nvtheme::kTitleMinSize, 30, 434, 0, 0, L""},
+        {"no device title", IDS_NO_DEVICE_TITLE, title, nvtheme::kTitleMinSize, 30, 434, 0, 0, L""},
+        {"success title", IDS_SCANNED_FINGERPRINTS, title, nvtheme::kTitleMinSize, 30, 434, 0, 0, L" 10"},
+        {"finger exists title", IDS_FINGER_EXISTS_TITLE, title, nvtheme::kTitleMinSize, 30, 434, 0, 0, L""},
+        {"touch title", IDS_TOUCH_SENSOR, title, nvtheme::kTitleMinSize, 30, 434, 0, 0, L""},
+        {"enrol title", IDS_ENROLL_TITLE, title, nvtheme::kTitleMinSize, 30, 434, 0, 0, L""},
+    };
+    const LANGID languages[] = {20,   1025, 1026, 1028, 1029, 1030, 1031, 1032, 1033, 1035, 1036,
+                                1037, 1038, 1040, 1041, 1042, 1043, 1045, 1046, 1048, 1049, 1050,
+                                1051, 1053, 1054, 1055, 1058, 1060, 2052, 2070, 3076, 3082, 9242};
+    const auto text = [](int id, LANGID language) {
+        const int block = id / 16 + 1;
+        std::vector<std::wstring> entries = BlockEntries(block, language);
+        // A language without the block shows the English one.
+        if (entries.empty())
+            entries = BlockEntries(block, 1033);
+        return entries.size() > static_cast<std::size_t>(id % 16) ? entries[static_cast<std::size_t>(id % 16)]
+                                                                  : std::wstring();
+    };
+    const auto fits = [](const Place& place, const std::wstring& shown, int dpi) {
+        const int width = Px(place.right, dpi) - Px(place.left, dpi);
+        if (place.bottom == 0)
+            return TextSize(shown, place.face, place.size, dpi, 0).cx <= width;
+        const SIZE size = TextSize(shown, place.face, place.size, dpi, width);
+        return size.cx <= width && size.cy <= Px(place.bottom, dpi) - Px(place.top, dpi);
+    };
+    // The words after the count start where the widest count ends, 5 + 2 pixels on.
+    const auto countTextFits = [&](const std::wstring& shown, int dpi) {
+        const int start = Px(284, dpi) + TextSize(L"10/10", face, 20, dpi, 0).cx + Px(5, dpi) + Px(2, dpi);
+        return start + TextSize(shown, face, 20, dpi, 0).cx <= Px(686, dpi);
+    };
+    for (const LANGID language : languages) {
+        for (const Place& place : places) {
+            const std::wstring shown = text(place.id, language) + place.suffix;
+            ASSERT_FALSE(shown.empty()) << place.what << " in " << language;
+            for (const int dpi : {96, 120, 144, 192}) {
+                EXPECT_TRUE(fits(place, shown, dpi)) << place.what << " in " << language << " at " << dpi
+                                                     << " dpi: " << testtext::Narrow(shown);
+            }
+        }
+        // The words after the count run one pixel past the panel in Bulgarian at 96 dpi already;
+        // what fits there must fit at every scale.
+        const std::wstring imported = text(IDS_DATA_IMPORTED, language);
+        const bool base = countTextFits(imported, 96);
+        EXPECT_TRUE(base || language == 1026) << "count text in " << language;
+        for (const int dpi : {120, 144, 192}) {
+            EXPECT_TRUE(!base || countTextFits(imported, dpi))
+                << "count text in " << language << " at " << dpi << ": " << testtext::Narrow(imported);
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include "tests/support/UiTestSupport.h"
 #include "ui/DlgBlackWnd.h"
 #include "ui/DlgMessageBox.h"
+#include "ui/Theme.h"
 
 #include <gtest/gtest.h>
 
@@ -231,6 +232,28 @@ TEST_F(MessageBoxTest, TheTitleLabelIsExactlyAsWideAsItsTextAndOnOneLine) {
     EXPECT_EQ(seen.titleRect.right - seen.titleRect.left, seen.titleTextSize.cx);
     EXPECT_GT(seen.titleTextSize.cx, 250);
     EXPECT_EQ(seen.iconProbe, RGB(215, 45, 45)) << "the red circle of bitmap 217";
+
+    // A title too long for the band at 24 pixels (Greek) is set smaller on the same line, and
+    // ends before the close picture with a gap.
+    Observed greek;
+    const wchar_t longTitle[] =
+        L"\u0394\u03B5\u03BD \u03B5\u03BD\u03C4\u03BF\u03C0\u03AF\u03C3\u03C4\u03B7\u03BA\u03B5 "
+        L"\u03C3\u03C5\u03C3\u03BA\u03B5\u03C5\u03AE "
+        L"\u03B4\u03B1\u03BA\u03C4\u03C5\u03BB\u03B9\u03BA\u03CE\u03BD "
+        L"\u03B1\u03C0\u03BF\u03C4\u03C5\u03C0\u03C9\u03BC\u03AC\u03C4\u03C9\u03BD";
+    RunBox(
+        L"Text", 0x04, longTitle, greek, [](HWND box) { nvtest::PostKey(box, VK_RETURN); },
+        L"msgbox-long-title");
+    ASSERT_NE(greek.box, nullptr);
+    EXPECT_EQ(greek.title, longTitle);
+    const int size = greek.titleRect.bottom - greek.titleRect.top;
+    EXPECT_LT(size, 24);
+    EXPECT_GE(size, 14);
+    EXPECT_EQ(greek.titleRect.top, 16 + (24 - size) / 2) << "on the line of a title of 24";
+    EXPECT_LE(greek.titleRect.right, greek.closeRect.left - 8);
+    EXPECT_EQ(greek.titleRect.right - greek.titleRect.left,
+              Measure(nullptr, longTitle, L"Segoe UI Semibold", size).cx)
+        << "the whole title, in the smaller font";
 }
 
 TEST_F(MessageBoxTest, AnotherFingerShowsTheLinkUnderATwoLineTextAndReturnsEleven) {
@@ -370,6 +393,93 @@ TEST_F(MessageBoxTest, OverTheOverlayTheActiveWindowOwnsTheBoxIsDisabledAndCanno
     GetWindowRect(ownerHwnd, &ownerRect);
     EXPECT_NEAR((boxRect.left + boxRect.right) / 2.0, (ownerRect.left + ownerRect.right) / 2.0, 1.0);
     EXPECT_NEAR((boxRect.top + boxRect.bottom) / 2.0, (ownerRect.top + ownerRect.bottom) / 2.0, 1.0);
+}
+
+// --- High contrast. Wine reports it off whatever is set, so the test answers the theme's query
+// itself; the system colours are set to ones that no role has in the normal look.
+
+std::atomic<bool> g_highContrast{false};
+bool TestHighContrast() {
+    return g_highContrast;
+}
+
+struct Look {
+    COLORREF band = 0, accent = 0, background = 0, textGround = 0, okFill = 0, okEdge = 0, closeMiddle = 0;
+    int textInk = 0, titleInk = 0, linkInk = 0;
+};
+
+int CountColour(HWND control, COLORREF colour) {
+    RECT client = {};
+    GetClientRect(control, &client);
+    int count = 0;
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right; ++x)
+            count += nvtest::ClientPixel(control, x, y) == colour ? 1 : 0;
+    return count;
+}
+
+Look ReadLook(HWND box, COLORREF text, COLORREF titleText, COLORREF link) {
+    Look look;
+    look.band = nvtest::ClientPixel(box, 470, 50);
+    look.accent = nvtest::ClientPixel(box, 240, 57);
+    look.background = nvtest::ClientPixel(box, 15, 180);
+    look.textGround = nvtest::ClientPixel(GetDlgItem(box, IDC_MSGBOX_TEXT), 1, 1);
+    look.okFill = nvtest::ClientPixel(GetDlgItem(box, IDC_MSGBOX_BUTTON1), 10, 10);
+    look.okEdge = nvtest::ClientPixel(GetDlgItem(box, IDC_MSGBOX_BUTTON1), 0, 20);
+    look.closeMiddle = nvtest::ClientPixel(GetDlgItem(box, IDC_MSGBOX_CLOSE), 9, 9);
+    look.textInk = CountColour(GetDlgItem(box, IDC_MSGBOX_TEXT), text);
+    look.titleInk = CountColour(GetDlgItem(box, IDC_MSGBOX_TITLE), titleText);
+    look.linkInk = CountColour(GetDlgItem(box, IDC_MSGBOX_ANOTHER), link);
+    return look;
+}
+
+TEST_F(MessageBoxTest, InHighContrastEveryRoleTakesItsSystemColourOnceTheSettingSaysSo) {
+    const int elements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                            COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT, COLOR_GRAYTEXT};
+    const COLORREF contrast[] = {0x000000, 0xFFFFFF, 0x202020, 0x00FFFF,
+                                 0x800080, 0xFFFFFE, 0x00FF00, 0x808080};
+    COLORREF saved[std::size(elements)] = {};
+    for (std::size_t i = 0; i < std::size(elements); ++i)
+        saved[i] = GetSysColor(elements[i]);
+    ASSERT_TRUE(SetSysColors(static_cast<int>(std::size(elements)), elements, contrast));
+    g_highContrast = false;
+    nvtheme::SetHighContrastQuery(&TestHighContrast);
+
+    Observed seen;
+    Look normal, high;
+    const INT_PTR result =
+        RunBox(L"Please click \"OK\" to enroll the scanned fingerprints and complete the enrollment process.",
+               0x88, L"Scanned Fingerprints: 3", seen, [&](HWND box) {
+                   normal = ReadLook(box, 0xFFFFFF, 0xFFFFFE, 0x00FF00);
+                   // The user turns high contrast on while the box is up.
+                   g_highContrast = true;
+                   SendMessageW(box, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+                   Sleep(300);
+                   high = ReadLook(box, 0xFFFFFF, 0xFFFFFE, 0x00FF00);
+                   nvtest::SaveWindowPng(box, L"msgbox-high-contrast");
+                   nvtest::PostKey(box, VK_ESCAPE);
+               });
+    nvtheme::SetHighContrastQuery(nullptr);
+    SetSysColors(static_cast<int>(std::size(elements)), elements, saved);
+    ASSERT_NE(seen.box, nullptr);
+    EXPECT_EQ(result, IDCANCEL);
+
+    // Before: the program's own palette, whatever the system colours.
+    EXPECT_EQ(normal.band, 0x2E2827u);
+    EXPECT_EQ(normal.background, 0xF0F0F0u);
+    EXPECT_EQ(normal.okFill, 0xB3977Fu);
+    EXPECT_EQ(normal.linkInk, 0);
+    // After: every role in its system colour.
+    EXPECT_EQ(high.band, 0x800080u) << "the band: highlight";
+    EXPECT_GT(high.titleInk, 10) << "the title: highlight text";
+    EXPECT_EQ(high.accent, 0xFFFFFFu) << "the line under the band: window text";
+    EXPECT_EQ(high.background, 0x000000u) << "the dialog: window";
+    EXPECT_EQ(high.textGround, 0x000000u) << "behind the text: window";
+    EXPECT_GT(high.textInk, 10) << "the text: window text";
+    EXPECT_EQ(high.okFill, 0x202020u) << "the command: button face";
+    EXPECT_EQ(high.okEdge, 0x00FFFFu) << "framed in button text";
+    EXPECT_GT(high.linkInk, 10) << "the link: hot-light";
+    EXPECT_EQ(high.closeMiddle, 0xFFFFFEu) << "the close picture, drawn in highlight text";
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Canvas painting and the .bmp / .ico encoders.
+// The .bmp / .ico encoders.
 #include "tools/bitmaps/BmpFile.h"
 
 #include <algorithm>
@@ -60,32 +60,6 @@ void PutPixels(std::vector<std::uint8_t>& out, const Canvas& canvas, int bitsPer
 }
 
 } // namespace
-
-Canvas::Canvas(int width, int height, Rgba fill)
-    : m_nWidth(width), m_nHeight(height), m_pixels(static_cast<std::size_t>(width * height), fill) {}
-
-void Canvas::Paint(const std::function<bool(double x, double y)>& inside, Rgba colour) {
-    constexpr int kSamples = 4;
-    for (int y = 0; y < m_nHeight; ++y) {
-        for (int x = 0; x < m_nWidth; ++x) {
-            int hits = 0;
-            for (int sy = 0; sy < kSamples; ++sy)
-                for (int sx = 0; sx < kSamples; ++sx)
-                    hits += inside(x + (sx + 0.5) / kSamples, y + (sy + 0.5) / kSamples) ? 1 : 0;
-            if (hits == 0)
-                continue;
-            const double cover = hits / double(kSamples * kSamples) * (colour.a / 255.0);
-            Rgba& p = m_pixels[Index(x, y)];
-            auto mix = [cover](std::uint8_t under, std::uint8_t over) {
-                return static_cast<std::uint8_t>(std::lround(under + (over - under) * cover));
-            };
-            p.r = mix(p.r, colour.r);
-            p.g = mix(p.g, colour.g);
-            p.b = mix(p.b, colour.b);
-            p.a = std::max(p.a, static_cast<std::uint8_t>(std::lround(cover * 255)));
-        }
-    }
-}
 
 std::vector<std::uint8_t> EncodeBmp(const Canvas& canvas, int bitsPerPixel) {
     if (bitsPerPixel != 24 && bitsPerPixel != 32)
