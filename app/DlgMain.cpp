@@ -186,6 +186,11 @@ void CDlgMain::RefreshFingerCount() {
     m_nFingerCount = count;
 }
 
+void CDlgMain::SetUIEnabled(bool enabled) {
+    m_bBusy = enabled ? FALSE : TRUE;
+    nvui::RecheckCommands(m_hWnd);
+}
+
 void CDlgMain::UpdateCommandLabels() {
     const auto redraw = [](CFontStatic& label) {
         if (HWND hwnd = label.GetSafeHwnd())
@@ -195,6 +200,7 @@ void CDlgMain::UpdateCommandLabels() {
     redraw(m_stClear);
     nvtheme::ApplyCommandLook(m_stEnroll, mainwnd::IsEnrollActive(m_nFingerCount));
     redraw(m_stEnroll);
+    nvui::RecheckCommands(m_hWnd);
 }
 
 void CDlgMain::OnPaint(HDC dc) {

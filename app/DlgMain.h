@@ -41,7 +41,8 @@ private:
     void LayoutMainWindow();
     void RefreshFingerCount();
     void UpdateCommandLabels();
-    void SetUIEnabled(bool enabled) { m_bBusy = enabled ? FALSE : TRUE; }
+    // Busy or not; readers hear when the commands come and go.
+    void SetUIEnabled(bool enabled);
     // A command runs only while nothing of ours is under way and the administrator program does
     // not hold the window.
     bool IsHeld() const { return m_bBusy || m_bAdminHold; }

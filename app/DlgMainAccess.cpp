@@ -15,4 +15,6 @@ void CDlgMain::SetUpCommandAccess() {
     // Enter never ends the main window; Space on the close button does.
     m_btnClose.SetEnterPresses(false);
     nvui::ArrangeTabOrder({&m_stEnroll, &m_stClear, &m_btnMinimize, &m_btnClose});
+    // What readers are told from here on is measured against this.
+    nvui::RecheckCommands(m_hWnd);
 }

@@ -174,11 +174,13 @@ bool CDlgMain::OnRegisteredMessage(UINT message, WPARAM, LPARAM, LRESULT* result
     // long as the administrator program works, whatever of ours ends meanwhile.
     if (message == g_nRegMsgAdminStart && message != 0) {
         m_bAdminHold = true;
+        nvui::RecheckCommands(m_hWnd);
         *result = 1;
         return true;
     }
     if (message == g_nRegMsgAdminStop && message != 0) {
         m_bAdminHold = false;
+        nvui::RecheckCommands(m_hWnd);
         *result = 1;
         return true;
     }

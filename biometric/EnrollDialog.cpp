@@ -44,6 +44,7 @@ void CDlgEnroll::DoDataExchange() {
 
 BOOL CDlgEnroll::OnInitDialog() {
     m_bEnding = false;
+    CountAcceptedSample(0);
     CDialogEx::OnInitDialog();
     m_strTitle = nvui::LoadResourceString(IDS_TOUCH_SENSOR);
     m_strMessage = nvui::LoadResourceString(IDS_LIFT_AND_PLACE);
@@ -105,12 +106,15 @@ void CDlgEnroll::SetTitleText(const std::wstring& text) {
     // Sized to the new text, which may be longer than the one before.
     nvtheme::SetTitleLabel(m_stTitle, m_strTitle.c_str(), kWidth);
     SetWindowTextW(m_hWnd, m_strTitle.c_str());
+    ShowProgressValue();
 }
 
+// The focus stays on Cancel, so a reader would not speak the label's new text by itself.
 void CDlgEnroll::SetMessageText(const std::wstring& text) {
     m_strMessage = text;
     m_stMessage.SetLabelText(m_strMessage.c_str());
     PlaceMessage();
+    m_announcer.Announce(m_strMessage);
 }
 
 void CDlgEnroll::PostStartFailure(UINT message, unsigned int event, HRESULT hr) {
@@ -166,6 +170,7 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
         PostMessageW(m_hWnd, WM_FINGER_EXISTS, 0, 0);
         break;
     case IDENTIFY_EVENT_UNKNOWN:
+        CountAcceptedSample(0);
         SetTitleText(nvui::LoadResourceString(IDS_ENROLL_TITLE));
         SetMessageText(nvui::LoadResourceString(IDS_TOUCH_AGAIN));
         SetProgressPicture(kEnrollStateEmpty);
@@ -190,10 +195,14 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
 LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
     switch (wParam) {
     case ENROLL_EVENT_MORE_DATA:
+        CountAcceptedSample(static_cast<long>(lParam));
         SetProgressPicture(EnrollSampleState(static_cast<long long>(lParam)));
+        AnnounceProgress();
         break;
     case ENROLL_EVENT_CAPTURED:
+        m_bComplete = true;
         SetProgressPicture(kEnrollStateComplete);
+        AnnounceProgress();
         // Lets the complete picture be seen before the commit blocks the thread.
         Sleep(kSettleMs);
         m_WbfInfo.EnrollCommit();
@@ -249,6 +258,7 @@ void CDlgEnroll::OnFingerExists() {
 }
 
 void CDlgEnroll::OnEnrollRestart() {
+    CountAcceptedSample(0);
     SetTitleText(nvui::LoadResourceString(IDS_TOUCH_SENSOR));
     SetMessageText(nvui::LoadResourceString(IDS_LIFT_AND_PLACE));
     SetProgressPicture(kEnrollStateOutline);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "biometric/WbfInfo.h"
+#include "ui/Announcer.h"
 #include "ui/DialogEx.h"
 #include "ui/FontStatic.h"
 #include "ui/HoverPicBtn.h"
@@ -40,6 +41,8 @@ public:
     const std::wstring& GetMessageText() const { return m_strMessage; }
     // The bitmap id the progress picture shows now.
     int GetProgressBitmap() const { return m_picProgress.GetNormalBitmap(); }
+    // Samples accepted in this run's enrolment so far (the framework's count).
+    long GetAcceptedSamples() const { return m_nAccepted; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -62,7 +65,13 @@ private:
     // Roles, names, tab order and window text for the keyboard and screen readers
     // (EnrollDialogAccess.cpp).
     void SetUpCommandAccess();
+    // The progress picture's name and value for readers: the stage's title, and how many of
+    // the print's eight steps the accepted samples have filled, as a percentage.
     void ShowProgressValue();
+    // A sample was accepted (0 when the run starts over); the count only grows within a run.
+    void CountAcceptedSample(long count);
+    // Each accepted sample is told to readers: the instruction with how far the print is.
+    void AnnounceProgress();
     void UpdateNextSubFactor();
     void SetProgressPicture(int state);
     void SetTitleText(const std::wstring& text);
@@ -87,6 +96,7 @@ private:
     CHoverPicBtn m_picProgress;
     CHoverPicBtn m_btnClose;
     CFontStatic m_stCancel;
+    CAnnouncer m_announcer;
 
     CWbfInfo m_WbfInfo;
     WINBIO_BIOMETRIC_SUBTYPE m_nNextSubFactor = 0;
@@ -94,6 +104,8 @@ private:
     FingerFlags m_flagsEnrolled = {};
     std::wstring m_strTitle;
     std::wstring m_strMessage;
+    long m_nAccepted = 0;
+    bool m_bComplete = false;
     // Set once the run has asked to end: events the framework still posts (a cancelled
     // capture completes with WINBIO_E_CANCELED) may arrive before the modal loop is left, and
     // must not open a box of a run that is over.

@@ -5,9 +5,19 @@
 #include "biometric/EnrollDialog.h"
 
 #include "biometric/EnrollProgress.h"
+#include "config/OsVersionProbe.h"
+#include "resources/ResourceIds.h"
 #include "resources/StringIds.h"
 
+#include <algorithm>
 #include <string>
+
+namespace {
+
+// Windows 8 is level 4: the first with live regions.
+constexpr std::int32_t kLiveRegionLevel = 4;
+
+} // namespace
 
 void CDlgEnroll::SetUpCommandAccess() {
     m_stCancel.SetAccessibleRole(CAccessibleStatic::Role::Button);
@@ -17,12 +27,29 @@ void CDlgEnroll::SetUpCommandAccess() {
     m_btnClose.SetEnterPresses(false);
     m_picProgress.SetAccessibleRole(CAccessibleStatic::Role::Progress);
     nvui::ArrangeTabOrder({&m_stCancel, &m_btnClose});
+    nvui::RecheckCommands(m_hWnd);
     SetWindowTextW(m_hWnd, m_strTitle.c_str());
+    if (m_announcer.GetSafeHwnd() == nullptr)
+        m_announcer.Create(m_hWnd, IDC_ENROLL_ANNOUNCER,
+                           GetOSVersionLevel() >= kLiveRegionLevel ? CAnnouncer::Way::LiveRegion
+                                                                   : CAnnouncer::Way::Alert);
     ShowProgressValue();
 }
 
+void CDlgEnroll::CountAcceptedSample(long count) {
+    m_nAccepted = count == 0 ? 0 : std::max(m_nAccepted, count);
+    m_bComplete = false;
+}
+
 void CDlgEnroll::ShowProgressValue() {
-    const int step = EnrollProgressStep(m_picProgress.GetNormalBitmap());
-    m_picProgress.SetAccessibleValue(
-        step < 0 ? std::wstring() : std::to_wstring(step) + L" of " + std::to_wstring(kEnrollProgressSteps));
+    // The print's last step waits for the framework's word that it has enough: a sensor may ask
+    // for more samples than the picture has steps.
+    const long steps =
+        m_bComplete ? kEnrollProgressSteps : std::min<long>(m_nAccepted, kEnrollProgressSteps - 1);
+    m_picProgress.SetAccessibleName(m_strTitle);
+    m_picProgress.SetAccessibleValue(std::to_wstring(steps * 100 / kEnrollProgressSteps) + L"%");
+}
+
+void CDlgEnroll::AnnounceProgress() {
+    m_announcer.Announce(m_strMessage + L" " + m_picProgress.GetAccessibleValue());
 }

@@ -166,6 +166,9 @@ HRESULT CWbfInfo::OpenSession() {
     SendTrace(WBF_TRACE_MARKER, "");
     if (m_SessionHandle != 0)
         return S_OK;
+    // A new run, whether the framework lets it open or not: the failure of a refused open must not
+    // carry the tag of the session before it, whose late completions are then taken for this run's.
+    m_nSessionTag = NewSessionTag();
     const HRESULT hr = WinBio().OpenSession(WINBIO_TYPE_FINGERPRINT, WINBIO_POOL_SYSTEM, WINBIO_FLAG_DEFAULT,
                                             nullptr, 0, nullptr, &m_SessionHandle);
     if (FAILED(hr)) {
@@ -173,7 +176,6 @@ HRESULT CWbfInfo::OpenSession() {
         TraceLine("(OpenSession) WinBioOpenSession failed. hr = 0x%x", static_cast<unsigned>(hr));
         return hr;
     }
-    m_nSessionTag = NewSessionTag();
     TraceLine("(OpenSession) WinBioOpenSession Success. m_SessionHandle = 0x%x",
               static_cast<unsigned>(m_SessionHandle));
     return S_OK;

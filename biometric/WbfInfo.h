@@ -22,8 +22,8 @@ public:
     // device instance id yields both ids and *pUnitId to the unit chosen. On failure m_Vid,
     // m_Pid and *pUnitId keep their values. *pUnitCount is the framework's count.
     HRESULT EnumSensors(SIZE_T* pUnitCount, WINBIO_UNIT_ID* pUnitId);
-    // Opens a session on all units of the system pool; an open session is reused. A new session
-    // gets a new m_nSessionTag.
+    // Opens a session on all units of the system pool; an open session is reused. Every attempt to
+    // open a new one, refused or not, gets a new m_nSessionTag.
     HRESULT OpenSession();
     // S_OK when there is none; the handle is forgotten even when the close fails.
     HRESULT CloseSession();

@@ -49,6 +49,8 @@
 #define IDC_ENROLL_PICTURE 1228
 #define IDC_ENROLL_CLOSE 1229
 #define IDC_ENROLL_CANCEL 1230
+// Made by the code: what screen readers are told while the focus stays on Cancel.
+#define IDC_ENROLL_ANNOUNCER 1233
 
 // Bitmaps the code draws.
 #define IDB_ICON_QUESTION 216

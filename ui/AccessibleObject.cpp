@@ -35,6 +35,8 @@ template <typename Answer> HRESULT Guarded(Answer&& answer) noexcept {
     }
 }
 
+} // namespace
+
 // Marshalling the object needs COM on this thread. The thread stays in its apartment for good:
 // readers may call the objects handed out for as long as the thread runs.
 void JoinApartment() {
@@ -46,8 +48,6 @@ void JoinApartment() {
     // as well) are fine too.
     static_cast<void>(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 }
-
-} // namespace
 
 class CAccessibleObject final : public IAccessible, public IOleWindow {
 public:

@@ -40,6 +40,9 @@ protected:
 
 class CAccessibleObject;
 
+// Puts the calling thread into a single-threaded COM apartment, once; it stays there.
+void JoinApartment();
+
 // Hands out the one object of a control's window and cuts it off from the control when the
 // window goes: a reader may keep its reference far longer than the window lives.
 class AccessibleHost {

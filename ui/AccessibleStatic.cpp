@@ -9,9 +9,16 @@ namespace {
 
 // Posted to a control by its accessible object: the default action, run by the control's own
 // message loop once the reader's call has returned. Registered: a static's messages of its own
-// must not clash with it.
+// must not clash with it. 0 when it could not be registered: then there is no default action
+// (0 is WM_NULL, which anybody may send).
 UINT DefaultActionMessage() {
     static const UINT message = RegisterWindowMessageW(L"NorvikAccessibleDefaultAction");
+    return message;
+}
+
+// Sent to every control of a dialog when the commands' availability may have changed.
+UINT RecheckMessage() {
+    static const UINT message = RegisterWindowMessageW(L"NorvikAccessibleRecheck");
     return message;
 }
 
@@ -59,6 +66,31 @@ bool CAccessibleStatic::IsHeldByParent() const {
            SendMessageW(parent, WM_COMMANDS_HELD, static_cast<WPARAM>(GetDlgCtrlID()), 0) != 0;
 }
 
+bool CAccessibleStatic::TakesCommandsNow() const {
+    if (!IsCommand() || m_hWnd == nullptr || !IsPressable() || !IsWindowEnabled(m_hWnd))
+        return false;
+    // A box or a dialog over the window disables it: a click could not reach the command.
+    HWND root = GetAncestor(m_hWnd, GA_ROOT);
+    return (root == nullptr || IsWindowEnabled(root)) && !IsHeldByParent();
+}
+
+void CAccessibleStatic::RecheckAvailability() {
+    if (!IsCommand() || m_hWnd == nullptr)
+        return;
+    const Availability now = TakesCommandsNow() ? Availability::Available : Availability::Unavailable;
+    const bool changed = m_availability != Availability::Unknown && m_availability != now;
+    m_availability = now;
+    if (changed)
+        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void CAccessibleStatic::SetAccessibleName(const std::wstring& name) {
+    if (name == m_strName)
+        return;
+    m_strName = name;
+    NotifyNameChange();
+}
+
 bool CAccessibleStatic::ShowsFocusCue() const {
     if (!IsCommand() || m_hWnd == nullptr || GetFocus() != m_hWnd)
         return false;
@@ -81,9 +113,15 @@ bool CAccessibleStatic::HandleAccessMessage(UINT message, WPARAM wParam, LPARAM 
             RemovePropW(dialog, kFocusCuesProperty);
         return false;
     }
-    if (message == DefaultActionMessage()) {
-        if (IsCommand() && IsPressable())
+    if (const UINT action = DefaultActionMessage(); action != 0 && message == action) {
+        // Asked again now: the box that came up since the reader asked holds the command back.
+        if (TakesCommandsNow())
             Press();
+        *result = 0;
+        return true;
+    }
+    if (const UINT recheck = RecheckMessage(); recheck != 0 && message == recheck) {
+        RecheckAvailability();
         *result = 0;
         return true;
     }
@@ -107,7 +145,7 @@ bool CAccessibleStatic::HandleAccessMessage(UINT message, WPARAM wParam, LPARAM 
         if (!IsPressKey(wParam))
             return false;
         // A key held down repeats; it presses once.
-        if ((lParam & (LPARAM(1) << 30)) == 0 && IsPressable())
+        if ((lParam & (LPARAM(1) << 30)) == 0 && TakesCommandsNow())
             Press();
         *result = 0;
         return true;
@@ -133,6 +171,8 @@ long CAccessibleStatic::AccessibleRole() const {
         return ROLE_SYSTEM_GRAPHIC;
     case Role::Progress:
         return ROLE_SYSTEM_PROGRESSBAR;
+    case Role::Alert:
+        return ROLE_SYSTEM_ALERT;
     case Role::Button:
         return ROLE_SYSTEM_PUSHBUTTON;
     case Role::Link:
@@ -144,6 +184,8 @@ long CAccessibleStatic::AccessibleRole() const {
 }
 
 std::wstring CAccessibleStatic::AccessibleName() const {
+    if (!m_strName.empty())
+        return m_strName;
     return m_nNameId != 0 ? nvui::LoadResourceString(m_nNameId) : VisibleText();
 }
 
@@ -156,8 +198,10 @@ long CAccessibleStatic::AccessibleState() const {
     state |= STATE_SYSTEM_FOCUSABLE;
     if (m_hWnd != nullptr && GetFocus() == m_hWnd)
         state |= STATE_SYSTEM_FOCUSED;
-    if (!IsPressable() || IsHeldByParent())
+    if (!TakesCommandsNow())
         state |= STATE_SYSTEM_UNAVAILABLE;
+    if (m_bDefault)
+        state |= STATE_SYSTEM_DEFAULT;
     if (m_role == Role::Link)
         state |= STATE_SYSTEM_LINKED;
     return state;
@@ -172,9 +216,10 @@ std::wstring CAccessibleStatic::AccessibleDefaultAction() const {
 }
 
 bool CAccessibleStatic::RequestDefaultAction() {
-    if (!IsCommand() || m_hWnd == nullptr)
+    const UINT action = DefaultActionMessage();
+    if (!IsCommand() || m_hWnd == nullptr || action == 0)
         return false;
-    return PostMessageW(m_hWnd, DefaultActionMessage(), 0, 0) != FALSE;
+    return PostMessageW(m_hWnd, action, 0, 0) != FALSE;
 }
 
 namespace nvui {
@@ -208,6 +253,19 @@ void ArrangeTabOrder(std::initializer_list<const CStatic*> controls) {
             SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
         previous = hwnd;
     }
+}
+
+void RecheckCommands(HWND dialog) {
+    const UINT recheck = RecheckMessage();
+    if (dialog == nullptr || recheck == 0)
+        return;
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM message) {
+            SendMessageW(child, static_cast<UINT>(message), 0, 0);
+            return TRUE;
+        },
+        static_cast<LPARAM>(recheck));
 }
 
 } // namespace nvui

@@ -17,19 +17,32 @@ inline constexpr UINT WM_COMMANDS_HELD = 0x807;
 
 class CAccessibleStatic : public CStatic, private nvui::AccessibleSource {
 public:
-    enum class Role { Text, Graphic, Progress, Button, Link };
+    enum class Role { Text, Graphic, Progress, Button, Link, Alert };
 
     void SetAccessibleRole(Role role) { m_role = role; }
     // A name from the string table, loaded when a reader asks: for pictures, which have no text.
     void SetAccessibleNameId(UINT stringId) { m_nNameId = stringId; }
-    // What the control shows, as a reader should hear it ("3 of 8"); a change is announced.
+    // A name that changes with what the control stands for (the enrolment picture's stage); it
+    // wins over the name id and the visible text. A change is announced.
+    void SetAccessibleName(const std::wstring& name);
+    // The command that Enter presses in its dialog reports itself as the default one.
+    void SetDefaultCommand(bool isDefault) { m_bDefault = isDefault; }
+    // What the control shows, as a reader should hear it ("38%"); a change is announced.
     void SetAccessibleValue(const std::wstring& value);
+    const std::wstring& GetAccessibleValue() const { return m_strValue; }
     // Space always presses a command; Enter only where it may (never where it would end a dialog
     // that Enter must not end).
     void SetEnterPresses(bool presses) { m_bEnterPresses = presses; }
     bool IsCommand() const { return m_role == Role::Button || m_role == Role::Link; }
     // Whether the command's parent holds it back now.
     bool IsHeldByParent() const;
+    // Whether a click would do something now: the control takes clicks, its parent does not hold
+    // it and no modal run has its window disabled. Every way in (a click, a key, a reader's
+    // default action) asks this when it acts, not only when it was asked for.
+    bool TakesCommandsNow() const;
+    // Asks again whether the command is available and tells readers when the answer changed
+    // (EVENT_OBJECT_STATECHANGE). The first call only notes it.
+    void RecheckAvailability();
 
 protected:
     CAccessibleStatic();
@@ -62,6 +75,10 @@ private:
 
     Role m_role = Role::Text;
     UINT m_nNameId = 0;
+    std::wstring m_strName;
+    bool m_bDefault = false;
+    // What readers were last told about availability; unknown before the first check.
+    enum class Availability { Unknown, Available, Unavailable } m_availability = Availability::Unknown;
     std::wstring m_strValue;
     bool m_bEnterPresses = true;
     nvui::AccessibleHost m_access;
@@ -77,5 +94,9 @@ bool FocusCuesAlwaysShown();
 // Makes the controls their dialog's tab stops in this order. The dialog manager goes through
 // the controls in z-order, which the templates fix otherwise, so the controls are restacked.
 void ArrangeTabOrder(std::initializer_list<const CStatic*> controls);
+
+// Has every command among the dialog's controls check whether its availability changed (the
+// dialog was disabled or enabled, its parent's holds or the commands' own states changed).
+void RecheckCommands(HWND dialog);
 
 } // namespace nvui

@@ -324,6 +324,10 @@ bool CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_TIMER:
         OnTimer(wParam);
         return true;
+    case WM_ENABLE:
+        // A box coming up over the window, or going: its commands are out of reach, or back.
+        nvui::RecheckCommands(m_hWnd);
+        return OnMessage(message, wParam, lParam, result);
     case WM_ACTIVATE:
         // Handled, so the dialog manager does not put the focus back into the disabled window.
         if (LOWORD(wParam) != WA_INACTIVE && PassActivationToModal()) {

@@ -104,10 +104,13 @@ void CDlgMessageBox::Layout() {
     // For the keyboard and screen readers: the answers in reading order, the close picture
     // named, and the title as window text, by which the box is announced.
     m_stButton1.SetAccessibleRole(CAccessibleStatic::Role::Button);
+    // Enter presses OK: readers say so.
+    m_stButton1.SetDefaultCommand(true);
     m_stAnother.SetAccessibleRole(CAccessibleStatic::Role::Link);
     m_btnClose.SetAccessibleRole(CAccessibleStatic::Role::Button);
     m_btnClose.SetAccessibleNameId(IDS_CLOSE);
     nvui::ArrangeTabOrder({&m_stButton1, &m_stAnother, &m_btnClose});
+    nvui::RecheckCommands(m_hWnd);
     SetWindowTextW(m_hWnd, m_strTitle.c_str());
 }
 

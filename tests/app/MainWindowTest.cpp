@@ -101,36 +101,6 @@ int FocusedCommand(HWND window, std::initializer_list<int> ids) {
 }
 
 // Name changes the program announces, seen out of context as a reader sees them.
-class NameChangeWatch {
-public:
-    explicit NameChangeWatch(DWORD pid)
-        : m_hook(SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, Seen, pid, 0,
-                                 WINEVENT_OUTOFCONTEXT)) {
-        s_seen.clear();
-    }
-    ~NameChangeWatch() {
-        if (m_hook != nullptr)
-            UnhookWinEvent(m_hook);
-    }
-    NameChangeWatch(const NameChangeWatch&) = delete;
-    NameChangeWatch& operator=(const NameChangeWatch&) = delete;
-
-    // Pumps this thread's messages, through which the events arrive.
-    bool WaitFor(HWND control, DWORD timeoutMs) {
-        return testwin::DispatchUntil(
-            [control] { return std::find(s_seen.begin(), s_seen.end(), control) != s_seen.end(); },
-            timeoutMs);
-    }
-
-private:
-    static void CALLBACK Seen(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
-        if (object == OBJID_CLIENT && child == CHILDID_SELF)
-            s_seen.push_back(hwnd);
-    }
-    static inline std::vector<HWND> s_seen;
-    HWINEVENTHOOK m_hook;
-};
-
 using MainWindow = ProgramTest;
 
 TEST_F(MainWindow, ShowsExactlyTheControlsOfASupportedSystemWhereTheLayoutPutsThem) {
@@ -351,9 +321,21 @@ TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateA
                {IDC_MAIN_COUNT, text, L" 0/10", L"", false},
                {IDC_MAIN_ENROLL_HINT, text, L"Enroll new fingerprint data with this account.", L"", false},
                {IDC_MAIN_SIDE_PICTURE, ROLE_SYSTEM_GRAPHIC, L"", L"", false}});
+    // Whenever a click would do nothing, the reader finds the command unavailable and its default
+    // action does nothing either: held by the administrator program, busy under the enrolment
+    // dialog, and behind the removal box below.
+    const auto expectInert = [&](HWND window, const char* why) {
+        EXPECT_NE(testwin::ReadAccessible(window, IDC_MAIN_ENROLL).state & STATE_SYSTEM_UNAVAILABLE, 0)
+            << why;
+        const size_t windows = m_program.Windows().size();
+        EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(window, IDC_MAIN_ENROLL)).DoDefaultAction(), S_OK);
+        Sleep(1000);
+        EXPECT_EQ(m_program.Windows().size(), windows) << why << ": Enroll's default action opened something";
+    };
     EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStart"), 1);
     for (int id : {IDC_MAIN_ENROLL, IDC_MAIN_MINIMIZE, IDC_MAIN_CLOSE})
         EXPECT_NE(testwin::ReadAccessible(main, id).state & STATE_SYSTEM_UNAVAILABLE, 0) << "held: " << id;
+    expectInert(main, "held");
     EXPECT_EQ(SendRegistered(main, L"RegMsgAdminStop"), 1);
     EXPECT_EQ(testwin::ReadAccessible(main, IDC_MAIN_ENROLL).state & STATE_SYSTEM_UNAVAILABLE, 0);
 
@@ -369,22 +351,27 @@ TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateA
          {IDC_ENROLL_TITLE, text, L"Touch the Fingerprint Sensor", L"", false},
          {IDC_ENROLL_MESSAGE, text,
           L"Repeatedly lift and place your finger on the sensor until setup is complete.", L"", false},
-         {IDC_ENROLL_PICTURE, ROLE_SYSTEM_PROGRESSBAR, L"", L"", false}});
-    EXPECT_NE(testwin::ReadAccessible(main, IDC_MAIN_ENROLL).state & STATE_SYSTEM_UNAVAILABLE, 0)
-        << "busy meanwhile";
+         {IDC_ENROLL_PICTURE, ROLE_SYSTEM_PROGRESSBAR, L"Touch the Fingerprint Sensor", L"", false}});
+    EXPECT_EQ(Narrow(testwin::ReadAccessible(dialog, IDC_ENROLL_PICTURE).value), "0%");
+    expectInert(main, "busy");
 
     // The new instruction is announced; the picture tells how far the print has filled.
-    NameChangeWatch watch(m_program.Pid());
+    testwin::WinEventWatch watch(m_program.Pid(), EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE);
     ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
-    EXPECT_TRUE(watch.WaitFor(GetDlgItem(dialog, IDC_ENROLL_MESSAGE), 5000))
+    EXPECT_TRUE(watch.WaitFor(
+        [](const auto&) {
+            return !testwin::WinEventWatch::Of(EVENT_OBJECT_NAMECHANGE, IDC_ENROLL_MESSAGE).empty();
+        },
+        5000))
         << "no name change of the instruction";
     EXPECT_EQ(Narrow(testwin::ReadAccessible(dialog, IDC_ENROLL_MESSAGE).name), "Great, touch sensor again.");
     EXPECT_EQ(Narrow(testwin::WindowText(dialog)), "Enroll Fingerprint Data");
     for (int touch = 0; touch < 3; ++touch)
         ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
-    EXPECT_TRUE(WaitUntil(
-        [&] { return testwin::ReadAccessible(dialog, IDC_ENROLL_PICTURE).value == L"3 of 8"; }, 5000))
+    EXPECT_TRUE(
+        WaitUntil([&] { return testwin::ReadAccessible(dialog, IDC_ENROLL_PICTURE).value == L"37%"; }, 5000))
         << Narrow(testwin::ReadAccessible(dialog, IDC_ENROLL_PICTURE).value);
+    EXPECT_EQ(Narrow(testwin::ReadAccessible(dialog, IDC_ENROLL_PICTURE).name), "Enroll Fingerprint Data");
     for (int touch = 0; touch < 5; ++touch)
         ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-r"));
 
@@ -395,11 +382,56 @@ TEST_F(MainWindow, AReaderInAnotherProcessMeetsEveryCommandWithItsRoleNameStateA
                            {IDC_MSGBOX_ANOTHER, ROLE_SYSTEM_LINK, L"Scan another finger", L"Jump", false},
                            {IDC_MSGBOX_CLOSE, button, L"Close", L"Press", false},
                            {IDC_MSGBOX_TITLE, text, L"Scanned Fingerprints: 1", L"", false}});
+    EXPECT_NE(testwin::ReadAccessible(box, IDC_MSGBOX_BUTTON1).state & STATE_SYSTEM_DEFAULT, 0)
+        << "Enter presses OK";
+    EXPECT_EQ(testwin::ReadAccessible(box, IDC_MSGBOX_CLOSE).state & STATE_SYSTEM_DEFAULT, 0);
     EXPECT_NE(testwin::ReadAccessible(box, IDC_MSGBOX_ANOTHER).state & STATE_SYSTEM_LINKED, 0);
     EXPECT_EQ(testwin::AccessibleControl(GetDlgItem(box, IDC_MSGBOX_BUTTON1)).DoDefaultAction(), S_OK);
     EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 1/10"; }, 10000));
     ExpectReaderSees(main, {{IDC_MAIN_CLEAR, button, L"Clear", L"Press", false},
                             {IDC_MAIN_COUNT, text, L" 1/10", L"", false}});
+
+    ASSERT_TRUE(SimOk(L"remove"));
+    HWND removal = m_program.WaitMessageBox();
+    ASSERT_NE(removal, nullptr);
+    EXPECT_NE(testwin::ReadAccessible(main, IDC_MAIN_CLEAR).state & STATE_SYSTEM_UNAVAILABLE, 0);
+    expectInert(main, "behind the removal box");
+    ASSERT_TRUE(ClickBoxOk(removal));
+    EXPECT_TRUE(m_program.WaitExit(15000).has_value());
+}
+
+// EVENT_OBJECT_LIVEREGIONCHANGED, which older SDK headers lack.
+constexpr DWORD kEventLiveRegionChanged = 0x8019;
+
+// The announcements of one enrolment of eight samples, as the watch of the keyboard test heard
+// them: the instruction once, then each accepted sample with its progress, all by one way (a
+// live region or an alert, whichever the system has); and the picture's value never falls.
+std::vector<testwin::SeenEvent> Announcements() {
+    auto announced = testwin::WinEventWatch::Of(kEventLiveRegionChanged, IDC_ENROLL_ANNOUNCER);
+    const auto alerts = testwin::WinEventWatch::Of(EVENT_SYSTEM_ALERT, IDC_ENROLL_ANNOUNCER);
+    EXPECT_TRUE(announced.empty() || alerts.empty()) << "a reader would hear everything twice";
+    announced.insert(announced.end(), alerts.begin(), alerts.end());
+    return announced;
+}
+
+void ExpectEnrolmentHeard() {
+    std::vector<std::string> names;
+    for (const auto& seen : Announcements())
+        names.push_back(Narrow(seen.name));
+    const std::vector<std::string> expected = {
+        "Great, touch sensor again.",     "Great, touch sensor again. 12%",
+        "Great, touch sensor again. 25%", "Great, touch sensor again. 37%",
+        "Great, touch sensor again. 50%", "Great, touch sensor again. 62%",
+        "Great, touch sensor again. 75%", "Great, touch sensor again. 87%",
+        "Great, touch sensor again. 100%"};
+    EXPECT_EQ(names, expected);
+    int last = -1;
+    for (const auto& seen : testwin::WinEventWatch::Of(EVENT_OBJECT_VALUECHANGE, IDC_ENROLL_PICTURE)) {
+        const int percent = std::stoi(seen.value);
+        EXPECT_GE(percent, last) << "the progress fell back to " << percent;
+        last = percent;
+    }
+    EXPECT_EQ(last, 100);
 }
 
 // The keyboard alone, with real key presses: Tab and Shift+Tab walk Enroll, Clear, minimise and
@@ -442,6 +474,9 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
 
     press(main, L"shift+tab");
     EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_ENROLL);
+    // What a screen reader hears while the focus stays on Cancel: the instruction's change, and
+    // one announcement per accepted sample with how far the print is; a refused sample in between.
+    testwin::WinEventWatch heard(m_program.Pid(), EVENT_SYSTEM_ALERT, kEventLiveRegionChanged);
     press(main, L"space");
     HWND dialog = m_program.WaitEnrollDialog(10000);
     ASSERT_NE(dialog, nullptr) << "Space on Enroll";
@@ -453,9 +488,20 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
         cancelCue += Pixel(dialog, x, 209) != kActive ? 1 : 0;
     EXPECT_GT(cancelCue, 5) << "no focus cue on Cancel";
     Screenshot(dialog, L"enroll-dialog-opened-by-space");
-    for (int touch = 0; touch < 9; ++touch)
-        ASSERT_TRUE(SimOk(L"touch --wait 10000 finger-k")) << touch;
+    // Each touch's announcement is heard (and read, as a reader reads it) before the next touch.
+    std::size_t announcements = 0;
+    for (int touch = 0; touch < 10; ++touch) {
+        const bool bad = touch == 3;
+        ASSERT_TRUE(SimOk(bad ? L"bad --wait 10000" : L"touch --wait 10000 finger-k")) << touch;
+        if (!bad) {
+            EXPECT_TRUE(
+                heard.WaitFor([&](const auto&) { return Announcements().size() > announcements; }, 5000))
+                << "nothing heard of touch " << touch;
+        }
+        announcements = Announcements().size();
+    }
     HWND box = m_program.WaitMessageBox();
+    ExpectEnrolmentHeard();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(FocusedCommand(box, {IDC_MSGBOX_BUTTON1, IDC_MSGBOX_ANOTHER, IDC_MSGBOX_CLOSE}),
               IDC_MSGBOX_BUTTON1)
@@ -465,8 +511,18 @@ TEST_F(MainWindow, TheKeyboardAloneWalksEveryCommandEnrolsAFingerAndClearsIt) {
 
     EXPECT_EQ(FocusedCommand(main, commands), IDC_MAIN_ENROLL) << "the focus is back on Enroll";
     press(main, L"tab");
+    const size_t clearChangesBefore =
+        testwin::WinEventWatch::Of(EVENT_OBJECT_STATECHANGE, IDC_MAIN_CLEAR).size();
     press(main, L"space");
     EXPECT_TRUE(WaitUntil([&] { return CountText(main) == L" 0/10"; }, 10000)) << "Space on Clear";
+    // The last finger gone, Clear is unavailable, and a reader hears of it.
+    EXPECT_TRUE(heard.WaitFor(
+        [&](const auto&) {
+            return testwin::WinEventWatch::Of(EVENT_OBJECT_STATECHANGE, IDC_MAIN_CLEAR).size() >
+                   clearChangesBefore;
+        },
+        3000));
+    EXPECT_NE(testwin::ReadAccessible(main, IDC_MAIN_CLEAR).state & STATE_SYSTEM_UNAVAILABLE, 0);
 
     press(main, L"tab");
     press(main, L"space");

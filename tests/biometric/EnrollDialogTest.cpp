@@ -70,6 +70,20 @@ BoxContent ReadBox(HWND box) {
             IsWindowVisible(GetDlgItem(box, IDC_MSGBOX_ANOTHER)) != FALSE};
 }
 
+// How many of the thread's windows are boxes on the screen now.
+int BoxesOfThisThread() {
+    int boxes = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM count) {
+            if (IsWindowVisible(window) && GetDlgItem(window, IDC_MSGBOX_ICON) != nullptr)
+                ++*reinterpret_cast<int*>(count);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&boxes));
+    return boxes;
+}
+
 using nvtest::ClickControl;
 
 std::wstring Text(UINT id) {
@@ -589,8 +603,10 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
     struct Row {
         const char* stage;
         bool enrolling;
+        bool refusedStart = false; // the next run's start is refused
     };
-    for (const Row row : {Row{"identifying", false}, Row{"enrolling", true}}) {
+    for (const Row row :
+         {Row{"identifying", false}, Row{"enrolling", true}, Row{"refused start", false, true}}) {
         SCOPED_TRACE(row.stage);
         ASSERT_TRUE(SimOk(L"reset"));
         EXPECT_TRUE(SimOk(L"cancel-delay 3000"));
@@ -598,6 +614,26 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
         ASSERT_EQ(first.Run(WaitingForATouch(row.enrolling, "finger-a",
                                              [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); })),
                   ENROLL_RESULT_CANCELLED);
+        if (row.refusedStart) {
+            // The next run's start is refused, and its failure box is up when the late completion
+            // comes: that completion belongs to the run before, and opens no second box.
+            ASSERT_TRUE(SimOk(L"fail OpenSession 0x80004005 2"));
+            Script refused(dialog);
+            const DWORD started = GetTickCount();
+            HWND failure = nullptr;
+            std::vector<Step> steps = {
+                {"the failure box", [] { return FindBox() != nullptr; }, [&failure] { failure = FindBox(); }},
+                {"the box alone past the late completion",
+                 [started] { return GetTickCount() - started > 5000; },
+                 [&failure] {
+                     EXPECT_EQ(BoxesOfThisThread(), 1);
+                     EXPECT_EQ(ReadBox(failure).text, L"Identify failed. Error code = 0x80004005");
+                     ClickControl(failure, IDC_MSGBOX_BUTTON1);
+                 }},
+            };
+            EXPECT_EQ(refused.Run(std::move(steps)), ENROLL_RESULT_FAILED);
+            continue;
+        }
 
         // The cancelled request completes 3 s after the cancel, well into the next run (a
         // completion before that run has its window would find no window to go to).

@@ -9,7 +9,11 @@
 #include <oleacc.h>
 #include <windows.h>
 
+#include "tests/support/Wait.h"
+
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace testwin {
 
@@ -92,5 +96,68 @@ private:
 inline AccessibleFacts ReadAccessible(HWND window, int id) {
     return AccessibleControl(GetDlgItem(window, id)).Read();
 }
+
+// The accessibility events of a process as a screen reader's hook (out of context) gets them,
+// each with the control it came from and the object's name and value read right then, when the
+// reader would speak them. One watch at a time; the events arrive through this thread's messages.
+struct SeenEvent {
+    DWORD event = 0;
+    HWND hwnd = nullptr;
+    int id = 0;
+    std::wstring name, value;
+};
+
+class WinEventWatch {
+public:
+    WinEventWatch(DWORD pid, DWORD firstEvent, DWORD lastEvent)
+        : m_hook(SetWinEventHook(firstEvent, lastEvent, nullptr, Seen, pid, 0, WINEVENT_OUTOFCONTEXT)) {
+        s_seen.clear();
+    }
+    ~WinEventWatch() {
+        if (m_hook != nullptr)
+            UnhookWinEvent(m_hook);
+    }
+    WinEventWatch(const WinEventWatch&) = delete;
+    WinEventWatch& operator=(const WinEventWatch&) = delete;
+
+    // Pumps this thread's messages until done says so about what was seen.
+    bool WaitFor(const std::function<bool(const std::vector<SeenEvent>&)>& done, DWORD timeoutMs) const {
+        return DispatchUntil([&done] { return done(s_seen); }, timeoutMs);
+    }
+    // What was seen of one event from one control (any control: id 0).
+    static std::vector<SeenEvent> Of(DWORD event, int id = 0) {
+        std::vector<SeenEvent> found;
+        for (const SeenEvent& seen : s_seen)
+            if (seen.event == event && (id == 0 || seen.id == id))
+                found.push_back(seen);
+        return found;
+    }
+
+private:
+    static void CALLBACK Seen(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+        if (object != OBJID_CLIENT || child != CHILDID_SELF)
+            return;
+        SeenEvent seen{event, hwnd, GetDlgCtrlID(hwnd), {}, {}};
+        IAccessible* accessible = nullptr;
+        VARIANT self = {};
+        if (SUCCEEDED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child),
+                                                &accessible, &self)) &&
+            accessible != nullptr) {
+            BSTR text = nullptr;
+            if (SUCCEEDED(accessible->get_accName(self, &text)) && text != nullptr)
+                seen.name.assign(text, SysStringLen(text));
+            SysFreeString(text);
+            text = nullptr;
+            if (SUCCEEDED(accessible->get_accValue(self, &text)) && text != nullptr)
+                seen.value.assign(text, SysStringLen(text));
+            SysFreeString(text);
+            accessible->Release();
+        }
+        VariantClear(&self);
+        s_seen.push_back(std::move(seen));
+    }
+    static inline std::vector<SeenEvent> s_seen;
+    HWINEVENTHOOK m_hook;
+};
 
 } // namespace testwin
