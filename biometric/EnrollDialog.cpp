@@ -74,6 +74,11 @@ void CDlgEnroll::Layout() {
     const std::wstring cancel = nvui::LoadResourceString(IDS_CANCEL);
     nvtheme::SetCommandLabel(m_stCancel, cancel.c_str());
     m_stCancel.MoveWindow(nvtheme::ScaleBox(kMargin, kCancelTop, 420, 45));
+    // A new look (high contrast turned on or off) while a hint shows.
+    if (m_stHint.GetSafeHwnd() != nullptr) {
+        const std::wstring hint = m_stHint.GetLabelText();
+        PlaceHint(hint);
+    }
     SetUpCommandAccess();
 }
 
@@ -368,24 +373,25 @@ bool CDlgEnroll::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT*) {
 }
 
 void CDlgEnroll::ShowHint(unsigned long rejectDetail) {
-    HWND hint = m_stHint.GetSafeHwnd();
-    if (hint == nullptr) {
-        // Made on first use, in the strip between the instruction's four lines and Cancel, which
-        // nothing else uses: the rest of the dialog stays where it is.
-        hint =
+    if (m_stHint.GetSafeHwnd() == nullptr) {
+        // Made on first use; the rest of the dialog stays where it is.
+        HWND hint =
             CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_NOTIFY, 0, 0, 0, 0, m_hWnd,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_ENROLL_HINT)), nullptr, nullptr);
         if (hint == nullptr || !m_stHint.SubclassDlgItem(IDC_ENROLL_HINT, m_hWnd))
             return;
-        m_stHint.SetLabel(L"", nvtheme::kFace, kHintLine, nvtheme::Colour(nvtheme::Role::Text),
-                          nvtheme::Colour(nvtheme::Role::Background), 0);
-        m_stHint.MoveWindow(
-            nvtheme::ScaleBox(100, 90 + 4 * kLine + 2, kWidth - 100 - kMargin, 2 * kHintLine + 3));
     }
     const std::wstring text = nvui::LoadResourceString(RefusedSampleHint(rejectDetail));
-    m_stHint.SetLabelText(text.c_str());
+    PlaceHint(text);
     m_stHint.ShowWindow(SW_SHOW);
     m_announcer.Announce(text);
+}
+
+void CDlgEnroll::PlaceHint(const std::wstring& text) {
+    m_stHint.SetLabel(text.c_str(), nvtheme::kFace, kHintLine, nvtheme::Colour(nvtheme::Role::Text),
+                      nvtheme::Colour(nvtheme::Role::Background), 0);
+    m_stHint.MoveWindow(
+        nvtheme::ScaleBox(100, 90 + 4 * kLine + 2, kWidth - 100 - kMargin, 2 * kHintLine + 3));
 }
 
 void CDlgEnroll::HideHint() {

@@ -76,6 +76,9 @@ private:
     // until the next accepted sample or the end of the run.
     void ShowHint(unsigned long rejectDetail);
     void HideHint();
+    // The hint's look and place: the strip between the instruction's four lines and Cancel, which
+    // nothing else uses, in two lines of smaller text at most.
+    void PlaceHint(const std::wstring& text);
     void UpdateNextSubFactor();
     void SetProgressPicture(int state);
     void SetTitleText(const std::wstring& text);
