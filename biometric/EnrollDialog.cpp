@@ -21,6 +21,8 @@ constexpr int kWidth = 480;
 constexpr int kHeight = 270;
 constexpr int kMargin = 30;
 constexpr int kLine = 20;
+// The hint after a refused sample: two lines at most, smaller than the instruction.
+constexpr int kHintLine = 14;
 constexpr int kCancelTop = 205;
 constexpr DWORD kSettleMs = 100;
 
@@ -72,6 +74,11 @@ void CDlgEnroll::Layout() {
     const std::wstring cancel = nvui::LoadResourceString(IDS_CANCEL);
     nvtheme::SetCommandLabel(m_stCancel, cancel.c_str());
     m_stCancel.MoveWindow(nvtheme::ScaleBox(kMargin, kCancelTop, 420, 45));
+    // A new look (high contrast turned on or off) while a hint shows.
+    if (m_stHint.GetSafeHwnd() != nullptr) {
+        const std::wstring hint = m_stHint.GetLabelText();
+        PlaceHint(hint);
+    }
     SetUpCommandAccess();
 }
 
@@ -170,6 +177,7 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
         PostMessageW(m_hWnd, WM_FINGER_EXISTS, 0, 0);
         break;
     case IDENTIFY_EVENT_UNKNOWN:
+        HideHint();
         CountAcceptedSample(0);
         SetTitleText(nvui::LoadResourceString(IDS_ENROLL_TITLE));
         SetMessageText(nvui::LoadResourceString(IDS_TOUCH_AGAIN));
@@ -184,6 +192,7 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
         if (lParam != 0)
             nvtrace::Trace("(OnIdentifyMessage) Identify reject. Detail = 0x%x",
                            static_cast<unsigned int>(lParam));
+        ShowHint(static_cast<unsigned long>(lParam));
         StartIdentify();
         break;
     default:
@@ -194,12 +203,17 @@ LRESULT CDlgEnroll::OnIdentifyMessage(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CDlgEnroll::OnEnrollMessage(WPARAM wParam, LPARAM lParam) {
     switch (wParam) {
+    case ENROLL_EVENT_BAD_CAPTURE:
+        ShowHint(static_cast<unsigned long>(lParam));
+        break;
     case ENROLL_EVENT_MORE_DATA:
+        HideHint();
         CountAcceptedSample(static_cast<long>(lParam));
         SetProgressPicture(EnrollSampleState(static_cast<long long>(lParam)));
         AnnounceProgress();
         break;
     case ENROLL_EVENT_CAPTURED:
+        HideHint();
         m_bComplete = true;
         SetProgressPicture(kEnrollStateComplete);
         AnnounceProgress();
@@ -258,6 +272,7 @@ void CDlgEnroll::OnFingerExists() {
 }
 
 void CDlgEnroll::OnEnrollRestart() {
+    HideHint();
     CountAcceptedSample(0);
     SetTitleText(nvui::LoadResourceString(IDS_TOUCH_SENSOR));
     SetMessageText(nvui::LoadResourceString(IDS_LIFT_AND_PLACE));
@@ -355,4 +370,31 @@ bool CDlgEnroll::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT*) {
     if (message == WM_POWERBROADCAST && wParam == PBT_APMSUSPEND)
         CancelEnroll();
     return false;
+}
+
+void CDlgEnroll::ShowHint(unsigned long rejectDetail) {
+    if (m_stHint.GetSafeHwnd() == nullptr) {
+        // Made on first use; the rest of the dialog stays where it is.
+        HWND hint =
+            CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_NOTIFY, 0, 0, 0, 0, m_hWnd,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_ENROLL_HINT)), nullptr, nullptr);
+        if (hint == nullptr || !m_stHint.SubclassDlgItem(IDC_ENROLL_HINT, m_hWnd))
+            return;
+    }
+    const std::wstring text = nvui::LoadResourceString(RefusedSampleHint(rejectDetail));
+    PlaceHint(text);
+    m_stHint.ShowWindow(SW_SHOW);
+    m_announcer.Announce(text);
+}
+
+void CDlgEnroll::PlaceHint(const std::wstring& text) {
+    m_stHint.SetLabel(text.c_str(), nvtheme::kFace, kHintLine, nvtheme::Colour(nvtheme::Role::Text),
+                      nvtheme::Colour(nvtheme::Role::Background), 0);
+    m_stHint.MoveWindow(
+        nvtheme::ScaleBox(100, 90 + 4 * kLine + 2, kWidth - 100 - kMargin, 2 * kHintLine + 3));
+}
+
+void CDlgEnroll::HideHint() {
+    if (m_stHint.GetSafeHwnd() != nullptr)
+        m_stHint.ShowWindow(SW_HIDE);
 }

@@ -72,6 +72,13 @@ private:
     void CountAcceptedSample(long count);
     // Each accepted sample is told to readers: the instruction with how far the print is.
     void AnnounceProgress();
+    // A refused sample: what to do differently, shown under the instruction and told to readers,
+    // until the next accepted sample or the end of the run.
+    void ShowHint(unsigned long rejectDetail);
+    void HideHint();
+    // The hint's look and place: the strip between the instruction's four lines and Cancel, which
+    // nothing else uses, in two lines of smaller text at most.
+    void PlaceHint(const std::wstring& text);
     void UpdateNextSubFactor();
     void SetProgressPicture(int state);
     void SetTitleText(const std::wstring& text);
@@ -97,6 +104,7 @@ private:
     CHoverPicBtn m_btnClose;
     CFontStatic m_stCancel;
     CAnnouncer m_announcer;
+    CFontStatic m_stHint;
 
     CWbfInfo m_WbfInfo;
     WINBIO_BIOMETRIC_SUBTYPE m_nNextSubFactor = 0;

@@ -1,6 +1,8 @@
 // The enrolment dialog's picture table and its choice of position.
 #include "biometric/EnrollProgress.h"
 
+#include "resources/StringIds.h"
+
 #include <array>
 
 namespace {
@@ -45,4 +47,13 @@ bool HasFreeWindowsHelloPosition(const FingerFlags& flags) {
 
 int WindowsHelloPosition(std::uint8_t subFactor) {
     return static_cast<int>(subFactor) - 0xF4;
+}
+
+unsigned int RefusedSampleHint(unsigned long rejectDetail) {
+    // Indexed by the detail: where the finger was, then how it was held.
+    static constexpr std::array<unsigned int, 11> kHints = {
+        IDS_HINT_AGAIN,    IDS_HINT_LOWER,  IDS_HINT_HIGHER,     IDS_HINT_RIGHT,
+        IDS_HINT_LEFT,     IDS_HINT_LONGER, IDS_HINT_SOONER,     IDS_HINT_FLAT,
+        IDS_HINT_STRAIGHT, IDS_HINT_COVER,  IDS_HINT_SAME_FINGER};
+    return rejectDetail < kHints.size() ? kHints[rejectDetail] : IDS_HINT_AGAIN;
 }

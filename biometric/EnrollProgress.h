@@ -24,6 +24,10 @@ int EnrollProgressStep(int bitmap);
 // states before completion, so a long enrolment never looks finished before it is.
 int EnrollSampleState(long long sampleNumber);
 
+// The string id of the hint after a refused sample: what to do for the reject detail the sensor
+// gave (WINBIO_FP_TOO_HIGH 1 .. WINBIO_FP_MERGE_FAILURE 10), or to lift and touch again for any other.
+unsigned int RefusedSampleHint(unsigned long rejectDetail);
+
 // The sub-factor of the first free Windows Hello position (finger indices 10..19, lowest first).
 // With all ten taken the previous choice stays.
 std::uint8_t NextWindowsHelloSubFactor(const FingerFlags& flags, std::uint8_t previous);

@@ -73,7 +73,7 @@ void PostEnrollEvent(unsigned int event, LPARAM value, std::uint32_t tag) {
     const HWND window = g_notifyWindow.load();
     if (!window)
         return;
-    if (event != ENROLL_EVENT_MORE_DATA && event != ENROLL_EVENT_FAILED)
+    if (event != ENROLL_EVENT_MORE_DATA && event != ENROLL_EVENT_FAILED && event != ENROLL_EVENT_BAD_CAPTURE)
         value = 0;
     PostMessageW(window, WM_ENROLL_EVENT, MakeEventParam(event, tag), value);
 }
@@ -228,7 +228,7 @@ HRESULT CWbfInfo::EnrollFingerPrint_WithCallback(WINBIO_BIOMETRIC_SUBTYPE subFac
 }
 
 VOID CALLBACK CWbfInfo::EnrollCaptureCallback(PVOID EnrollCallbackContext, HRESULT OperationStatus,
-                                              WINBIO_REJECT_DETAIL /*RejectDetail*/) {
+                                              WINBIO_REJECT_DETAIL RejectDetail) {
     nvtrace::Trace("(EnrollCaptureCallback) Enter OperationStatus = 0x%x ====>\r\n",
                    static_cast<unsigned>(OperationStatus));
     const std::uint32_t tag = ContextTag(EnrollCallbackContext);
@@ -240,6 +240,8 @@ VOID CALLBACK CWbfInfo::EnrollCaptureCallback(PVOID EnrollCallbackContext, HRESU
             PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(hr), tag);
     };
     if (OperationStatus == WINBIO_E_BAD_CAPTURE) {
+        // The dialog tells the person what to do differently; the enrolment goes on.
+        PostEnrollEvent(ENROLL_EVENT_BAD_CAPTURE, static_cast<LPARAM>(RejectDetail), tag);
         rearm();
     } else if (FAILED(OperationStatus)) {
         PostEnrollEvent(ENROLL_EVENT_FAILED, StatusParam(OperationStatus), tag);

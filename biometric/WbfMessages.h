@@ -35,7 +35,8 @@ constexpr std::uint32_t EventTag(std::uint64_t wParam) {
 constexpr unsigned int ENROLL_EVENT_MORE_DATA = 0; // lParam = number of the accepted sample
 constexpr unsigned int ENROLL_EVENT_CAPTURED = 1;  // enough samples: commit next
 constexpr unsigned int ENROLL_EVENT_COMMITTED = 2;
-constexpr unsigned int ENROLL_EVENT_FAILED = 3; // lParam = HRESULT, sign-extended
+constexpr unsigned int ENROLL_EVENT_FAILED = 3;      // lParam = HRESULT, sign-extended
+constexpr unsigned int ENROLL_EVENT_BAD_CAPTURE = 4; // a refused sample; lParam = reject detail
 
 // Events of WM_IDENTIFY_EVENT.
 constexpr unsigned int IDENTIFY_EVENT_MATCH = 0;

@@ -51,6 +51,8 @@
 #define IDC_ENROLL_CANCEL 1230
 // Made by the code: what screen readers are told while the focus stays on Cancel.
 #define IDC_ENROLL_ANNOUNCER 1233
+// Made by the code: the hint after a refused sample.
+#define IDC_ENROLL_HINT 1234
 
 // Bitmaps the code draws.
 #define IDB_ICON_QUESTION 216

@@ -192,6 +192,11 @@ shot enroll-dialog
 for _ in 1 2 3 4 5; do touch_finger; done
 sleep 0.8
 shot enroll-progress
+# A sample the sensor refuses as too fast: the dialog says what to do differently, until the next
+# good sample.
+sim bad --wait 10000 5 >/dev/null || fail "the refused sample found no request waiting"
+sleep 0.8
+shot refused-sample
 for _ in 1 2 3 4; do touch_finger; done
 drive wait --has-control 1169 --timeout 30000 >/dev/null || fail "no success box"
 sleep 0.5

@@ -649,6 +649,44 @@ TEST_F(EnrollDialogTest, ALateCompletionOfACancelledRequestDoesNotReachTheNextRu
     }
 }
 
+//--- Refused samples
+
+// A refused sample says what to do differently, in the first touch's check and in the enrolment;
+// the hint goes with the next accepted sample, and a new run starts without one.
+TEST_F(EnrollDialogTest, ARefusedSampleShowsTheHintOfItsRejectDetailUntilTheNextGoodOne) {
+    struct Row {
+        unsigned detail;
+        UINT hint;
+    };
+    const Row rows[] = {{1, IDS_HINT_LOWER},        {2, IDS_HINT_HIGHER},   {3, IDS_HINT_RIGHT},
+                        {4, IDS_HINT_LEFT},         {5, IDS_HINT_LONGER},   {6, IDS_HINT_SOONER},
+                        {7, IDS_HINT_FLAT},         {8, IDS_HINT_STRAIGHT}, {9, IDS_HINT_COVER},
+                        {10, IDS_HINT_SAME_FINGER}, {0x42, IDS_HINT_AGAIN}};
+    const auto hintShown = [this]() -> std::wstring {
+        HWND hint = Item(IDC_ENROLL_HINT);
+        return hint != nullptr && IsWindowVisible(hint) ? WindowText(hint) : std::wstring();
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.detail);
+        const std::wstring bad = L"bad --wait 5000 " + std::to_wstring(row.detail);
+        const std::wstring expected = Text(row.hint);
+        Script script(dialog);
+        std::vector<Step> steps = {
+            {"identifying, no hint", [&] { return Identifying() && hintShown().empty(); },
+             [&] { EXPECT_TRUE(SimOk(bad)); }},
+            Touch("finger-h", [&] { return Identifying() && hintShown() == expected; }),
+            {"enrolling, the hint gone",
+             [&] { return EnrollingAt(IDB_PROGRESS_FIRST) && hintShown().empty(); },
+             [&] { EXPECT_TRUE(SimOk(bad)); }},
+            Touch("finger-h", [&] { return EnrollingAt(IDB_PROGRESS_FIRST) && hintShown() == expected; }),
+            {"the hint gone with the next good sample",
+             [&] { return EnrollingAt(EnrollPicture(1)) && hintShown().empty(); },
+             [this] { ClickControl(Dialog(), IDC_ENROLL_CANCEL); }},
+        };
+        EXPECT_EQ(script.Run(std::move(steps)), ENROLL_RESULT_CANCELLED);
+    }
+}
+
 //--- Keys, bad samples
 
 TEST_F(EnrollDialogTest, EnterAndEscapeDoNotCloseTheDialog) {

@@ -461,13 +461,13 @@ TEST_F(WbfInfoTest, EnrolmentPostsEachSampleThenCompletionFromTheFrameworkThread
     EXPECT_EQ(wbf.m_SessionHandle, 0x51u) << "the session stays open for the caller";
 }
 
-TEST_F(WbfInfoTest, ABadSampleIsReArmedSilentlyAndDoesNotAdvanceTheCount) {
+TEST_F(WbfInfoTest, ABadSampleReportsItsRejectDetailIsReArmedAndDoesNotAdvanceTheCount) {
     CWbfInfo wbf;
     ASSERT_NO_FATAL_FAILURE(BeginEnrolment(wbf, 0xF6));
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_I_MORE_DATA, 0); });
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_E_BAD_CAPTURE, 7); });
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_I_MORE_DATA, 0); });
-    EXPECT_EQ(Drain(), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2)}));
+    EXPECT_EQ(Drain(), (std::vector<Event>{Enroll(0, 1), Enroll(4, 7), Enroll(0, 2)}));
     EXPECT_EQ(fake.calls.size(), 3u) << "each of the three callbacks requests the next capture";
 }
 
@@ -479,11 +479,12 @@ TEST_F(WbfInfoTest, AFailedReArmPostsItsHresult) {
     fake.captureResults = {E_HANDLE};
     OnFrameworkThread([&] { fake.captureCallback(fake.captureContext, WINBIO_I_MORE_DATA, 0); });
     const auto events = Drain();
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0], Enroll(3, Status(WINBIO_E_DEVICE_BUSY)));
-    EXPECT_LT(events[0].lParam, 0) << "HRESULTs are sign-extended";
-    EXPECT_EQ(events[1], Enroll(0, 1));
-    EXPECT_EQ(events[2], Enroll(3, Status(E_HANDLE)));
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0], Enroll(4, 1)) << "the refused sample";
+    EXPECT_EQ(events[1], Enroll(3, Status(WINBIO_E_DEVICE_BUSY)));
+    EXPECT_LT(events[1].lParam, 0) << "HRESULTs are sign-extended";
+    EXPECT_EQ(events[2], Enroll(0, 1));
+    EXPECT_EQ(events[3], Enroll(3, Status(E_HANDLE)));
 }
 
 TEST_F(WbfInfoTest, ACanceledOrFailedCaptureEndsTheSequence) {
