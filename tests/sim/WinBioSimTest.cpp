@@ -277,7 +277,9 @@ TEST_F(SimulatorTest, BadAndForeignSamplesInTheMiddleAreNotCounted) {
     ASSERT_TRUE(SimOk(L"bad --wait 5000 7"));
     ASSERT_TRUE(SimOk(L"touch --wait 5000 finger-b")); // another finger cannot be merged into this one
     ASSERT_TRUE(SimOk(L"touch --wait 5000 finger-a"));
-    EXPECT_EQ(WaitEvents(2), (std::vector<Event>{Enroll(0, 1), Enroll(0, 2)}));
+    // Each refused sample is reported with its reject detail: the bad one's, and a merge failure
+    // (10) for the other finger.
+    EXPECT_EQ(WaitEvents(4), (std::vector<Event>{Enroll(0, 1), Enroll(4, 7), Enroll(4, 10), Enroll(0, 2)}));
     EXPECT_TRUE(WaitEvents(1, 300).empty());
     EXPECT_EQ(wbf.EnrollCommit(), WINBIO_E_INVALID_DEVICE_STATE) << "two samples short";
     WaitEvents(1, 200);
